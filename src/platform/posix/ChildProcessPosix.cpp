@@ -1,0 +1,136 @@
+// Child process over pipe, posix_spawn, read, kill and waitpid.
+#include "ChildProcess.h"
+#include "CommandLine.h"
+
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+std::string ToUtf8(const std::wstring& Text) {
+    std::string out;
+    for (wchar_t wc : Text) {
+        auto c = static_cast<uint32_t>(wc);
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+class PosixChildProcess final : public ChildProcess {
+public:
+    ~PosixChildProcess() override {
+        if (Pid > 0 && !Waited) {
+            kill(Pid, SIGKILL);
+            Reap();
+        }
+        if (ReadFd >= 0)
+            close(ReadFd);
+    }
+
+    bool Start(const std::wstring& Executable, const std::wstring& CommandLine) override {
+        int fds[2];
+        if (pipe2(fds, O_CLOEXEC) != 0)
+            return false;
+
+        std::vector<std::string> args{ToUtf8(Executable)};
+        std::vector<std::wstring> tokens = SplitCommandLine(CommandLine);
+        for (size_t i = 1; i < tokens.size(); ++i)
+            args.push_back(ToUtf8(tokens[i]));
+        std::vector<char*> argv;
+        for (std::string& arg : args)
+            argv.push_back(arg.data());
+        argv.push_back(nullptr);
+
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_adddup2(&actions, fds[1], 2);
+        pid_t pid = 0;
+        int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+
+        close(fds[1]); // only the child keeps a writer, so its end is our end of stream
+        if (rc != 0) {
+            close(fds[0]);
+            return false;
+        }
+        Pid = pid;
+        ReadFd = fds[0];
+        return true;
+    }
+
+    size_t Read(char* Buffer, size_t Size) override {
+        for (;;) {
+            ssize_t n = read(ReadFd, Buffer, Size);
+            if (n >= 0)
+                return static_cast<size_t>(n);
+            if (errno != EINTR)
+                return 0;
+        }
+    }
+
+    void Terminate(uint32_t ExitCode) override {
+        if (Pid > 0 && !Waited && kill(Pid, SIGKILL) == 0) {
+            TerminatedWith = ExitCode;
+            Terminated = true;
+        }
+    }
+
+    uint32_t WaitForExitCode() override {
+        if (!Waited)
+            Reap();
+        if (WIFEXITED(Status))
+            return static_cast<uint32_t>(WEXITSTATUS(Status));
+        // Killed: report the code we asked for, or the shell's convention for signals.
+        if (Terminated)
+            return TerminatedWith;
+        return WIFSIGNALED(Status) ? 128u + static_cast<uint32_t>(WTERMSIG(Status)) : 1u;
+    }
+
+    std::wstring DecodeOutput(const char* Bytes, size_t Size) const override {
+        // Byte for byte: never splits a character across chunks, and the markers are ASCII.
+        std::wstring text(Size, L'\0');
+        for (size_t i = 0; i < Size; ++i)
+            text[i] = static_cast<unsigned char>(Bytes[i]);
+        return text;
+    }
+
+private:
+    void Reap() {
+        while (waitpid(Pid, &Status, 0) < 0 && errno == EINTR) {
+        }
+        Waited = true;
+    }
+
+    pid_t Pid = -1;
+    int ReadFd = -1;
+    int Status = 0;
+    bool Waited = false;
+    bool Terminated = false;
+    uint32_t TerminatedWith = 0;
+};
+
+} // namespace
+
+std::unique_ptr<ChildProcess> CreateChildProcess() { return std::make_unique<PosixChildProcess>(); }

@@ -1,0 +1,172 @@
+// A stand-in for the converter with scripted behaviour, for deterministic runner and batch tests.
+//
+// Called like the converter ("-i <source> ... <destination>"), it reads <source> as a script, one
+// command per line:
+//   err <text>        write <text> to stderr at once (escapes: \r \n \t \\)
+//   sleep <ms>        pause
+//   status <to_ms> <step_ms> <pause_ms>
+//                     status lines "frame=... time=HH:MM:SS.cc ...\r" from 0 to <to_ms>
+//   create            write a small file at <destination>
+//   args              write every argument to stderr, one "arg=<value>" line each
+//   flood <bytes>     write that many bytes of filler text to stderr
+//   ignore-signals    ignore the polite termination signals (SIGTERM, SIGINT, SIGHUP)
+//   hang              go silent and never end by itself
+//   exit <code>       end with that exit code (the default at the end of the script is 0)
+// A source that cannot be opened gives the converter's message and exit code 1.
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <csignal>
+#endif
+
+namespace {
+
+#ifdef _WIN32
+using Arg = std::wstring;
+std::string Narrow(const Arg& Text) {
+    int n = WideCharToMultiByte(CP_UTF8, 0, Text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string s(n > 0 ? n - 1 : 0, '\0');
+    if (n > 1)
+        WideCharToMultiByte(CP_UTF8, 0, Text.c_str(), -1, s.data(), n, nullptr, nullptr);
+    return s;
+}
+FILE* OpenFile(const Arg& Path, const wchar_t* Mode) { return _wfopen(Path.c_str(), Mode); }
+#define MODE(m) L##m
+#else
+using Arg = std::string;
+std::string Narrow(const Arg& Text) { return Text; }
+FILE* OpenFile(const Arg& Path, const char* Mode) { return std::fopen(Path.c_str(), Mode); }
+#define MODE(m) m
+#endif
+
+void WriteErr(const std::string& Text) {
+    std::fwrite(Text.data(), 1, Text.size(), stderr);
+    std::fflush(stderr);
+}
+
+void SleepMs(long Ms) { std::this_thread::sleep_for(std::chrono::milliseconds(Ms)); }
+
+std::string Unescape(const std::string& Text) {
+    std::string out;
+    for (size_t i = 0; i < Text.size(); ++i) {
+        if (Text[i] == '\\' && i + 1 < Text.size()) {
+            char c = Text[++i];
+            out += c == 'r' ? '\r' : c == 'n' ? '\n' : c == 't' ? '\t' : c;
+        } else {
+            out += Text[i];
+        }
+    }
+    return out;
+}
+
+std::string Clock(long Ms) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%02ld:%02ld:%02ld.%02ld", Ms / 3600000, Ms / 60000 % 60,
+                  Ms / 1000 % 60, Ms % 1000 / 10);
+    return buf;
+}
+
+int Run(const std::vector<Arg>& Args) {
+    Arg source, destination;
+    for (size_t i = 1; i < Args.size(); ++i) {
+        if (Narrow(Args[i]) == "-i" && i + 1 < Args.size())
+            source = Args[++i];
+    }
+    if (Args.size() > 1)
+        destination = Args.back();
+
+    FILE* script = OpenFile(source, MODE("rb"));
+    if (!script) {
+        WriteErr(Narrow(source) + ": No such file or directory\n");
+        return 1;
+    }
+    std::string text;
+    char chunk[4096];
+    for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, script)) > 0;)
+        text.append(chunk, n);
+    std::fclose(script);
+
+    std::istringstream lines(text);
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        std::istringstream words(line);
+        std::string command;
+        words >> command;
+        std::string rest;
+        std::getline(words, rest);
+        if (!rest.empty() && rest.front() == ' ')
+            rest.erase(0, 1);
+
+        if (command == "err") {
+            WriteErr(Unescape(rest));
+        } else if (command == "sleep") {
+            SleepMs(std::atol(rest.c_str()));
+        } else if (command == "status") {
+            long to = 0, step = 1000, pause = 0;
+            std::istringstream(rest) >> to >> step >> pause;
+            for (long t = 0;; t += step) {
+                if (t > to)
+                    t = to;
+                WriteErr("frame=  " + std::to_string(t / 40) + " fps=25 q=2.0 size=  " +
+                         std::to_string(t / 10) + "kB time=" + Clock(t) +
+                         " bitrate= 800.0kbits/s speed=1.0x    \r");
+                if (t >= to)
+                    break;
+                SleepMs(pause);
+            }
+        } else if (command == "create") {
+            FILE* out = OpenFile(destination, MODE("wb"));
+            if (!out) {
+                WriteErr(Narrow(destination) + ": Permission denied\n");
+                return 1;
+            }
+            std::fputs("RIFF fake AVI", out);
+            std::fclose(out);
+        } else if (command == "args") {
+            for (size_t i = 1; i < Args.size(); ++i)
+                WriteErr("arg=" + Narrow(Args[i]) + "\n");
+        } else if (command == "flood") {
+            long left = std::atol(rest.c_str());
+            std::string filler(1000, 'x');
+            filler.back() = '\n';
+            while (left > 0) {
+                WriteErr(filler.substr(0, left < 1000 ? left : 1000));
+                left -= 1000;
+            }
+        } else if (command == "ignore-signals") {
+#ifndef _WIN32
+            std::signal(SIGTERM, SIG_IGN);
+            std::signal(SIGINT, SIG_IGN);
+            std::signal(SIGHUP, SIG_IGN);
+#endif
+        } else if (command == "hang") {
+            for (;;)
+                SleepMs(1000);
+        } else if (command == "exit") {
+            return std::atoi(rest.c_str());
+        }
+    }
+    return 0;
+}
+
+} // namespace
+
+#ifdef _WIN32
+int wmain(int argc, wchar_t** argv) {
+#else
+int main(int argc, char** argv) {
+#endif
+    return Run(std::vector<Arg>(argv, argv + argc));
+}
