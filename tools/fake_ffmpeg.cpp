@@ -8,6 +8,8 @@
 //                     status lines "frame=... time=HH:MM:SS.cc ...\r" from 0 to <to_ms>
 //   create            write a small file at <destination>
 //   args              write every argument to stderr, one "arg=<value>" line each
+//   pid               write this process's id, as text, to <destination>
+//   close-stderr      close the error stream but keep running (the runner must still wait)
 //   flood <bytes>     write that many bytes of filler text to stderr
 //   ignore-signals    ignore the polite termination signals (SIGTERM, SIGINT, SIGHUP)
 //   hang              go silent and never end by itself
@@ -27,6 +29,7 @@
 #include <windows.h>
 #else
 #include <csignal>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -40,12 +43,18 @@ std::string Narrow(const Arg& Text) {
         WideCharToMultiByte(CP_UTF8, 0, Text.c_str(), -1, s.data(), n, nullptr, nullptr);
     return s;
 }
-FILE* OpenFile(const Arg& Path, const wchar_t* Mode) { return _wfopen(Path.c_str(), Mode); }
+FILE* OpenFile(const Arg& Path, const wchar_t* Mode) {
+    return _wfopen(Path.c_str(), Mode);
+}
 #define MODE(m) L##m
 #else
 using Arg = std::string;
-std::string Narrow(const Arg& Text) { return Text; }
-FILE* OpenFile(const Arg& Path, const char* Mode) { return std::fopen(Path.c_str(), Mode); }
+std::string Narrow(const Arg& Text) {
+    return Text;
+}
+FILE* OpenFile(const Arg& Path, const char* Mode) {
+    return std::fopen(Path.c_str(), Mode);
+}
 #define MODE(m) m
 #endif
 
@@ -54,7 +63,9 @@ void WriteErr(const std::string& Text) {
     std::fflush(stderr);
 }
 
-void SleepMs(long Ms) { std::this_thread::sleep_for(std::chrono::milliseconds(Ms)); }
+void SleepMs(long Ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(Ms));
+}
 
 std::string Unescape(const std::string& Text) {
     std::string out;
@@ -119,8 +130,8 @@ int Run(const std::vector<Arg>& Args) {
             for (long t = 0;; t += step) {
                 if (t > to)
                     t = to;
-                WriteErr("frame=  " + std::to_string(t / 40) + " fps=25 q=2.0 size=  " +
-                         std::to_string(t / 10) + "kB time=" + Clock(t) +
+                WriteErr("frame=  " + std::to_string(t / 40) +
+                         " fps=25 q=2.0 size=  " + std::to_string(t / 10) + "kB time=" + Clock(t) +
                          " bitrate= 800.0kbits/s speed=1.0x    \r");
                 if (t >= to)
                     break;
@@ -137,6 +148,18 @@ int Run(const std::vector<Arg>& Args) {
         } else if (command == "args") {
             for (size_t i = 1; i < Args.size(); ++i)
                 WriteErr("arg=" + Narrow(Args[i]) + "\n");
+        } else if (command == "pid") {
+            FILE* out = OpenFile(destination, MODE("wb"));
+            if (!out)
+                return 1;
+#ifdef _WIN32
+            std::fprintf(out, "%lu", static_cast<unsigned long>(GetCurrentProcessId()));
+#else
+            std::fprintf(out, "%ld", static_cast<long>(getpid()));
+#endif
+            std::fclose(out);
+        } else if (command == "close-stderr") {
+            std::fclose(stderr);
         } else if (command == "flood") {
             long left = std::atol(rest.c_str());
             std::string filler(1000, 'x');

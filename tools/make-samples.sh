@@ -9,9 +9,9 @@ audio="sine=frequency=440:sample_rate=48000"
 
 ff -f lavfi -i "$video" -f lavfi -i "$audio" -t 3 -c:v libvpx-vp9 -deadline realtime -cpu-used 8 \
     -b:v 500k -c:a libopus -f webm "$out/vp9-opus.webm"
-# Written to a pipe, as a live recording is: the file carries no duration.
-ff -f lavfi -i "$video" -f lavfi -i "$audio" -t 3 -c:v libvpx -b:v 500k -c:a libopus -f webm - \
-    >"$out/live.webm"
+# Written as a live recording is, through a pipe: the file carries no duration.
+ff -f lavfi -i "$video" -f lavfi -i "$audio" -t 3 -c:v libvpx -b:v 500k -c:a libopus -live 1 \
+    -f webm - | cat >"$out/live.webm"
 # A longer file, for cancelling mid-way.
 ff -f lavfi -i "testsrc=size=640x480:rate=25" -f lavfi -i "$audio" -t 60 -c:v libvpx \
     -deadline realtime -cpu-used 8 -b:v 300k -c:a libvorbis -f webm "$out/long.webm"

@@ -29,7 +29,9 @@ int64_t ClockMs(int64_t Hours, int64_t Minutes, int64_t Seconds, int64_t Hundred
     return ((Hours * 60 + Minutes) * 60 + Seconds) * 1000 + Hundredths * 10;
 }
 
-bool IsDigit(wchar_t C) { return C >= L'0' && C <= L'9'; }
+bool IsDigit(wchar_t C) {
+    return C >= L'0' && C <= L'9';
+}
 
 size_t DigitRun(const std::wstring& Text, size_t Pos) {
     size_t end = Pos;
@@ -44,7 +46,8 @@ int32_t ParseDuration(const std::wstring& Output, size_t I) {
     size_t hourDigits = DigitRun(Output, I + 10);
     size_t shift = hourDigits >= 3 ? hourDigits - 2 : 0;
     return Saturate(ClockMs(FieldAt(Output, I + 10, 2 + shift), FieldAt(Output, I + 13 + shift, 2),
-                            FieldAt(Output, I + 16 + shift, 2), FieldAt(Output, I + 19 + shift, 2)));
+                            FieldAt(Output, I + 16 + shift, 2),
+                            FieldAt(Output, I + 19 + shift, 2)));
 }
 
 enum class TimeForm { Seconds, Clock, IncompleteClock };
@@ -62,8 +65,9 @@ TimeForm ReadTime(const std::wstring& Output, size_t J, int32_t& Position) {
         if (hoursAt != J) {
             Position = 0; // before the first frame
         } else {
-            Position = Saturate(ClockMs(FieldAt(Output, J, hourDigits), FieldAt(Output, colon + 1, 2),
-                                        FieldAt(Output, colon + 4, 2), FieldAt(Output, colon + 7, 2)));
+            Position =
+                Saturate(ClockMs(FieldAt(Output, J, hourDigits), FieldAt(Output, colon + 1, 2),
+                                 FieldAt(Output, colon + 4, 2), FieldAt(Output, colon + 7, 2)));
         }
         return TimeForm::Clock;
     }

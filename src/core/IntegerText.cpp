@@ -14,7 +14,8 @@ int32_t TextToInt(std::wstring_view Text, int32_t Default) {
     if (i < Text.size() && (Text[i] == L'$' || Text[i] == L'x' || Text[i] == L'X')) {
         base = 16;
         ++i;
-    } else if (i + 1 < Text.size() && Text[i] == L'0' && (Text[i + 1] == L'x' || Text[i + 1] == L'X')) {
+    } else if (i + 1 < Text.size() && Text[i] == L'0' &&
+               (Text[i + 1] == L'x' || Text[i + 1] == L'X')) {
         base = 16;
         i += 2;
     }

@@ -35,7 +35,8 @@ TEST(TextToInt, AnythingElseGivesTheDefault) {
     for (const wchar_t* bad : {L"", L" ", L"-", L"$", L"0x", L"12a", L"1 ", L"\t1", L"1.5", L"N/",
                                L"2147483648", L"-2147483649", L"$80000000", L"99999999999999999999",
                                L"00:00:45", L"--1", L"+-1", L"x-1", L"\x0661"}) {
-        EXPECT_EQ(TextToInt(bad, -99), -99) << "text: \"" << std::string(bad, bad + wcslen(bad)) << '"';
+        EXPECT_EQ(TextToInt(bad, -99), -99)
+            << "text: \"" << std::string(bad, bad + wcslen(bad)) << '"';
     }
     EXPECT_EQ(TextToInt(L"junk"), 0) << "the default default is 0";
 }

@@ -3,17 +3,48 @@
 #include <atomic>
 #include <chrono>
 #include <fstream>
+#include <iterator>
 #include <stdexcept>
 
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include "posix/Utf8.h"
+#include <csignal>
 #include <unistd.h>
 #endif
 
 namespace fs = std::filesystem;
 
 namespace testing_support {
+
+fs::path PathFromWide(const std::wstring& Text) {
+#ifdef _WIN32
+    return fs::path(Text);
+#else
+    std::string bytes = ToUtf8(Text);
+    return fs::path(std::u8string(bytes.begin(), bytes.end()));
+#endif
+}
+
+std::wstring WideFromPath(const fs::path& Path) {
+#ifdef _WIN32
+    return Path.wstring();
+#else
+    std::wstring text;
+    const std::string bytes = Path.string();
+    for (size_t i = 0; i < bytes.size();) {
+        auto c = static_cast<unsigned char>(bytes[i]);
+        int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
+        uint32_t code = extra == 0 ? c : c & (0x3F >> extra);
+        for (int k = 1; k <= extra && i + k < bytes.size(); ++k)
+            code = code << 6 | (static_cast<unsigned char>(bytes[i + k]) & 0x3F);
+        text += static_cast<wchar_t>(code);
+        i += 1 + extra;
+    }
+    return text;
+#endif
+}
 
 fs::path ExecutableFolder() {
 #ifdef _WIN32
@@ -41,7 +72,9 @@ std::wstring RealConverterPath() {
 #endif
 }
 
-fs::path SamplesFolder() { return ExecutableFolder() / "samples"; }
+fs::path SamplesFolder() {
+    return ExecutableFolder() / "samples";
+}
 
 TempFolder::TempFolder(const std::wstring& Hint) {
     static std::atomic<unsigned> counter{0};
@@ -52,8 +85,8 @@ TempFolder::TempFolder(const std::wstring& Hint) {
     auto pid = getpid();
 #endif
     Root = fs::temp_directory_path() /
-           (Hint + L"-" + std::to_wstring(pid) + L"-" + std::to_wstring(stamp) + L"-" +
-            std::to_wstring(counter++));
+           PathFromWide(Hint + L"-" + std::to_wstring(pid) + L"-" + std::to_wstring(stamp) + L"-" +
+                        std::to_wstring(counter++));
     fs::create_directories(Root);
 }
 
@@ -63,12 +96,65 @@ TempFolder::~TempFolder() {
 }
 
 fs::path TempFolder::WriteFile(const std::wstring& Name, const std::string& Text) const {
-    fs::path path = Root / Name;
+    fs::path path = Root / PathFromWide(Name);
     std::ofstream out(path, std::ios::binary);
     out << Text;
     if (!out)
         throw std::runtime_error("cannot write test file");
     return path;
+}
+
+} // namespace testing_support
+
+namespace testing_support {
+
+namespace {
+uint32_t Le32(const std::string& Data, size_t At) {
+    if (At + 4 > Data.size())
+        return 0;
+    return uint32_t(uint8_t(Data[At])) | uint32_t(uint8_t(Data[At + 1])) << 8 |
+           uint32_t(uint8_t(Data[At + 2])) << 16 | uint32_t(uint8_t(Data[At + 3])) << 24;
+}
+} // namespace
+
+AviStreams ReadAviStreams(const fs::path& File) {
+    std::ifstream in(File, std::ios::binary);
+    std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    AviStreams result;
+    result.IsAvi =
+        data.size() > 12 && data.compare(0, 4, "RIFF") == 0 && data.compare(8, 4, "AVI ") == 0;
+    if (!result.IsAvi)
+        return result;
+    size_t avih = data.find("avih");
+    if (avih != std::string::npos)
+        result.VideoFrames = Le32(data, avih + 8 + 16); // dwTotalFrames
+    // Each stream list holds "strh" (type, handler) followed by "strf" (format).
+    for (size_t strh = data.find("strh"); strh != std::string::npos && strh + 16 < data.size();
+         strh = data.find("strh", strh + 4)) {
+        std::string type = data.substr(strh + 8, 4);
+        size_t strf = data.find("strf", strh);
+        if (strf == std::string::npos)
+            break;
+        if (type == "vids")
+            result.VideoFourCC = data.substr(strf + 8 + 16, 4); // biCompression
+        else if (type == "auds" && strf + 10 <= data.size())
+            result.AudioFormatTag =
+                uint16_t(uint8_t(data[strf + 8]) | uint8_t(data[strf + 9]) << 8);
+    }
+    return result;
+}
+
+bool ProcessIsRunning(unsigned long Id) {
+#ifdef _WIN32
+    HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, Id);
+    if (!process)
+        return false;
+    bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+    CloseHandle(process);
+    return running;
+#else
+    return kill(static_cast<pid_t>(Id), 0) == 0;
+#endif
 }
 
 } // namespace testing_support

@@ -1,10 +1,16 @@
 // Shared helpers for tests: where the test programs and converters are, and scratch folders.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 
 namespace testing_support {
+
+// Wide text and file-system paths both ways. Natively, paths are UTF-8 bytes; the standard
+// library's own wide conversion there only knows ASCII.
+std::filesystem::path PathFromWide(const std::wstring& Text);
+std::wstring WideFromPath(const std::filesystem::path& Path);
 
 // Folder of the running test program; every built program and the samples sit there.
 std::filesystem::path ExecutableFolder();
@@ -22,11 +28,28 @@ public:
     TempFolder& operator=(const TempFolder&) = delete;
 
     const std::filesystem::path& Path() const { return Root; }
+    std::wstring Wide() const { return WideFromPath(Root); }
     // Writes Text (bytes) to Name inside the folder and returns its full path.
     std::filesystem::path WriteFile(const std::wstring& Name, const std::string& Text) const;
 
 private:
     std::filesystem::path Root;
 };
+
+} // namespace testing_support
+
+namespace testing_support {
+
+// What an AVI file's stream headers declare, read straight from its RIFF structure.
+struct AviStreams {
+    bool IsAvi = false;
+    std::string VideoFourCC;     // codec tag of the video stream, e.g. "XVID"
+    uint16_t AudioFormatTag = 0; // 0x55 for MP3
+    uint32_t VideoFrames = 0;    // frames the main header declares
+};
+AviStreams ReadAviStreams(const std::filesystem::path& File);
+
+// Whether a process with this id is still running.
+bool ProcessIsRunning(unsigned long Id);
 
 } // namespace testing_support

@@ -1,6 +1,7 @@
 // Child process over pipe, posix_spawn, read, kill and waitpid.
 #include "ChildProcess.h"
 #include "CommandLine.h"
+#include "posix/Utf8.h"
 
 #include <cerrno>
 #include <csignal>
@@ -12,29 +13,6 @@
 extern char** environ;
 
 namespace {
-
-std::string ToUtf8(const std::wstring& Text) {
-    std::string out;
-    for (wchar_t wc : Text) {
-        auto c = static_cast<uint32_t>(wc);
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
 
 class PosixChildProcess final : public ChildProcess {
 public:
@@ -133,4 +111,6 @@ private:
 
 } // namespace
 
-std::unique_ptr<ChildProcess> CreateChildProcess() { return std::make_unique<PosixChildProcess>(); }
+std::unique_ptr<ChildProcess> CreateChildProcess() {
+    return std::make_unique<PosixChildProcess>();
+}

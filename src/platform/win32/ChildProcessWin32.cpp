@@ -31,8 +31,9 @@ public:
 
         std::wstring commandLine = CommandLine; // CreateProcessW may write into it
         PROCESS_INFORMATION info{};
-        BOOL started = ::CreateProcessW(Executable.c_str(), commandLine.data(), nullptr, nullptr,
-                                        TRUE, CREATE_NEW_CONSOLE, nullptr, nullptr, &startup, &info);
+        BOOL started =
+            ::CreateProcessW(Executable.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+                             CREATE_NEW_CONSOLE, nullptr, nullptr, &startup, &info);
         writeEnd.reset(); // the child's copy alone now keeps the stream open
         if (!started) {
             ReadEnd.reset();
@@ -78,4 +79,6 @@ private:
 
 } // namespace
 
-std::unique_ptr<ChildProcess> CreateChildProcess() { return std::make_unique<Win32ChildProcess>(); }
+std::unique_ptr<ChildProcess> CreateChildProcess() {
+    return std::make_unique<Win32ChildProcess>();
+}

@@ -37,8 +37,12 @@ private:
 };
 
 namespace handle_detail {
-inline void CloseKernelHandle(HANDLE H) { ::CloseHandle(H); }
-inline void CloseKey(HKEY H) { ::RegCloseKey(H); }
+inline void CloseKernelHandle(HANDLE H) {
+    ::CloseHandle(H);
+}
+inline void CloseKey(HKEY H) {
+    ::RegCloseKey(H);
+}
 } // namespace handle_detail
 
 // Handles whose "none" is NULL (processes, threads, pipes, mutexes).

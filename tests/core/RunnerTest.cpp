@@ -1,0 +1,259 @@
+#include "FFmpeg.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <stdexcept>
+#include <vector>
+
+#ifndef _WIN32
+#include <dirent.h>
+#endif
+
+namespace fs = std::filesystem;
+using namespace testing_support;
+
+namespace {
+
+struct Call {
+    int64_t Position;
+    int64_t Size;
+};
+
+// The callback is a plain function, so what it sees goes into one shared recorder.
+struct Recorder {
+    std::vector<Call> Calls;
+    int CancelAtCall = -1; // set Cancel on this call (0-based)
+    bool Throw = false;
+};
+Recorder Rec;
+
+void Record(int64_t Position, int64_t Size, bool& Cancel) {
+    Rec.Calls.push_back({Position, Size});
+    if (Rec.Throw)
+        throw std::runtime_error("callback failed");
+    if (static_cast<int>(Rec.Calls.size()) - 1 == Rec.CancelAtCall)
+        Cancel = true;
+}
+
+class Runner : public ::testing::Test {
+protected:
+    void SetUp() override { Rec = Recorder{}; }
+
+    // A source file whose content tells the fake converter what to do.
+    std::wstring Script(const std::string& Text, const std::wstring& Name = L"clip.webm") {
+        return WideFromPath(Dir.WriteFile(Name, Text));
+    }
+    std::wstring Out(const std::wstring& Name = L"clip.avi") { return Dir.Wide() + L"/" + Name; }
+
+    bool Run(const std::wstring& Source, std::wstring& Output, TProgressProc Proc = Record) {
+        return ExecuteFFmpeg(FakeConverterPath(), Source, Out(), FFmpegOptions, Output, Proc);
+    }
+
+    TempFolder Dir;
+};
+
+TEST_F(Runner, ReportsProgressFromChunksAndSucceedsOnExitCodeZero) {
+    std::wstring output;
+    bool ok = Run(Script("err Input #0, matroska,webm\\n  Duration: 00:00:10.00, start: 0\\n\n"
+                         "sleep 30\nstatus 10000 2500 30\ncreate\nexit 0\n"),
+                  output);
+    EXPECT_TRUE(ok);
+    ASSERT_GE(Rec.Calls.size(), 2u) << "one call per chunk";
+    for (const Call& c : Rec.Calls)
+        EXPECT_EQ(c.Size, 10000);
+    for (size_t i = 1; i < Rec.Calls.size(); ++i)
+        EXPECT_GE(Rec.Calls[i].Position, Rec.Calls[i - 1].Position);
+    EXPECT_EQ(Rec.Calls.back().Position, 10000);
+    EXPECT_NE(output.find(L"Duration: 00:00:10.00"), std::wstring::npos);
+    EXPECT_NE(output.find(L"time=00:00:10.00"), std::wstring::npos);
+}
+
+TEST_F(Runner, NonZeroExitCodeIsFailure) {
+    std::wstring output;
+    EXPECT_FALSE(Run(Script("err Invalid data found when processing input\\n\nexit 1\n"), output));
+    ASSERT_FALSE(Rec.Calls.empty());
+    EXPECT_EQ(Rec.Calls.back().Size, 0);
+    EXPECT_EQ(Rec.Calls.back().Position, 0);
+    EXPECT_FALSE(Run(Script("exit 3\n"), output));
+    EXPECT_TRUE(Run(Script("exit 0\n"), output));
+}
+
+TEST_F(Runner, SilentConverterNeverCallsBack) {
+    std::wstring output = L"left over";
+    EXPECT_TRUE(Run(Script("sleep 50\nexit 0\n"), output));
+    EXPECT_TRUE(Rec.Calls.empty());
+    EXPECT_EQ(output, L"") << "the output starts empty once the converter runs";
+}
+
+TEST_F(Runner, ExitCodeIsTakenOnlyAfterTheConverterEnded) {
+    // The stream closes well before the process ends; its real exit code must decide.
+    std::wstring output;
+    EXPECT_TRUE(Run(Script("err hello\\n\nclose-stderr\nsleep 300\nexit 0\n"), output));
+    EXPECT_FALSE(Run(Script("close-stderr\nsleep 300\nexit 2\n"), output));
+}
+
+TEST_F(Runner, WithoutCallbackTheWholeStreamIsGathered) {
+    std::wstring output;
+    EXPECT_TRUE(Run(Script("err Duration: 00:00:01.00, x\\n\nflood 20000\nerr END\nexit 0\n"),
+                    output, nullptr));
+    EXPECT_TRUE(Rec.Calls.empty());
+    EXPECT_EQ(output.size(), std::wstring(L"Duration: 00:00:01.00, x\n").size() + 20000 + 3);
+    EXPECT_EQ(output.substr(output.size() - 3), L"END");
+}
+
+TEST_F(Runner, CancelOnTheFirstCallStopsTheConverterAtOnce) {
+    std::wstring output;
+    Rec.CancelAtCall = 0;
+    auto started = std::chrono::steady_clock::now();
+    EXPECT_FALSE(Run(Script("ignore-signals\nerr Duration: 00:01:00.00, x\\n\nhang\n"), output));
+    EXPECT_EQ(Rec.Calls.size(), 1u);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20))
+        << "a hanging converter must not keep the run waiting";
+}
+
+TEST_F(Runner, CancelWinsEvenWhenTheConverterWouldSucceed) {
+    std::wstring output;
+    Rec.CancelAtCall = 0;
+    EXPECT_FALSE(
+        Run(Script("err Duration: 00:00:01.00, x\\n\nsleep 200\ncreate\nexit 0\n"), output));
+}
+
+TEST_F(Runner, MissingConverterLeavesOutputUntouched) {
+    std::wstring output = L"caller's text";
+    bool ok = ExecuteFFmpeg((Dir.Path() / L"no-such-ffmpeg.exe").wstring(), Script("exit 0\n"),
+                            Out(), FFmpegOptions, output, Record);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(output, L"caller's text");
+    EXPECT_TRUE(Rec.Calls.empty());
+}
+
+TEST_F(Runner, NegativePositionsNeverReachTheCallback) {
+    std::wstring output;
+    EXPECT_TRUE(Run(Script("err Duration: 00:00:02.00, x\\n\nsleep 20\nerr time=-5.00 x\\r\n"
+                           "sleep 20\nerr time=-00:00:00.02 x\\r\nexit 0\n"),
+                    output));
+    ASSERT_FALSE(Rec.Calls.empty());
+    for (const Call& c : Rec.Calls) {
+        EXPECT_GE(c.Position, 0);
+        EXPECT_EQ(c.Size, 2000);
+    }
+}
+
+TEST_F(Runner, ExceptionFromCallbackEndsTheConverterAndPassesOn) {
+    std::wstring pidFile = Out(L"pid.txt");
+    std::wstring source =
+        Script("err Duration: 00:01:00.00, x\\n\nsleep 100\nerr time=00:00:01.00 x\\r\nhang\n");
+    // First learn the converter's process id through a script that records it.
+    std::wstring probe =
+        Script("pid\nignore-signals\nerr Duration: 00:01:00.00, x\\n\nhang\n", L"probe.webm");
+#ifndef _WIN32
+    auto openDescriptors = [] {
+        int n = 0;
+        DIR* d = opendir("/proc/self/fd");
+        while (readdir(d))
+            ++n;
+        closedir(d);
+        return n;
+    };
+    int before = openDescriptors();
+#endif
+    Rec.Throw = true;
+    std::wstring output;
+    EXPECT_THROW(ExecuteFFmpeg(FakeConverterPath(), probe, pidFile, FFmpegOptions, output, Record),
+                 std::runtime_error);
+#ifndef _WIN32
+    EXPECT_EQ(openDescriptors(), before) << "no pipe end left open";
+#endif
+    std::ifstream in{fs::path(pidFile)};
+    unsigned long pid = 0;
+    in >> pid;
+    ASSERT_NE(pid, 0ul);
+    EXPECT_FALSE(ProcessIsRunning(pid)) << "the converter must be gone";
+    EXPECT_THROW(Run(source, output), std::runtime_error);
+}
+
+TEST_F(Runner, PathsWithBlanksParenthesesAndNonAsciiLettersArriveWhole) {
+    fs::create_directories(PathFromWide(Dir.Wide() + L"/My Films (2024) \u00e9t\u00e9"));
+    std::wstring source =
+        Script("args\ncreate\nexit 0\n", L"My Films (2024) \u00e9t\u00e9/clip (1) \u00f1.webm");
+    std::wstring destination = Dir.Wide() + L"/My Films (2024) \u00e9t\u00e9/clip (1) \u00fc.avi";
+    std::wstring output;
+    EXPECT_TRUE(
+        ExecuteFFmpeg(FakeConverterPath(), source, destination, FFmpegOptions, output, Record));
+    EXPECT_TRUE(fs::exists(PathFromWide(destination)));
+
+    // With plain ASCII names the whole argument list can be compared.
+    std::wstring plain = Script("args\nexit 0\n", L"a b (c).webm");
+    std::wstring plainOut = Out(L"x (2).avi");
+    EXPECT_TRUE(
+        ExecuteFFmpeg(FakeConverterPath(), plain, plainOut, FFmpegOptions, output, nullptr));
+    std::wstring expected = L"arg=-i\narg=" + plain +
+                            L"\narg=-q:v\narg=2\narg=-vtag\narg=XVID\n"
+                            L"arg=-threads\narg=2\narg=" +
+                            plainOut + L"\n";
+    EXPECT_EQ(output, expected);
+}
+
+// Real conversions: the system's converter natively, the project's ffmpeg.exe on Windows.
+class RealConversion : public ::testing::TestWithParam<const char*> {
+protected:
+    void SetUp() override {
+        Rec = Recorder{};
+        if (!fs::exists(fs::path(RealConverterPath())))
+            GTEST_FAIL() << "converter missing: " << fs::path(RealConverterPath()).string();
+    }
+    TempFolder Dir;
+};
+
+TEST_P(RealConversion, WritesMpeg4AndMp3InAvi) {
+    fs::path source = SamplesFolder() / GetParam();
+    ASSERT_TRUE(fs::exists(source)) << source.string();
+    fs::path destination = Dir.Path() / L"out put.avi";
+    std::wstring output;
+    EXPECT_TRUE(ExecuteFFmpeg(RealConverterPath(), source.wstring(), destination.wstring(),
+                              FFmpegOptions, output, Record))
+        << std::string(output.begin(), output.end());
+    ASSERT_FALSE(Rec.Calls.empty());
+    bool live = std::string(GetParam()) == "live.webm";
+    if (live) {
+        EXPECT_EQ(Rec.Calls.back().Size, 0) << "no duration in a live recording";
+    } else {
+        EXPECT_NEAR(Rec.Calls.back().Size, 3000, 50); // audio priming may add a few ms
+    }
+    EXPECT_GE(Rec.Calls.back().Position, 2500);
+
+    AviStreams avi = ReadAviStreams(destination);
+    EXPECT_TRUE(avi.IsAvi);
+    EXPECT_EQ(avi.VideoFourCC, "XVID");
+    EXPECT_EQ(avi.AudioFormatTag, 0x55) << "MP3 audio";
+    EXPECT_GE(avi.VideoFrames, 70u);
+#ifndef _WIN32
+    std::string command = "ffprobe -v error -show_entries stream=codec_name,codec_tag_string "
+                          "-of csv=p=0 '" +
+                          destination.string() + "'";
+    FILE* probe = popen(command.c_str(), "r");
+    ASSERT_NE(probe, nullptr);
+    std::string streams;
+    char line[256];
+    while (fgets(line, sizeof line, probe))
+        streams += line;
+    pclose(probe);
+    EXPECT_EQ(streams, "mpeg4,XVID\nmp3,U[0][0][0]\n");
+#endif
+}
+
+INSTANTIATE_TEST_SUITE_P(Samples, RealConversion,
+                         ::testing::Values("vp8-vorbis.webm", "vp9-opus.webm", "live.webm"));
+
+TEST(RealConversionFailure, CorruptInputFailsWithoutCrashing) {
+    TempFolder dir;
+    std::wstring output;
+    EXPECT_FALSE(ExecuteFFmpeg(RealConverterPath(), (SamplesFolder() / "corrupt.webm").wstring(),
+                               (dir.Path() / L"x.avi").wstring(), FFmpegOptions, output, nullptr));
+    EXPECT_FALSE(output.empty());
+}
+
+} // namespace

@@ -1,0 +1,47 @@
+# Sourced by scripts that run Windows programs: a project-owned Wine prefix, one persistent
+# wineserver (a cold start costs seconds per program), and a display when none is set.
+#   source tools/wine-env.sh [--display]
+# Afterwards: $WINEPREFIX is ready, `kestrova_wine_stop` stops what was started here.
+
+kestrova_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+export WINEPREFIX=${KESTROVA_WINEPREFIX:-$kestrova_root/build/wineprefix}
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEARCH=win64
+# No Mono/Gecko installers: nothing here needs .NET or the HTML engine.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+kestrova_started_xvfb=
+
+kestrova_wine_stop() {
+    wineserver -k >/dev/null 2>&1 || true
+    if [ -n "$kestrova_started_xvfb" ]; then
+        kill "$kestrova_started_xvfb" 2>/dev/null || true
+        kestrova_started_xvfb=
+    fi
+}
+
+# A virtual display for window tests and screenshots; DPI via KESTROVA_DPI (default 96).
+kestrova_start_xvfb() {
+    local n
+    for n in $(seq 90 130); do
+        [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || break
+    done
+    Xvfb ":$n" -screen 0 1280x900x24 -dpi "${KESTROVA_DPI:-96}" -nolisten tcp >/dev/null 2>&1 &
+    kestrova_started_xvfb=$!
+    export DISPLAY=":$n"
+    for _ in $(seq 50); do
+        [ -e "/tmp/.X11-unix/X$n" ] && break
+        sleep 0.1
+    done
+}
+
+if [ "${1:-}" = "--display" ] && [ -z "${DISPLAY:-}" ]; then
+    kestrova_start_xvfb
+fi
+
+mkdir -p "$(dirname "$WINEPREFIX")"
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    wineboot -i </dev/null >/dev/null 2>&1 || true
+    wineserver -w 2>/dev/null || true # let the prefix's first set-up finish
+fi
+setsid wineserver -p </dev/null >/dev/null 2>&1 &
+sleep 0.2
