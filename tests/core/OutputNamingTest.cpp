@@ -1,0 +1,106 @@
+#include "OutputNaming.h"
+#include "FileSystem.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace fs = std::filesystem;
+using testing_support::TempFolder;
+
+namespace {
+
+const std::wstring D(1, PathDelim);
+
+class OutputNaming : public ::testing::Test {
+protected:
+    TempFolder Temp{L"kestrova-naming"};
+    // The temporary folder with its trailing delimiter, as a row's Location reads.
+    const std::wstring Folder = IncludeTrailingPathDelimiter(Temp.Path().wstring());
+
+    void Touch(const std::wstring& Name) const { Temp.WriteFile(Name, "taken"); }
+};
+
+TEST_F(OutputNaming, TargetBesideTheSourceOrInTheOtherFolder) {
+    EXPECT_EQ(GetTargetFileName(Folder, L"clip.webm", true, L"ignored"), Folder + L"clip.avi");
+
+    const std::wstring out = D + L"out";
+    EXPECT_EQ(GetTargetFileName(Folder, L"clip.webm", false, out), out + D + L"clip.avi");
+    EXPECT_EQ(GetTargetFileName(Folder, L"clip.webm", false, out + D), out + D + L"clip.avi");
+    EXPECT_EQ(GetTargetFileName(Folder, L"clip.webm", false, L""), D + L"clip.avi")
+        << "an empty folder text still gets its delimiter";
+}
+
+TEST_F(OutputNaming, ExtensionIsFromTheLastDotOfTheLastComponent) {
+    EXPECT_EQ(GetTargetFileName(Folder, L"a.b.webm", true, L""), Folder + L"a.b.avi");
+    EXPECT_EQ(AppendFileNumber(Folder + L"a.b.avi", 2), Folder + L"a.b(2).avi");
+
+    // A dot in a folder name is no extension.
+    const std::wstring dotted = D + L"films.2024" + D;
+    EXPECT_EQ(GetTargetFileName(dotted, L"clip", true, L""), dotted + L"clip.avi");
+    EXPECT_EQ(AppendFileNumber(dotted + L"clip", 12), dotted + L"clip(12)");
+    EXPECT_EQ(GetTargetFileName(Folder, L".webm", true, L""), Folder + L".avi");
+}
+
+TEST_F(OutputNaming, FreeNameIsKept) {
+    EXPECT_EQ(GetUniqueFileName(Folder + L"clip.avi"), Folder + L"clip.avi");
+    Touch(L"clip.webm");
+    EXPECT_EQ(GetUniqueFileName(Folder + L"clip.avi"), Folder + L"clip.avi")
+        << "the source does not block its own target";
+}
+
+TEST_F(OutputNaming, TakenNamesAreNumberedFromTheOriginalName) {
+    Touch(L"clip.avi");
+    EXPECT_EQ(GetUniqueFileName(Folder + L"clip.avi"), Folder + L"clip(2).avi");
+    Touch(L"clip(2).avi");
+    EXPECT_EQ(GetUniqueFileName(Folder + L"clip.avi"), Folder + L"clip(3).avi");
+
+    // A gap in the numbers is reused.
+    Touch(L"clip(4).avi");
+    EXPECT_EQ(GetUniqueFileName(Folder + L"clip.avi"), Folder + L"clip(3).avi");
+}
+
+TEST_F(OutputNaming, AnyEntryBlocksAName) {
+    fs::create_directory(Temp.Path() / L"clip.avi");
+    EXPECT_EQ(GetUniqueFileName(Folder + L"clip.avi"), Folder + L"clip(2).avi")
+        << "the converter cannot write over a directory";
+
+#ifndef _WIN32
+    fs::create_symlink(Temp.Path() / L"nowhere", Temp.Path() / L"clip(2).avi");
+    EXPECT_EQ(GetUniqueFileName(Folder + L"clip.avi"), Folder + L"clip(3).avi")
+        << "writing through a dangling link would create a file elsewhere";
+#endif
+}
+
+TEST_F(OutputNaming, NonAsciiNames) {
+    // Built from UTF-8 so that the file is created under the same name on every platform.
+    std::ofstream(Temp.Path() / fs::path(u8"\u00e9t\u00e9 \u5f71\u7247.avi")) << "taken";
+    const std::wstring name = Folder + L"\u00e9t\u00e9 \u5f71\u7247.avi";
+    EXPECT_TRUE(PathExists(name));
+    EXPECT_EQ(GetUniqueFileName(name), Folder + L"\u00e9t\u00e9 \u5f71\u7247(2).avi");
+}
+
+TEST_F(OutputNaming, MissingFolderGivesTheNameAsBuilt) {
+    const std::wstring missing = Folder + L"missing" + D + L"deeper";
+    const std::wstring target = GetTargetFileName(Folder, L"clip.webm", false, missing);
+    EXPECT_EQ(GetUniqueFileName(target), missing + D + L"clip.avi");
+}
+
+#ifdef _WIN32
+TEST_F(OutputNaming, FileHeldOpenWithoutSharingIsTaken) {
+    const std::wstring name = Folder + L"clip.avi";
+    HANDLE held = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetUniqueFileName(name), Folder + L"clip(2).avi");
+    CloseHandle(held);
+}
+#endif
+
+} // namespace
