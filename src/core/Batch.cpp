@@ -1,0 +1,174 @@
+#include "Batch.h"
+
+#include "OutputNaming.h"
+
+#include <algorithm>
+#include <limits>
+#include <utility>
+
+TBatch* ProgressForm = nullptr;
+
+namespace {
+
+// Exact intermediate for products of two 64-bit values.
+using Wide = __int128;
+
+template <typename T> T Saturate(Wide Value) {
+    return static_cast<T>(
+        std::clamp<Wide>(Value, std::numeric_limits<T>::min(), std::numeric_limits<T>::max()));
+}
+
+int64_t AddSaturated(int64_t A, int64_t B) {
+    return Saturate<int64_t>(Wide{A} + B);
+}
+
+int64_t NonNegative(int64_t Bytes) {
+    return std::max<int64_t>(Bytes, 0);
+}
+
+// Range of the overall bar when the batch's byte total does not fit an int. Percentages round at
+// every half per cent, which falls on an even number of units when the range is a multiple of 400;
+// see OverallBarUnits.
+constexpr int64_t ScaledBarMax = std::numeric_limits<int>::max() / 400 * 400;
+
+} // namespace
+
+std::wstring ComposeSummaryText(TBatchSummary Summary, const std::wstring& FinishedText,
+                                const std::wstring& FailuresText) {
+    switch (Summary) {
+    case TBatchSummary::Finished:
+        return FinishedText;
+    case TBatchSummary::FinishedWithFailures:
+        return FinishedText + L" " + FailuresText;
+    case TBatchSummary::None:
+        break;
+    }
+    return {};
+}
+
+int64_t MulDivRound(int64_t A, int64_t B, int64_t C) {
+    if (C == 0)
+        return 0;
+    Wide numerator = Wide{A} * B;
+    Wide denominator = C;
+    if (denominator < 0) {
+        numerator = -numerator;
+        denominator = -denominator;
+    }
+    // Floor division first, so the remainder is never negative.
+    Wide quotient = numerator / denominator;
+    Wide remainder = numerator % denominator;
+    if (remainder < 0) {
+        quotient -= 1;
+        remainder += denominator;
+    }
+    if (2 * remainder > denominator || (2 * remainder == denominator && quotient % 2 != 0))
+        quotient += 1;
+    return Saturate<int64_t>(quotient);
+}
+
+std::wstring PercentText(int Position, int Max) {
+    if (Max <= 0)
+        return L"0%";
+    return std::to_wstring(MulDivRound(Position, 100, Max)) + L"%";
+}
+
+TBatch::TBatch(TConversionList& List, TOutputFolderChoice& OutputFolder, TProgressDisplay& Display,
+               TConverter& Converter)
+    : List(List), OutputFolder(OutputFolder), Display(Display), Converter(Converter) {}
+
+TBatch::~TBatch() {
+    if (ProgressForm == this)
+        ProgressForm = nullptr;
+}
+
+void TBatch::Run() {
+    if (Done)
+        return;
+    // However the loop ends, the batch is over: the progress window waits for Done to close.
+    struct EndOfRun {
+        TBatch& Batch;
+        TBatch* Previous;
+        ~EndOfRun() {
+            Batch.Done = true;
+            ProgressForm = Previous;
+        }
+    } endOfRun{*this, std::exchange(ProgressForm, this)};
+
+    ProcessedFilesSize = 0;
+    TotalSize = 0;
+    for (int i = 0; i < List.RowCount(); ++i)
+        TotalSize = AddSaturated(TotalSize, NonNegative(List.Row(i).FileSize));
+    Display.SetOverallBarMax(OverallBarUnits(TotalSize));
+
+    int rowIndex = 0;
+    int fileNumber = 1;
+    const int fileTotal = List.RowCount();
+    while (rowIndex < List.RowCount() && !Cancel) {
+        const TListRow row = List.Row(rowIndex);
+        const std::wstring source = row.Location + row.Name;
+        const std::wstring destination = GetUniqueFileName(
+            GetTargetFileName(row.Location, row.Name, OutputFolder.SameFolderSelected(),
+                              OutputFolder.OutputFolderText()));
+        CurFileSize = NonNegative(row.FileSize);
+        Display.SetCurFileCaption(row.Name + L" (" + std::to_wstring(fileNumber) + L" of " +
+                                  std::to_wstring(fileTotal) + L"):");
+
+        if (Converter.ConvertFile(source, destination, ::UpdateProgress)) {
+            // The next row moves up into this index.
+            List.DeleteRow(rowIndex);
+            List.UpdateControlsOnListChange();
+        } else {
+            List.SetRowImage(rowIndex, RowImageFailed);
+            ++rowIndex;
+        }
+        ProcessedFilesSize = AddSaturated(ProcessedFilesSize, CurFileSize);
+        ++fileNumber;
+    }
+}
+
+TBatchSummary TBatch::Summary() const {
+    if (Cancel)
+        return TBatchSummary::None;
+    return List.RowCount() == 0 ? TBatchSummary::Finished : TBatchSummary::FinishedWithFailures;
+}
+
+void TBatch::ReportProgress(int64_t Position, int64_t Size, bool& Stop) {
+    Position = NonNegative(Position);
+    if (Size > 0) {
+        Display.SetCurFileBarStyle(TBarStyle::Normal);
+        Display.SetCurFileBarPosition(Saturate<int>(MulDivRound(Position, 100, Size)));
+        Display.SetOverallBarPosition(OverallBarUnits(
+            AddSaturated(MulDivRound(Position, CurFileSize, Size), ProcessedFilesSize)));
+        Display.SetCurFilePercentage(
+            PercentText(Display.CurFileBarPosition(), Display.CurFileBarMax()));
+    } else {
+        // No duration known yet: nothing to measure the current file against.
+        Display.SetCurFileBarStyle(TBarStyle::Marquee);
+        Display.SetOverallBarPosition(OverallBarUnits(ProcessedFilesSize));
+        Display.SetCurFilePercentage(L"");
+    }
+    // From the read-back positions, so a position past the end never shows more than 100%.
+    Display.SetOverallPercentage(
+        PercentText(Display.OverallBarPosition(), Display.OverallBarMax()));
+    Display.ProcessMessages();
+    Stop = Cancel;
+}
+
+int TBatch::OverallBarUnits(int64_t Bytes) const {
+    if (TotalSize <= std::numeric_limits<int>::max())
+        return Saturate<int>(Bytes);
+    // Scaled down to ScaledBarMax for the whole batch. Each byte count maps to twice its whole
+    // number of half-units, plus one when a fraction was cut off: a count lands exactly on a
+    // rounding boundary of the percentage only when the exact share does, and otherwise on the
+    // same side of it, so the label reads as exact arithmetic would give it.
+    const Wide scaled = Wide{NonNegative(Bytes)} * (ScaledBarMax / 2);
+    const Wide whole = scaled / TotalSize;
+    const bool cut = scaled % TotalSize != 0;
+    return Saturate<int>(2 * whole + (cut ? 1 : 0));
+}
+
+void UpdateProgress(int64_t Position, int64_t Size, bool& Cancel) {
+    if (ProgressForm)
+        ProgressForm->ReportProgress(Position, Size, Cancel);
+}

@@ -1,0 +1,130 @@
+// The batch: converts the listed files in turn, keeps the list and the progress display up to
+// date, and decides the closing summary. The main window and the progress window plug in through
+// the small interfaces below.
+#pragma once
+
+#include "FFmpeg.h"
+
+#include <cstdint>
+#include <string>
+
+// Image indices of list rows.
+inline constexpr int RowImageNormal = 1;
+inline constexpr int RowImageFailed = 2;
+
+struct TListRow {
+    std::wstring Name;     // file name with extension
+    std::wstring Location; // its folder, with a trailing path delimiter
+    int64_t FileSize = 0;  // bytes, read when the row was added
+};
+
+// The conversion list (the main window's).
+struct TConversionList {
+    virtual ~TConversionList() = default;
+    virtual int RowCount() const = 0;
+    virtual TListRow Row(int Index) const = 0;
+    virtual void DeleteRow(int Index) = 0;
+    virtual void SetRowImage(int Index, int Image) = 0;
+    // The owner's refresh after the number of rows has changed.
+    virtual void UpdateControlsOnListChange() = 0;
+};
+
+// The output-folder choice, read afresh for every file.
+struct TOutputFolderChoice {
+    virtual ~TOutputFolderChoice() = default;
+    virtual bool SameFolderSelected() const = 0;
+    virtual std::wstring OutputFolderText() const = 0;
+};
+
+enum class TBarStyle { Normal, Marquee };
+
+// The progress window's controls. The bars behave like the platform's progress bars: a position
+// outside the range reads back as the nearer end of it. The current bar's range is 0 to 100; the
+// batch sets the overall bar's.
+struct TProgressDisplay {
+    virtual ~TProgressDisplay() = default;
+    virtual void SetCurFileCaption(const std::wstring& Text) = 0;
+    virtual void SetCurFileBarStyle(TBarStyle Style) = 0;
+    virtual void SetCurFileBarPosition(int Position) = 0;
+    virtual int CurFileBarPosition() const = 0;
+    virtual int CurFileBarMax() const = 0;
+    virtual void SetOverallBarMax(int Max) = 0;
+    virtual void SetOverallBarPosition(int Position) = 0;
+    virtual int OverallBarPosition() const = 0;
+    virtual int OverallBarMax() const = 0;
+    virtual void SetCurFilePercentage(const std::wstring& Text) = 0;
+    virtual void SetOverallPercentage(const std::wstring& Text) = 0;
+    // Lets the user interface handle what is pending: painting, the Cancel button, the timer.
+    virtual void ProcessMessages() = 0;
+};
+
+// Converts one file; false when it failed or was cancelled (the main window's ConvertFile).
+struct TConverter {
+    virtual ~TConverter() = default;
+    virtual bool ConvertFile(const std::wstring& Source, const std::wstring& Destination,
+                             TProgressProc ProgressProc) = 0;
+};
+
+// What to tell the user once the batch is over.
+enum class TBatchSummary { None, Finished, FinishedWithFailures };
+
+// The message for Summary: empty for None, FinishedText alone, or both joined by one blank.
+std::wstring ComposeSummaryText(TBatchSummary Summary, const std::wstring& FinishedText,
+                                const std::wstring& FailuresText);
+
+// A * B / C rounded to the nearest integer, halves to the even neighbour, computed exactly
+// (62.5 -> 62, 63.5 -> 64). 0 when C is 0; saturates at the 64-bit limits.
+int64_t MulDivRound(int64_t A, int64_t B, int64_t C);
+
+// Position as a share of Max, e.g. "62%"; "0%" for an empty range.
+std::wstring PercentText(int Position, int Max);
+
+class TBatch {
+public:
+    TBatch(TConversionList& List, TOutputFolderChoice& OutputFolder, TProgressDisplay& Display,
+           TConverter& Converter);
+    virtual ~TBatch();
+    TBatch(const TBatch&) = delete;
+    TBatch& operator=(const TBatch&) = delete;
+
+    // Converts every row once; returns at once when the batch has already run. Rows that convert
+    // leave the list, rows that fail get RowImageFailed. Done is set however the run ends, also
+    // when an exception passes through (the converter has been stopped by then).
+    void Run();
+
+    bool IsDone() const { return Done; }
+    // Meaningful once done: None after a cancel, otherwise by whether rows are left.
+    TBatchSummary Summary() const;
+
+    // Shows one progress report of the current file and hands the Cancel field back in Stop.
+    void ReportProgress(int64_t Position, int64_t Size, bool& Stop);
+
+    // The user asked to stop; the loop ends before the next file and the running one is stopped
+    // at its next progress report.
+    bool Cancel = false;
+
+protected:
+    int64_t ProcessedFilesSize = 0; // bytes of the files already handled, converted or failed
+    int64_t CurFileSize = 0;        // bytes of the file being converted
+    bool Done = false;
+
+private:
+    // Bytes in the overall bar's units: the bar's range must fit an int.
+    int OverallBarUnits(int64_t Bytes) const;
+
+    TConversionList& List;
+    TOutputFolderChoice& OutputFolder;
+    TProgressDisplay& Display;
+    TConverter& Converter;
+    int64_t TotalSize = 0;
+};
+
+// The batch that UpdateProgress reports to. A progress callback is a plain function, so it can
+// reach the batch only through this one global reference (the progress window's, which derives
+// from TBatch). Run points it at its own batch while it runs and restores it afterwards; a window
+// may also point it at itself for its whole life.
+extern TBatch* ProgressForm;
+
+// The TProgressProc every conversion of the batch reports to; forwards to ProgressForm, and does
+// nothing when no batch is there.
+void UpdateProgress(int64_t Position, int64_t Size, bool& Cancel);

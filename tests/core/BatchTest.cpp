@@ -1,0 +1,437 @@
+#include "Batch.h"
+#include "FileSystem.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <limits>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+namespace fs = std::filesystem;
+using testing_support::TempFolder;
+
+namespace {
+
+struct FakeRow {
+    TListRow Row;
+    int Image = RowImageNormal;
+};
+
+class FakeList : public TConversionList {
+public:
+    std::vector<FakeRow> Rows;
+    int Refreshes = 0;
+
+    int RowCount() const override { return static_cast<int>(Rows.size()); }
+    TListRow Row(int Index) const override { return Rows.at(Index).Row; }
+    void DeleteRow(int Index) override { Rows.erase(Rows.begin() + Index); }
+    void SetRowImage(int Index, int Image) override { Rows.at(Index).Image = Image; }
+    void UpdateControlsOnListChange() override { ++Refreshes; }
+
+    std::vector<std::wstring> Names() const {
+        std::vector<std::wstring> names;
+        for (const FakeRow& row : Rows)
+            names.push_back(row.Row.Name);
+        return names;
+    }
+};
+
+class FakeFolderChoice : public TOutputFolderChoice {
+public:
+    bool Same = true;
+    std::wstring Folder;
+
+    bool SameFolderSelected() const override { return Same; }
+    std::wstring OutputFolderText() const override { return Folder; }
+};
+
+// Everything the progress window shows.
+struct Shown {
+    std::wstring Caption;
+    TBarStyle CurStyle = TBarStyle::Normal;
+    int CurPos = 0;
+    int CurMax = 100;
+    std::wstring CurLabel = L"0%";
+    int OverallPos = 0;
+    int OverallMax = 100;
+    std::wstring OverallLabel = L"0%";
+};
+
+// Bars keep their position inside the range, as the platform's progress bars do.
+int Clamped(int Position, int Max) {
+    return std::clamp(Position, 0, std::max(Max, 0));
+}
+
+class FakeDisplay : public TProgressDisplay {
+public:
+    Shown Now;
+    std::vector<Shown> AtCaption; // as each file started
+    std::vector<Shown> AtPump;    // as each progress report left it
+    std::function<void()> OnPump; // the user (or a failure) acting while messages are handled
+
+    void SetCurFileCaption(const std::wstring& Text) override {
+        Now.Caption = Text;
+        AtCaption.push_back(Now);
+    }
+    void SetCurFileBarStyle(TBarStyle Style) override { Now.CurStyle = Style; }
+    void SetCurFileBarPosition(int Position) override {
+        Now.CurPos = Clamped(Position, Now.CurMax);
+    }
+    int CurFileBarPosition() const override { return Now.CurPos; }
+    int CurFileBarMax() const override { return Now.CurMax; }
+    void SetOverallBarMax(int Max) override {
+        Now.OverallMax = Max;
+        Now.OverallPos = Clamped(Now.OverallPos, Max);
+    }
+    void SetOverallBarPosition(int Position) override {
+        Now.OverallPos = Clamped(Position, Now.OverallMax);
+    }
+    int OverallBarPosition() const override { return Now.OverallPos; }
+    int OverallBarMax() const override { return Now.OverallMax; }
+    void SetCurFilePercentage(const std::wstring& Text) override { Now.CurLabel = Text; }
+    void SetOverallPercentage(const std::wstring& Text) override { Now.OverallLabel = Text; }
+    void ProcessMessages() override {
+        AtPump.push_back(Now);
+        if (OnPump)
+            OnPump();
+    }
+
+    std::vector<Shown> PumpsDuring(const std::wstring& CaptionPart) const {
+        std::vector<Shown> found;
+        for (const Shown& shown : AtPump) {
+            if (shown.Caption.find(CaptionPart) != std::wstring::npos)
+                found.push_back(shown);
+        }
+        return found;
+    }
+};
+
+// Runs the scripted fake converter: each source file is its script.
+class ProcessConverter : public TConverter {
+public:
+    std::vector<std::wstring> Destinations;
+
+    bool ConvertFile(const std::wstring& Source, const std::wstring& Destination,
+                     TProgressProc ProgressProc) override {
+        Destinations.push_back(Destination);
+        std::wstring output;
+        return ExecuteFFmpeg(testing_support::FakeConverterPath(), Source, Destination,
+                             FFmpegOptions, output, ProgressProc);
+    }
+};
+
+struct Report {
+    int64_t Position;
+    int64_t Size;
+};
+
+// Reports exactly the given progress, for arithmetic that must not depend on timing.
+class ScriptedConverter : public TConverter {
+public:
+    struct Job {
+        std::vector<Report> Reports;
+        bool Converts = true;
+    };
+    std::vector<Job> Jobs; // one per file, in order
+    std::vector<std::wstring> Destinations;
+
+    bool ConvertFile(const std::wstring&, const std::wstring& Destination,
+                     TProgressProc ProgressProc) override {
+        const Job job = Destinations.size() < Jobs.size() ? Jobs[Destinations.size()] : Job{};
+        Destinations.push_back(Destination);
+        bool cancel = false;
+        for (const Report& report : job.Reports) {
+            ProgressProc(report.Position, report.Size, cancel);
+            if (cancel)
+                return false;
+        }
+        return job.Converts;
+    }
+};
+
+const std::string Duration10s =
+    "err   Duration: 00:00:10.00, start: 0.000000, bitrate: 800 kb/s\\n\n";
+const std::string Converts = Duration10s + "status 10000 2500 10\ncreate\nexit 0\n";
+const std::string Fails = Duration10s + "status 10000 2500 10\nexit 1\n";
+
+const std::wstring FinishedText = L"The conversion is finished.";
+const std::wstring FailuresText = L"Some files were not converted.";
+
+class BatchRun : public ::testing::Test {
+protected:
+    TempFolder Temp{L"kestrova-batch"};
+    const std::wstring Location = IncludeTrailingPathDelimiter(Temp.Path().wstring());
+    FakeList List;
+    FakeFolderChoice Folder;
+    FakeDisplay Display;
+
+    // A row whose source file is the fake converter's script.
+    void AddRow(const std::wstring& Name, const std::string& Script, int64_t Size = 100) {
+        Temp.WriteFile(Name, Script);
+        AddRowWithoutFile(Name, Size);
+    }
+    void AddRowWithoutFile(const std::wstring& Name, int64_t Size = 100) {
+        List.Rows.push_back({{Name, Location, Size}});
+    }
+    bool Exists(const std::wstring& Name) const { return fs::exists(Temp.Path() / Name); }
+};
+
+TEST_F(BatchRun, FailedRowStaysMarkedAndConvertedRowsLeave) {
+    AddRow(L"a.webm", Converts);
+    AddRow(L"b.webm", Fails);
+    AddRow(L"c.webm", Converts);
+    ProcessConverter converter;
+    TBatch batch(List, Folder, Display, converter);
+    batch.Run();
+
+    EXPECT_TRUE(batch.IsDone());
+    EXPECT_EQ(ProgressForm, nullptr);
+    ASSERT_EQ(List.Names(), std::vector<std::wstring>{L"b.webm"});
+    EXPECT_EQ(List.Rows[0].Image, RowImageFailed);
+    EXPECT_EQ(List.Refreshes, 2);
+    EXPECT_TRUE(Exists(L"a.avi"));
+    EXPECT_FALSE(Exists(L"b.avi"));
+    EXPECT_TRUE(Exists(L"c.avi"));
+
+    EXPECT_EQ(batch.Summary(), TBatchSummary::FinishedWithFailures);
+    EXPECT_EQ(ComposeSummaryText(batch.Summary(), FinishedText, FailuresText),
+              L"The conversion is finished. Some files were not converted.");
+}
+
+TEST_F(BatchRun, AllRowsConvertWithoutOverwritingAnything) {
+    AddRow(L"a.webm", Converts);
+    AddRow(L"b.webm", Converts);
+    Temp.WriteFile(L"b.avi", "older");
+    Temp.WriteFile(L"b(2).avi", "older");
+    ProcessConverter converter;
+    TBatch batch(List, Folder, Display, converter);
+    batch.Run();
+
+    EXPECT_TRUE(List.Rows.empty());
+    EXPECT_EQ(List.Refreshes, 2);
+    EXPECT_EQ(converter.Destinations,
+              (std::vector<std::wstring>{Location + L"a.avi", Location + L"b(3).avi"}));
+    EXPECT_TRUE(Exists(L"b(3).avi"));
+    EXPECT_EQ(batch.Summary(), TBatchSummary::Finished);
+    EXPECT_EQ(ComposeSummaryText(batch.Summary(), FinishedText, FailuresText), FinishedText);
+}
+
+TEST_F(BatchRun, CancelDuringTheSecondOfThree) {
+    AddRow(L"a.webm", Converts);
+    AddRow(L"b.webm", Duration10s + "status 10000 500 100\ncreate\nexit 0\n");
+    AddRow(L"c.webm", Converts);
+    ProcessConverter converter;
+    TBatch batch(List, Folder, Display, converter);
+    Display.OnPump = [&] {
+        if (Display.Now.Caption.find(L"(2 of 3)") != std::wstring::npos)
+            batch.Cancel = true;
+    };
+    batch.Run();
+
+    EXPECT_TRUE(batch.IsDone());
+    EXPECT_EQ(converter.Destinations.size(), 2u) << "the loop ends before the next file";
+    ASSERT_EQ(List.Names(), (std::vector<std::wstring>{L"b.webm", L"c.webm"}));
+    EXPECT_EQ(List.Rows[0].Image, RowImageFailed);
+    EXPECT_EQ(List.Rows[1].Image, RowImageNormal);
+    EXPECT_FALSE(Exists(L"b.avi")) << "the converter was stopped before it wrote";
+    EXPECT_EQ(batch.Summary(), TBatchSummary::None);
+    EXPECT_EQ(ComposeSummaryText(batch.Summary(), FinishedText, FailuresText), L"");
+}
+
+TEST_F(BatchRun, CaptionsCountFromOneAndKeepTheTotal) {
+    AddRow(L"a.webm", Converts);
+    AddRow(L"b.webm", Fails);
+    AddRowWithoutFile(L"c.webm"); // the converter cannot open it
+    AddRow(L"d.webm", Converts);
+    ProcessConverter converter;
+    TBatch batch(List, Folder, Display, converter);
+    batch.Run();
+
+    std::vector<std::wstring> captions;
+    for (const Shown& shown : Display.AtCaption)
+        captions.push_back(shown.Caption);
+    EXPECT_EQ(captions, (std::vector<std::wstring>{L"a.webm (1 of 4):", L"b.webm (2 of 4):",
+                                                   L"c.webm (3 of 4):", L"d.webm (4 of 4):"}));
+    ASSERT_EQ(List.Names(), (std::vector<std::wstring>{L"b.webm", L"c.webm"}));
+    EXPECT_EQ(List.Rows[1].Image, RowImageFailed);
+}
+
+TEST_F(BatchRun, OverallProgressIsWeightedBySize) {
+    AddRow(L"small.webm", Duration10s + "status 10000 10000 0\ncreate\n", 100);
+    AddRow(L"large.webm", Duration10s + "status 5000 5000 0\ncreate\n", 300);
+    ProcessConverter converter;
+    TBatch batch(List, Folder, Display, converter);
+    batch.Run();
+
+    const std::vector<Shown> small = Display.PumpsDuring(L"(1 of 2)");
+    ASSERT_FALSE(small.empty());
+    EXPECT_EQ(small.back().OverallPos, 100);
+    EXPECT_EQ(small.back().OverallLabel, L"25%");
+
+    const std::vector<Shown> large = Display.PumpsDuring(L"(2 of 2)");
+    ASSERT_FALSE(large.empty());
+    const Shown& halfWay = large.back();
+    EXPECT_EQ(halfWay.CurPos, 50);
+    EXPECT_EQ(halfWay.CurLabel, L"50%");
+    EXPECT_EQ(halfWay.OverallPos, 250);
+    EXPECT_EQ(halfWay.OverallMax, 400);
+    EXPECT_EQ(halfWay.OverallLabel, L"62%") << "62.5 goes to the even neighbour";
+}
+
+TEST_F(BatchRun, MarqueeWithoutDurationAndDisplayKeptBetweenFiles) {
+    AddRowWithoutFile(L"a.webm", 100);
+    AddRowWithoutFile(L"b.webm", 300);
+    ScriptedConverter converter;
+    converter.Jobs = {{{{0, 0}, {20000, 10000}}}, {{{0, 0}}}};
+    TBatch batch(List, Folder, Display, converter);
+    batch.Run();
+
+    ASSERT_EQ(Display.AtPump.size(), 3u);
+    const Shown& unknown = Display.AtPump[0];
+    EXPECT_EQ(unknown.CurStyle, TBarStyle::Marquee);
+    EXPECT_EQ(unknown.CurLabel, L"");
+    EXPECT_EQ(unknown.OverallLabel, L"0%");
+
+    const Shown& pastTheEnd = Display.AtPump[1];
+    EXPECT_EQ(pastTheEnd.CurStyle, TBarStyle::Normal);
+    EXPECT_EQ(pastTheEnd.CurPos, 100);
+    EXPECT_EQ(pastTheEnd.CurLabel, L"100%") << "never more than the bar holds";
+
+    // Nothing but the caption changes when the next file starts.
+    Shown kept = pastTheEnd;
+    kept.Caption = L"b.webm (2 of 2):";
+    const Shown& second = Display.AtCaption.at(1);
+    EXPECT_EQ(std::tie(second.Caption, second.CurStyle, second.CurPos, second.CurLabel,
+                       second.OverallPos, second.OverallLabel),
+              std::tie(kept.Caption, kept.CurStyle, kept.CurPos, kept.CurLabel, kept.OverallPos,
+                       kept.OverallLabel));
+
+    const Shown& unknownAgain = Display.AtPump[2];
+    EXPECT_EQ(unknownAgain.CurStyle, TBarStyle::Marquee);
+    EXPECT_EQ(unknownAgain.CurLabel, L"");
+    EXPECT_EQ(unknownAgain.OverallPos, 100) << "only the files already handled";
+    EXPECT_EQ(unknownAgain.OverallLabel, L"25%");
+}
+
+TEST_F(BatchRun, PercentagesRoundHalfToEven) {
+    AddRowWithoutFile(L"a.webm", 125);
+    AddRowWithoutFile(L"b.webm", 2);
+    AddRowWithoutFile(L"c.webm", 73);
+    ScriptedConverter converter;
+    converter.Jobs = {{{{7, 7}}}, {{{7, 7}}}, {{{1, 1}}}};
+    TBatch batch(List, Folder, Display, converter);
+    batch.Run();
+
+    ASSERT_EQ(Display.AtPump.size(), 3u);
+    EXPECT_EQ(Display.AtPump[0].OverallLabel, L"62%"); // 62.5
+    EXPECT_EQ(Display.AtPump[1].OverallLabel, L"64%"); // 63.5
+    EXPECT_EQ(Display.AtPump[2].OverallLabel, L"100%");
+}
+
+TEST_F(BatchRun, SizesBeyondTwoGibibytesShowExactPercentages) {
+    AddRowWithoutFile(L"a.webm", 3'000'000'000);
+    AddRowWithoutFile(L"b.webm", 2'000'000'000);
+    AddRowWithoutFile(L"c.webm", 3'000'000'000);
+    ScriptedConverter converter;
+    converter.Jobs = {
+        {{{1, 2}}},
+        {{{1, 2}, {2, 2}}},
+        // 5e9 + 1 bytes (just above 62.5%), then 5.08e9 (63.5%), then all of it.
+        {{{1, 3'000'000'000}, {2000, 75000}, {3, 3}}},
+    };
+    TBatch batch(List, Folder, Display, converter);
+    batch.Run();
+
+    ASSERT_EQ(Display.AtPump.size(), 6u);
+    std::vector<std::wstring> labels;
+    for (const Shown& shown : Display.AtPump) {
+        labels.push_back(shown.OverallLabel);
+        EXPECT_GT(shown.OverallMax, 0);
+        EXPECT_LE(shown.OverallPos, shown.OverallMax);
+    }
+    EXPECT_EQ(labels, (std::vector<std::wstring>{L"19%", L"50%", L"62%", L"63%", L"64%", L"100%"}));
+}
+
+TEST_F(BatchRun, EmptyFilesShowNoOverallProgress) {
+    AddRowWithoutFile(L"a.webm", 0);
+    AddRowWithoutFile(L"b.webm", 0);
+    ScriptedConverter converter;
+    converter.Jobs = {{{{5, 10}}}, {{{0, 0}}}};
+    TBatch batch(List, Folder, Display, converter);
+    batch.Run();
+
+    ASSERT_EQ(Display.AtPump.size(), 2u);
+    EXPECT_EQ(Display.AtPump[0].OverallMax, 0);
+    EXPECT_EQ(Display.AtPump[0].CurLabel, L"50%");
+    EXPECT_EQ(Display.AtPump[0].OverallLabel, L"0%");
+    EXPECT_EQ(Display.AtPump[1].OverallLabel, L"0%");
+}
+
+TEST_F(BatchRun, OutputFolderChoiceIsReadForEveryFile) {
+    TempFolder out(L"kestrova-out");
+    out.WriteFile(L"clip.avi", "older");
+    AddRowWithoutFile(L"a.webm");
+    AddRowWithoutFile(L"clip.webm");
+    ScriptedConverter converter;
+    converter.Jobs = {{{{0, 0}}}, {{{0, 0}}}};
+    Display.OnPump = [&] {
+        Folder.Same = false;
+        Folder.Folder = out.Path().wstring(); // no trailing delimiter
+    };
+    TBatch batch(List, Folder, Display, converter);
+    batch.Run();
+
+    EXPECT_EQ(converter.Destinations,
+              (std::vector<std::wstring>{Location + L"a.avi",
+                                         IncludeTrailingPathDelimiter(out.Path().wstring()) +
+                                             L"clip(2).avi"}));
+}
+
+TEST_F(BatchRun, ExceptionEndsTheBatchAndStopsTheConverter) {
+    AddRow(L"a.webm", Duration10s + "status 1000 100 50\ncreate\nexit 0\n");
+    ProcessConverter converter;
+    TBatch batch(List, Folder, Display, converter);
+    Display.OnPump = [] { throw std::runtime_error("display gone"); };
+
+    EXPECT_THROW(batch.Run(), std::runtime_error);
+    EXPECT_TRUE(batch.IsDone()) << "the progress window must be able to close";
+    EXPECT_EQ(ProgressForm, nullptr);
+    ASSERT_EQ(List.Names(), std::vector<std::wstring>{L"a.webm"});
+    EXPECT_EQ(List.Rows[0].Image, RowImageNormal);
+
+    // Left running, the script would have written its output within about half a second.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    EXPECT_FALSE(Exists(L"a.avi"));
+
+    EXPECT_NO_THROW(batch.Run()) << "a finished batch does not start again";
+    EXPECT_EQ(converter.Destinations.size(), 1u);
+}
+
+TEST(BatchArithmetic, MulDivRoundIsExactWithHalvesToEven) {
+    EXPECT_EQ(MulDivRound(250, 100, 400), 62);
+    EXPECT_EQ(MulDivRound(127, 100, 200), 64);
+    EXPECT_EQ(MulDivRound(5, 1, 2), 2);
+    EXPECT_EQ(MulDivRound(7, 1, 2), 4);
+    EXPECT_EQ(MulDivRound(1, 2, 3), 1);
+    EXPECT_EQ(MulDivRound(1, 1, 3), 0);
+    EXPECT_EQ(MulDivRound(-5, 1, 2), -2);
+    EXPECT_EQ(MulDivRound(-7, 1, 2), -4);
+    EXPECT_EQ(MulDivRound(5, 1, -2), -2);
+    EXPECT_EQ(MulDivRound(-1, 2, 3), -1);
+
+    constexpr int64_t Max = std::numeric_limits<int64_t>::max();
+    EXPECT_EQ(MulDivRound(Max - 1, 100, Max), 100) << "no overflow in the product";
+    EXPECT_EQ(MulDivRound(Max, Max, 1), Max) << "saturates";
+    EXPECT_EQ(MulDivRound(1, 1, 0), 0);
+
+    EXPECT_EQ(PercentText(5, 8), L"62%");
+    EXPECT_EQ(PercentText(0, 0), L"0%");
+}
+
+} // namespace
