@@ -26,6 +26,8 @@
 #include <vector>
 
 #ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 #else
 #include <csignal>
@@ -188,6 +190,7 @@ int Run(const std::vector<Arg>& Args) {
 
 #ifdef _WIN32
 int wmain(int argc, wchar_t** argv) {
+    _setmode(_fileno(stderr), _O_BINARY); // the script's bytes, unchanged
 #else
 int main(int argc, char** argv) {
 #endif

@@ -5,8 +5,10 @@
 
 #include <utility>
 
-template <typename T, auto Invalid, auto Close> class UniqueResource {
+template <typename Traits> class UniqueResource {
 public:
+    using T = typename Traits::Type;
+
     UniqueResource() = default;
     explicit UniqueResource(T Value) : Value(Value) {}
     UniqueResource(const UniqueResource&) = delete;
@@ -19,12 +21,12 @@ public:
     ~UniqueResource() { reset(); }
 
     T get() const { return Value; }
-    explicit operator bool() const { return Value != T(Invalid); }
-    T release() { return std::exchange(Value, T(Invalid)); }
-    void reset(T NewValue = T(Invalid)) {
+    explicit operator bool() const { return Value != Traits::Invalid(); }
+    T release() { return std::exchange(Value, Traits::Invalid()); }
+    void reset(T NewValue = Traits::Invalid()) {
         T old = std::exchange(Value, NewValue);
-        if (old != T(Invalid))
-            Close(old);
+        if (old != Traits::Invalid())
+            Traits::Close(old);
     }
     // For APIs that return the handle through a pointer.
     T* put() {
@@ -33,21 +35,29 @@ public:
     }
 
 private:
-    T Value = T(Invalid);
+    T Value = Traits::Invalid();
 };
 
-namespace handle_detail {
-inline void CloseKernelHandle(HANDLE H) {
-    ::CloseHandle(H);
-}
-inline void CloseKey(HKEY H) {
-    ::RegCloseKey(H);
-}
-} // namespace handle_detail
+namespace handle_traits {
+struct Kernel {
+    using Type = HANDLE;
+    static HANDLE Invalid() { return nullptr; }
+    static void Close(HANDLE H) { ::CloseHandle(H); }
+};
+struct File {
+    using Type = HANDLE;
+    static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
+    static void Close(HANDLE H) { ::CloseHandle(H); }
+};
+struct Key {
+    using Type = HKEY;
+    static HKEY Invalid() { return nullptr; }
+    static void Close(HKEY H) { ::RegCloseKey(H); }
+};
+} // namespace handle_traits
 
 // Handles whose "none" is NULL (processes, threads, pipes, mutexes).
-using UniqueHandle = UniqueResource<HANDLE, nullptr, handle_detail::CloseKernelHandle>;
-// Handles whose "none" is INVALID_HANDLE_VALUE (files).
-using UniqueFileHandle =
-    UniqueResource<HANDLE, INVALID_HANDLE_VALUE, handle_detail::CloseKernelHandle>;
-using UniqueHKey = UniqueResource<HKEY, nullptr, handle_detail::CloseKey>;
+using UniqueHandle = UniqueResource<handle_traits::Kernel>;
+// Handles whose "none" is INVALID_HANDLE_VALUE (files, find handles).
+using UniqueFileHandle = UniqueResource<handle_traits::File>;
+using UniqueHKey = UniqueResource<handle_traits::Key>;
