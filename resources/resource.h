@@ -1,0 +1,57 @@
+// Identifiers shared by Kestrova.rc and the program.
+#pragma once
+
+// Application icon: the lowest icon identifier, so the shell shows it for the executable.
+#define IDI_KESTROVA 1
+
+// Image list images, in image-list order (index = identifier - IDI_DOCUMENT).
+#define IDI_DOCUMENT 200
+#define IDI_FILMREEL 201
+#define IDI_FAILED 202
+#define IDI_ADD 203
+#define IDI_REMOVE 204
+#define IDI_CONVERT 205
+
+// Dialog templates.
+#define IDD_MAIN 100
+#define IDD_PROGRESS 101
+
+// Main window controls.
+#define IDC_LBLFILESTOCONVERT 1001
+#define IDC_LSTFILESTOCONVERT 1002
+#define IDC_LBLADDFILES 1003
+#define IDC_BTNADDFILES 1004
+#define IDC_BTNREMOVE 1005
+#define IDC_BTNWEBSITE 1006
+#define IDC_BTNABOUT 1007
+#define IDC_GBOUTPUTFOLDER 1008
+#define IDC_RBSAMEFOLDER 1009
+#define IDC_RBOTHERFOLDER 1010
+#define IDC_EDOUTPUTFOLDER 1011
+#define IDC_BTNBROWSE 1012
+#define IDC_BTNCONVERT 1013
+
+// Progress window controls; its Cancel button is IDCANCEL.
+#define IDC_LBLCURFILE 1101
+#define IDC_LBLCURFILEPERCENTAGE 1102
+#define IDC_PBCURFILE 1103
+#define IDC_LBLOVERALL 1104
+#define IDC_LBLOVERALLPERCENTAGE 1105
+#define IDC_PBOVERALL 1106
+
+// Context menu of the conversion list.
+#define IDM_POPUP 300
+#define IDM_PLAY 301
+#define IDM_OPENFOLDER 302
+#define IDM_REMOVE 303
+
+// Strings.
+#define IDS_CONVERSIONFINISHED 1
+#define IDS_SOMENOTCONVERTED 2
+#define IDS_WEBSITE 3
+#define IDS_WEBSITEURL 4
+#define IDS_MAKERLINE 5
+
+#ifndef IDC_STATIC
+#define IDC_STATIC (-1)
+#endif

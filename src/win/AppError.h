@@ -1,0 +1,34 @@
+// Exceptions that carry a message written for the user; the top-level handler shows it.
+#pragma once
+
+#include <windows.h>
+
+#include <exception>
+#include <string>
+
+class EAppError : public std::exception {
+public:
+    explicit EAppError(std::wstring Message);
+    const std::wstring& Message() const { return Text; }
+    const char* what() const noexcept override { return Narrow.c_str(); }
+
+private:
+    std::wstring Text;
+    std::string Narrow;
+};
+
+// A file operation failed with a system error code.
+class EInOutError : public EAppError {
+public:
+    explicit EInOutError(DWORD Code);
+    DWORD ErrorCode() const { return Code; }
+
+private:
+    DWORD Code;
+};
+
+// The user-facing text for a failed file operation.
+std::wstring InOutErrorMessage(DWORD Code);
+
+// Fills the first "%s" of Format with Arg (messages here carry at most one argument).
+std::wstring FormatMessageText(const std::wstring& Format, const std::wstring& Arg);

@@ -1,0 +1,73 @@
+#include "Application.h"
+
+#include "AppError.h"
+
+#include <new>
+
+TApplication Application;
+
+namespace {
+
+std::wstring Widen(const char* Text) {
+    int n = MultiByteToWideChar(CP_UTF8, 0, Text, -1, nullptr, 0);
+    if (n <= 1)
+        return {};
+    std::wstring Result(static_cast<size_t>(n - 1), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, Text, -1, Result.data(), n);
+    return Result;
+}
+
+} // namespace
+
+std::wstring ExceptionMessage(const std::exception_ptr& Error) {
+    std::wstring Text;
+    try {
+        std::rethrow_exception(Error);
+    } catch (const EAppError& E) {
+        Text = E.Message();
+    } catch (const std::bad_alloc&) {
+        Text = L"Out of memory";
+    } catch (const std::exception& E) {
+        Text = Widen(E.what());
+    } catch (...) {
+        Text = L"Unexpected error";
+    }
+    if (Text.empty() || Text.back() != L'.')
+        Text += L'.';
+    return Text;
+}
+
+int TApplication::ShowMessageBox(HWND Owner, const std::wstring& Text, const std::wstring& Caption,
+                                 UINT Type) {
+    if (Hooks.ShowMessageBox)
+        return Hooks.ShowMessageBox(Owner, Text, Caption, Type);
+    return ::MessageBoxW(Owner, Text.c_str(), Caption.c_str(), Type);
+}
+
+void TApplication::ShowException(const std::exception_ptr& Error) {
+    // Owned by the main window while it is usable, so the box stays in front of it.
+    HWND Owner = MainWindow && IsWindowEnabled(MainWindow) ? MainWindow : nullptr;
+    ShowMessageBox(Owner, ExceptionMessage(Error), Title, MB_OK | MB_ICONERROR);
+}
+
+std::wstring TApplication::LoadStr(UINT Id) const {
+    const wchar_t* Text = nullptr;
+    // With a zero length the call hands back a pointer into the resource itself.
+    int n = ::LoadStringW(Instance ? Instance : GetModuleHandleW(nullptr), Id,
+                          reinterpret_cast<wchar_t*>(&Text), 0);
+    return n > 0 ? std::wstring(Text, static_cast<size_t>(n)) : std::wstring();
+}
+
+int TApplication::Run() {
+    IsRunning = true;
+    MSG Msg;
+    int Result;
+    while ((Result = GetMessageW(&Msg, nullptr, 0, 0)) > 0) {
+        if (MainWindow && IsDialogMessageW(MainWindow, &Msg))
+            continue;
+        TranslateMessage(&Msg);
+        DispatchMessageW(&Msg);
+    }
+    IsRunning = false;
+    return Result < 0 ? 1 : static_cast<int>(Msg.wParam);
+}

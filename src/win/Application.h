@@ -1,0 +1,53 @@
+// The application object: its title, its main window, the top-level exception handling, and the
+// few seams through which the windows reach modal boxes and the shell (replaced by tests).
+#pragma once
+
+#include <windows.h>
+
+#include <exception>
+#include <functional>
+#include <string>
+#include <vector>
+
+struct TOpenDialog;
+
+// Each seam calls the real service when empty.
+struct TUiHooks {
+    std::function<int(HWND Owner, const std::wstring& Text, const std::wstring& Caption, UINT Type)>
+        ShowMessageBox;
+    std::function<void(const std::wstring& Verb, const std::wstring& File)> ShellExecuteVerb;
+    std::function<bool(HWND Owner, TOpenDialog& Dialog)> RunOpenDialog;
+    std::function<bool(HWND Owner, const std::wstring& Instruction, std::wstring& Folder)>
+        RunFolderChooser;
+};
+
+class TApplication {
+public:
+    std::wstring Title;
+    HWND MainWindow = nullptr;
+    HINSTANCE Instance = nullptr;
+    // Where the settings key lives; tests point it elsewhere.
+    HKEY RegistryRoot = HKEY_CURRENT_USER;
+    TUiHooks Hooks;
+
+    // Runs the message loop until the main window is destroyed; returns the exit code.
+    int Run();
+    bool Running() const { return IsRunning; }
+
+    int ShowMessageBox(HWND Owner, const std::wstring& Text, const std::wstring& Caption,
+                       UINT Type);
+    // Shows the exception in an error box captioned with the title; the program goes on.
+    void ShowException(const std::exception_ptr& Error);
+    // For use inside a catch block: shows the exception being handled.
+    void HandleException() { ShowException(std::current_exception()); }
+    std::wstring LoadStr(UINT Id) const;
+
+private:
+    bool IsRunning = false;
+};
+
+extern TApplication Application;
+
+// The text the error box shows for an exception: its message with a full stop appended unless
+// it already ends in one.
+std::wstring ExceptionMessage(const std::exception_ptr& Error);

@@ -1,0 +1,31 @@
+// Kestrova: converts WebM videos into AVI files with the FFmpeg converter beside the program.
+#include "AppError.h"
+#include "Application.h"
+#include "Main.h"
+
+#include "win32/UniqueHandle.h"
+
+#include <objbase.h>
+
+int WINAPI wWinMain(HINSTANCE Instance, HINSTANCE, LPWSTR, int) {
+    // Held until the process ends; a second copy runs independently all the same.
+    UniqueHandle Mutex(CreateMutexW(nullptr, FALSE, L"KestrovaMutexName"));
+
+    Application.Instance = Instance;
+    // The folder chooser's resizable style and the shell's verbs need COM on this thread.
+    HRESULT Com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+
+    int ExitCode = 0;
+    try {
+        TMainForm Form;
+        Form.Create();
+        Form.Show();
+        ExitCode = Application.Run();
+    } catch (...) {
+        Application.HandleException();
+        ExitCode = 1;
+    }
+    if (SUCCEEDED(Com))
+        CoUninitialize();
+    return ExitCode;
+}

@@ -1,0 +1,105 @@
+#include "Layouts.h"
+
+#include "Dpi.h"
+
+#include "resource.h"
+
+#include <algorithm>
+#include <iterator>
+
+namespace {
+
+// The group box sits at 8, 250; its controls are placed relative to it.
+constexpr int GroupLeft = 8, GroupTop = 250;
+
+constexpr TControlPlace MainControls[] = {
+    {IDC_LBLFILESTOCONVERT, 8, 8, 79, 13},
+    {IDC_LSTFILESTOCONVERT, 8, 27, 329, 217},
+    {IDC_LBLADDFILES, 24, 130, 297, 23},
+    {IDC_BTNADDFILES, 343, 27, 90, 25},
+    {IDC_BTNREMOVE, 343, 58, 90, 25},
+    {IDC_BTNWEBSITE, 343, 97, 90, 25},
+    {IDC_BTNABOUT, 343, 128, 90, 25},
+    {IDC_GBOUTPUTFOLDER, GroupLeft, GroupTop, 425, 61},
+    {IDC_RBSAMEFOLDER, GroupLeft + 12, GroupTop + 24, 56, 17},
+    {IDC_RBOTHERFOLDER, GroupLeft + 71, GroupTop + 24, 55, 17},
+    {IDC_EDOUTPUTFOLDER, GroupLeft + 132, GroupTop + 22, 254, 21},
+    {IDC_BTNBROWSE, GroupLeft + 392, GroupTop + 22, 18, 21},
+    {IDC_BTNCONVERT, 321, 317, 112, 25},
+};
+
+constexpr TControlPlace ProgressControls[] = {
+    {IDC_LBLCURFILE, 8, 8, 337, 13},
+    {IDC_LBLCURFILEPERCENTAGE, 360, 8, 17, 13},
+    {IDC_PBCURFILE, 8, 27, 369, 16},
+    {IDC_LBLOVERALL, 8, 55, 83, 13},
+    {IDC_LBLOVERALLPERCENTAGE, 360, 55, 17, 13},
+    {IDC_PBOVERALL, 8, 74, 369, 16},
+    {IDCANCEL, 296, 99, 81, 25},
+};
+
+void CentreIn(HWND Form, const RECT& Area, const RECT& Bounds) {
+    RECT Window;
+    GetWindowRect(Form, &Window);
+    int Width = Window.right - Window.left, Height = Window.bottom - Window.top;
+    int Left = Area.left + (Area.right - Area.left - Width) / 2;
+    int Top = Area.top + (Area.bottom - Area.top - Height) / 2;
+    // Keep the caption reachable.
+    Left = std::max<int>(Bounds.left, std::min<int>(Left, Bounds.right - Width));
+    Top = std::max<int>(Bounds.top, std::min<int>(Top, Bounds.bottom - Height));
+    SetWindowPos(Form, nullptr, Left, Top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+RECT WorkAreaOf(HWND Window) {
+    MONITORINFO Info{};
+    Info.cbSize = sizeof Info;
+    GetMonitorInfoW(MonitorFromWindow(Window, MONITOR_DEFAULTTONEAREST), &Info);
+    return Info.rcWork;
+}
+
+} // namespace
+
+const TFormLayout MainFormLayout{442, 353, MainControls, static_cast<int>(std::size(MainControls))};
+const TFormLayout ProgressFormLayout{385, 135, ProgressControls,
+                                     static_cast<int>(std::size(ProgressControls))};
+
+void ApplyLayout(HWND Form, const TFormLayout& Layout, UINT Dpi, HFONT Font) {
+    auto Style = static_cast<DWORD>(GetWindowLongPtrW(Form, GWL_STYLE));
+    auto ExStyle = static_cast<DWORD>(GetWindowLongPtrW(Form, GWL_EXSTYLE));
+    SIZE Outer = WindowSizeForClient(
+        {ScaleForDpi(Layout.ClientWidth, Dpi), ScaleForDpi(Layout.ClientHeight, Dpi)}, Style,
+        ExStyle, Dpi);
+    SetWindowPos(Form, nullptr, 0, 0, Outer.cx, Outer.cy,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+
+    for (int i = 0; i < Layout.Count; ++i) {
+        const TControlPlace& Place = Layout.Controls[i];
+        HWND Control = GetDlgItem(Form, Place.Id);
+        if (!Control)
+            continue;
+        // Edges are scaled rather than sizes, so neighbours stay flush at every DPI.
+        int Left = ScaleForDpi(Place.Left, Dpi), Top = ScaleForDpi(Place.Top, Dpi);
+        int Right = ScaleForDpi(Place.Left + Place.Width, Dpi);
+        int Bottom = ScaleForDpi(Place.Top + Place.Height, Dpi);
+        SetWindowPos(Control, nullptr, Left, Top, Right - Left, Bottom - Top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    if (Font)
+        for (HWND Child = GetWindow(Form, GW_CHILD); Child; Child = GetWindow(Child, GW_HWNDNEXT))
+            SendMessageW(Child, WM_SETFONT, reinterpret_cast<WPARAM>(Font), FALSE);
+    InvalidateRect(Form, nullptr, TRUE);
+}
+
+void CentreOnMonitor(HWND Form, HWND Reference) {
+    RECT Area = WorkAreaOf(Reference ? Reference : Form);
+    CentreIn(Form, Area, Area);
+}
+
+void CentreOverWindow(HWND Form, HWND Owner) {
+    RECT OwnerBounds;
+    if (!Owner || !GetWindowRect(Owner, &OwnerBounds)) {
+        CentreOnMonitor(Form, nullptr);
+        return;
+    }
+    CentreIn(Form, OwnerBounds, WorkAreaOf(Owner));
+}

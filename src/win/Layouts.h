@@ -1,0 +1,29 @@
+// The pixel layouts of the two windows at 96 DPI. The dialog templates carry the same layout in
+// dialog units, which depend on the font's metrics; placing the controls from these values keeps
+// them exact at every DPI and lets a window follow a DPI change.
+#pragma once
+
+#include <windows.h>
+
+struct TControlPlace {
+    int Id;
+    int Left, Top, Width, Height;
+};
+
+struct TFormLayout {
+    int ClientWidth, ClientHeight;
+    const TControlPlace* Controls;
+    int Count;
+};
+
+extern const TFormLayout MainFormLayout;
+extern const TFormLayout ProgressFormLayout;
+
+// Sizes Form's client area and places its controls for Dpi, keeping the window's top-left corner,
+// and gives every control Font.
+void ApplyLayout(HWND Form, const TFormLayout& Layout, UINT Dpi, HFONT Font);
+
+// Centres Form on the work area of the monitor nearest Reference (or Form itself).
+void CentreOnMonitor(HWND Form, HWND Reference);
+// Centres Form over Owner's window rectangle, kept inside Owner's monitor.
+void CentreOverWindow(HWND Form, HWND Owner);

@@ -1,0 +1,143 @@
+// The main window: the conversion list, the output-folder choice, About, the web site and the
+// start counter kept in the registry.
+#pragma once
+
+#include "Registry.h"
+#include "Shell.h"
+
+#include "FFmpeg.h"
+
+#include <windows.h>
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Image list indices.
+enum TImageIndex : int {
+    iiDocument = 0,
+    iiFilmReel = 1,
+    iiFailed = 2,
+    iiAdd = 3,
+    iiRemove = 4,
+    iiConvert = 5,
+    iiCount = 6
+};
+
+class TMainForm {
+public:
+    TMainForm();
+    ~TMainForm();
+    TMainForm(const TMainForm&) = delete;
+    TMainForm& operator=(const TMainForm&) = delete;
+
+    // Creates the window (FormCreate runs); it stays hidden until Show.
+    void Create();
+    void Show();
+    HWND Handle() const { return Window; }
+
+    // Converts one file with the converter beside the program; true on success.
+    bool ConvertFile(const std::wstring& Source, const std::wstring& Destination,
+                     TProgressProc ProgressProc);
+
+    // The conversion list as the batch sees it. Rows are numbered from 0 in list order.
+    int RowCount() const;
+    std::wstring RowName(int Row) const;
+    std::wstring RowLocation(int Row) const;
+    int64_t RowFileSize(int Row) const;
+    // The row's full path: Location followed by Name.
+    std::wstring GetItemFileName(int Row) const;
+    void DeleteRow(int Row);
+    void SetRowImage(int Row, int ImageIndex);
+    int RowImage(int Row) const;
+    void UpdateControlsOnListChange();
+
+    // The output-folder choice as the batch sees it.
+    bool SameFolderChecked() const;
+    std::wstring OutputFolderText() const;
+
+    // State the tests read back.
+    int GetUseCount() const { return UseCount; }
+    const std::wstring& GetAppPath() const { return AppPath; }
+    const std::wstring& GetRegistryKey() const { return RegistryKey; }
+    const TOpenDialog& GetOpenDialog() const { return OpenDialog; }
+    HMENU GetPopupMenu() const { return PopupMenu; }
+    HWND Control(int Id) const { return GetDlgItem(Window, Id); }
+
+private:
+    HWND Window = nullptr;
+    HWND lstFilesToConvert = nullptr;
+    HWND lblAddFiles = nullptr;
+    HWND btnRemove = nullptr;
+    HWND btnConvert = nullptr;
+    HWND rbSameFolder = nullptr;
+    HWND rbOtherFolder = nullptr;
+    HWND edOutputFolder = nullptr;
+    HWND btnBrowse = nullptr;
+    HMENU PopupMenuResource = nullptr;
+    HMENU PopupMenu = nullptr;
+    TOpenDialog OpenDialog;
+
+    std::wstring AppPath;
+    std::wstring RegistryKey;
+    int32_t UseCount = 0;
+    // How "UseCount" was stored, so text stays text.
+    TValueKind UseCountKind = TValueKind::Missing;
+
+    UINT Dpi = 96;
+    HFONT Font = nullptr;
+    HIMAGELIST ImageList = nullptr;
+    HIMAGELIST ButtonImages[3] = {};
+    HICON Icons[2] = {};
+
+    static INT_PTR CALLBACK StaticDialogProc(HWND Dialog, UINT Msg, WPARAM WParam, LPARAM LParam);
+    static LRESULT CALLBACK ListSubclassProc(HWND List, UINT Msg, WPARAM WParam, LPARAM LParam,
+                                             UINT_PTR Id, DWORD_PTR Data);
+    INT_PTR DialogProc(UINT Msg, WPARAM WParam, LPARAM LParam);
+    bool Command(int Id, int Code);
+    INT_PTR Notify(const NMHDR& Header);
+    INT_PTR ControlColor(HDC Dc, HWND Control, bool Editable);
+
+    void FormCreate();
+    void FormShow();
+    void FormDestroy();
+    void LoadSettings();
+    void SaveSettings();
+    void ScaleToDpi(UINT NewDpi);
+    void BuildImageLists();
+    void FreeImageLists();
+
+    void btnAddFilesClick();
+    void btnRemoveClick();
+    void btnWebSiteClick();
+    void btnAboutClick();
+    void btnConvertClick();
+    void btnBrowseClick();
+    void rbOutputFolderClick();
+    void lstFilesToConvertSelectItem();
+    void lstFilesToConvertDblClick();
+    void lstFilesToConvertKeyDown(WORD Key);
+    void lstFilesToConvertContextMenu(LPARAM ScreenPoint);
+    void mniPlayClick();
+    void mniOpenFolderClick();
+    void WMDropFiles(HDROP Drop);
+
+    // Adds one file by the list's rules; throws EInOutError when its size cannot be read.
+    void AddFile(const std::wstring& FileName);
+    // Adds several files; the failures are reported together once all were tried.
+    void AddFiles(const std::vector<std::wstring>& FileNames);
+    int SelectedRow() const;
+    bool HintShown() const;
+    void EnableControl(HWND Control, bool Enabled);
+    bool MenuItemEnabled(UINT Id) const;
+    std::wstring RowText(int Row, int Column) const;
+};
+
+// The one main window, while it exists.
+extern TMainForm* MainForm;
+
+// Lower-cases with the user's locale rules, for comparing paths.
+std::wstring LocaleLowerCase(const std::wstring& Text);

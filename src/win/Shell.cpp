@@ -1,0 +1,167 @@
+#include "Shell.h"
+
+#include "AppError.h"
+#include "Application.h"
+
+#include <cderr.h>
+#include <commdlg.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+namespace {
+
+void ShellExecuteVerb(const wchar_t* Verb, const std::wstring& File) {
+    if (Application.Hooks.ShellExecuteVerb) {
+        Application.Hooks.ShellExecuteVerb(Verb, File);
+        return;
+    }
+    ShellExecuteW(nullptr, Verb, File.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+// Restores the error mode, however the chooser ends.
+class TErrorModeScope {
+public:
+    explicit TErrorModeScope(UINT Mode) : Previous(SetErrorMode(Mode)) {}
+    ~TErrorModeScope() { SetErrorMode(Previous); }
+    TErrorModeScope(const TErrorModeScope&) = delete;
+    TErrorModeScope& operator=(const TErrorModeScope&) = delete;
+
+private:
+    UINT Previous;
+};
+
+struct TBrowseContext {
+    HWND Owner;
+    const std::wstring* StartFolder;
+};
+
+int CALLBACK BrowseCallback(HWND Dialog, UINT Msg, LPARAM, LPARAM Data) {
+    if (Msg != BFFM_INITIALIZED)
+        return 0;
+    auto* Context = reinterpret_cast<TBrowseContext*>(Data);
+    HMONITOR Monitor =
+        MonitorFromWindow(Context->Owner ? Context->Owner : Dialog, MONITOR_DEFAULTTONEAREST);
+    MONITORINFO Info{};
+    Info.cbSize = sizeof Info;
+    RECT Bounds;
+    if (GetMonitorInfoW(Monitor, &Info) && GetWindowRect(Dialog, &Bounds)) {
+        int Width = Bounds.right - Bounds.left;
+        int Height = Bounds.bottom - Bounds.top;
+        const RECT& Area = Info.rcWork;
+        SetWindowPos(Dialog, nullptr, Area.left + (Area.right - Area.left - Width) / 2,
+                     Area.top + (Area.bottom - Area.top - Height) / 2, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    if (!Context->StartFolder->empty())
+        SendMessageW(Dialog, BFFM_SETSELECTIONW, TRUE,
+                     reinterpret_cast<LPARAM>(Context->StartFolder->c_str()));
+    return 0;
+}
+
+} // namespace
+
+void ShellOpen(const std::wstring& FileName) {
+    ShellExecuteVerb(L"open", FileName);
+}
+
+void ShellExplore(const std::wstring& Folder) {
+    ShellExecuteVerb(L"explore", Folder);
+}
+
+std::wstring IncludeTrailingPathDelimiter(const std::wstring& Path) {
+    if (Path.empty() || Path.back() == L'\\')
+        return Path;
+    return Path + L'\\';
+}
+
+std::wstring GetSpecialFolder(int Csidl) {
+    wchar_t Buffer[MAX_PATH] = {};
+    if (SHGetFolderPathW(nullptr, Csidl, nullptr, SHGFP_TYPE_CURRENT, Buffer) != S_OK)
+        return {};
+    return IncludeTrailingPathDelimiter(Buffer);
+}
+
+std::vector<std::wstring> SplitOpenDialogResult(const wchar_t* Buffer) {
+    std::vector<std::wstring> Parts;
+    for (const wchar_t* p = Buffer; *p; p += wcslen(p) + 1)
+        Parts.emplace_back(p);
+    if (Parts.size() <= 1)
+        return Parts;
+    std::wstring Folder = IncludeTrailingPathDelimiter(Parts.front());
+    std::vector<std::wstring> Files;
+    for (size_t i = 1; i < Parts.size(); ++i)
+        Files.push_back(Folder + Parts[i]);
+    return Files;
+}
+
+bool TOpenDialog::Execute(HWND Owner) {
+    if (Application.Hooks.RunOpenDialog)
+        return Application.Hooks.RunOpenDialog(Owner, *this);
+
+    // "a|b|c|d" becomes "a\0b\0c\0d\0\0".
+    std::wstring Filters = Filter;
+    for (wchar_t& c : Filters)
+        if (c == L'|')
+            c = L'\0';
+    Filters.append(2, L'\0');
+
+    // Room for thousands of names chosen at once.
+    std::vector<wchar_t> Buffer(1 << 20, L'\0');
+    FileName.copy(Buffer.data(), std::min(FileName.size(), Buffer.size() - 2));
+
+    OPENFILENAMEW Ofn{};
+    Ofn.lStructSize = sizeof Ofn;
+    Ofn.hwndOwner = Owner;
+    Ofn.lpstrFilter = Filter.empty() ? nullptr : Filters.c_str();
+    Ofn.nFilterIndex = 1;
+    Ofn.lpstrFile = Buffer.data();
+    Ofn.nMaxFile = static_cast<DWORD>(Buffer.size());
+    Ofn.lpstrTitle = Title.empty() ? nullptr : Title.c_str();
+    Ofn.Flags = OFN_ALLOWMULTISELECT | OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST |
+                OFN_HIDEREADONLY | OFN_ENABLESIZING;
+    if (!GetOpenFileNameW(&Ofn)) {
+        if (CommDlgExtendedError() == FNERR_BUFFERTOOSMALL)
+            throw EAppError(L"Too many files were chosen at once");
+        return false;
+    }
+    Files = SplitOpenDialogResult(Buffer.data());
+    if (Files.empty())
+        return false;
+    FileName = Files.front();
+    return true;
+}
+
+bool BrowseForFolder(HWND Owner, const std::wstring& Instruction, std::wstring& Folder) {
+    if (Application.Hooks.RunFolderChooser)
+        return Application.Hooks.RunFolderChooser(Owner, Instruction, Folder);
+
+    DWORD Attributes =
+        Folder.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(Folder.c_str());
+    std::wstring Start =
+        Attributes != INVALID_FILE_ATTRIBUTES && (Attributes & FILE_ATTRIBUTE_DIRECTORY)
+            ? Folder
+            : std::wstring();
+    TBrowseContext Context{Owner, &Start};
+
+    BROWSEINFOW Info{};
+    Info.hwndOwner = Owner; // the chooser is modal to it, which keeps it disabled meanwhile
+    Info.lpszTitle = Instruction.c_str();
+    Info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
+    Info.lpfn = BrowseCallback;
+    Info.lParam = reinterpret_cast<LPARAM>(&Context);
+
+    PIDLIST_ABSOLUTE Item;
+    {
+        TErrorModeScope Quiet(SEM_FAILCRITICALERRORS);
+        Item = SHBrowseForFolderW(&Info);
+    }
+    if (!Item)
+        return false;
+    wchar_t Path[MAX_PATH] = {};
+    BOOL Converted = SHGetPathFromIDListW(Item, Path);
+    CoTaskMemFree(Item);
+    if (!Converted)
+        return false;
+    Folder = Path;
+    return true;
+}

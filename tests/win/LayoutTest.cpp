@@ -1,0 +1,94 @@
+// Both windows' controls sit where the layout puts them, at the window's DPI, in tab order.
+#include "MainFormFixture.h"
+
+#include "Dpi.h"
+#include "Layouts.h"
+
+namespace {
+
+RECT ClientRectOf(HWND Control) {
+    RECT Bounds;
+    GetWindowRect(Control, &Bounds);
+    MapWindowPoints(nullptr, GetParent(Control), reinterpret_cast<POINT*>(&Bounds), 2);
+    return Bounds;
+}
+
+void ExpectPlaced(HWND Form, const TFormLayout& Layout, UINT Dpi) {
+    RECT Client;
+    GetClientRect(Form, &Client);
+    EXPECT_EQ(Client.right, ScaleForDpi(Layout.ClientWidth, Dpi));
+    EXPECT_EQ(Client.bottom, ScaleForDpi(Layout.ClientHeight, Dpi));
+    for (int i = 0; i < Layout.Count; ++i) {
+        const TControlPlace& Place = Layout.Controls[i];
+        SCOPED_TRACE(testing::Message() << "control " << Place.Id);
+        HWND Control = GetDlgItem(Form, Place.Id);
+        ASSERT_NE(Control, nullptr);
+        RECT Bounds = ClientRectOf(Control);
+        EXPECT_EQ(Bounds.left, ScaleForDpi(Place.Left, Dpi));
+        EXPECT_EQ(Bounds.top, ScaleForDpi(Place.Top, Dpi));
+        EXPECT_EQ(Bounds.bottom, ScaleForDpi(Place.Top + Place.Height, Dpi));
+        // Labels may grow to fit their text; everything else keeps its width.
+        if (Place.Id == IDC_LBLFILESTOCONVERT)
+            EXPECT_GE(Bounds.right, ScaleForDpi(Place.Left + Place.Width, Dpi));
+        else
+            EXPECT_EQ(Bounds.right, ScaleForDpi(Place.Left + Place.Width, Dpi));
+    }
+}
+
+std::vector<int> TabOrder(HWND Form, HWND First) {
+    std::vector<int> Ids;
+    HWND Control = First;
+    do {
+        Ids.push_back(GetDlgCtrlID(Control));
+        Control = GetNextDlgTabItem(Form, Control, FALSE);
+    } while (Control && Control != First && Ids.size() < 20);
+    return Ids;
+}
+
+INT_PTR CALLBACK PlainDialogProc(HWND, UINT Msg, WPARAM, LPARAM) {
+    return Msg == WM_INITDIALOG;
+}
+
+} // namespace
+
+TEST_F(MainFormTest, MainWindowMatchesItsLayoutAndTabOrder) {
+    CreateForm();
+    ExpectPlaced(Form->Handle(), MainFormLayout, WindowDpi(Form->Handle()));
+
+    HWND Main = Form->Handle();
+    EXPECT_EQ(TabOrder(Main, Form->Control(IDC_BTNADDFILES)),
+              (std::vector<int>{IDC_BTNADDFILES, IDC_BTNWEBSITE, IDC_BTNABOUT, IDC_RBSAMEFOLDER,
+                                IDC_LSTFILESTOCONVERT}));
+    // With everything enabled the group's box and button join in, then Convert.
+    for (int Id : {IDC_BTNREMOVE, IDC_EDOUTPUTFOLDER, IDC_BTNBROWSE, IDC_BTNCONVERT})
+        EnableWindow(Form->Control(Id), TRUE);
+    EXPECT_EQ(TabOrder(Main, Form->Control(IDC_BTNADDFILES)),
+              (std::vector<int>{IDC_BTNADDFILES, IDC_BTNREMOVE, IDC_BTNWEBSITE, IDC_BTNABOUT,
+                                IDC_RBSAMEFOLDER, IDC_EDOUTPUTFOLDER, IDC_BTNBROWSE, IDC_BTNCONVERT,
+                                IDC_LSTFILESTOCONVERT}));
+
+    // The hint lies above the list, so it is seen while the list is empty.
+    HWND Hint = Form->Control(IDC_LBLADDFILES);
+    HWND Above = Hint;
+    while ((Above = GetWindow(Above, GW_HWNDNEXT)) &&
+           Above != Form->Control(IDC_LSTFILESTOCONVERT)) {
+    }
+    EXPECT_EQ(Above, Form->Control(IDC_LSTFILESTOCONVERT));
+}
+
+TEST(ProgressLayout, TemplateTakesTheLayoutWithCancelAsOnlyTabStop) {
+    HWND Dialog = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_PROGRESS),
+                                     nullptr, PlainDialogProc, 0);
+    ASSERT_NE(Dialog, nullptr);
+    UINT Dpi = WindowDpi(Dialog);
+    HFONT Font = CreateDialogFont(Dpi);
+    ApplyLayout(Dialog, ProgressFormLayout, Dpi, Font);
+    ExpectPlaced(Dialog, ProgressFormLayout, Dpi);
+    wchar_t Caption[32];
+    GetWindowTextW(Dialog, Caption, 32);
+    EXPECT_STREQ(Caption, L"Converting");
+    EXPECT_FALSE(GetWindowLongPtrW(Dialog, GWL_STYLE) & WS_SYSMENU);
+    EXPECT_EQ(TabOrder(Dialog, GetDlgItem(Dialog, IDCANCEL)), std::vector<int>{IDCANCEL});
+    DestroyWindow(Dialog);
+    DeleteObject(Font);
+}

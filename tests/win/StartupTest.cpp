@@ -1,0 +1,191 @@
+// Creation texts, the start counter in the registry, About and the web site.
+#include "MainFormFixture.h"
+
+#include "AppError.h"
+#include "Shell.h"
+
+#include <shlobj.h>
+
+namespace {
+
+const std::wstring SiteAddress = L"https://www.orvanet.example/";
+
+DWORD StoredType(HKEY Key, std::wstring* Text = nullptr, DWORD* Number = nullptr) {
+    DWORD Type = 0;
+    BYTE Data[256] = {};
+    DWORD Size = sizeof Data - sizeof(wchar_t);
+    if (RegQueryValueExW(Key, L"UseCount", nullptr, &Type, Data, &Size) != ERROR_SUCCESS)
+        return REG_NONE;
+    if (Text && Type == REG_SZ)
+        *Text = reinterpret_cast<const wchar_t*>(Data);
+    if (Number && Type == REG_DWORD)
+        memcpy(Number, Data, sizeof *Number);
+    return Type;
+}
+
+} // namespace
+
+TEST_F(MainFormTest, CreationCompletesTheTextsAndInitialState) {
+    CreateForm();
+    EXPECT_EQ(Application.Title, L"Kestrova");
+    EXPECT_EQ(Text(0), L"Kestrova");
+    EXPECT_EQ(Text(IDC_LBLFILESTOCONVERT), L"WebM files to convert:");
+    EXPECT_EQ(Text(IDC_BTNCONVERT), L"Convert to AVI");
+    EXPECT_EQ(Text(IDC_BTNWEBSITE), L"Orvanet");
+    EXPECT_EQ(Text(IDC_LBLADDFILES), L"Please add the files you want to convert");
+    EXPECT_EQ(Form->GetOpenDialog().Filter, L"WebM Video (*.webm)|*.webm");
+    EXPECT_EQ(Form->GetOpenDialog().Title, L"Add Files");
+    EXPECT_EQ(Form->GetRegistryKey(), L"Software\\Tamblin\\Kestrova");
+
+    wchar_t Videos[MAX_PATH];
+    ASSERT_EQ(SHGetFolderPathW(nullptr, CSIDL_MYVIDEO, nullptr, SHGFP_TYPE_CURRENT, Videos), S_OK);
+    EXPECT_EQ(Text(IDC_EDOUTPUTFOLDER), std::wstring(Videos) + L"\\");
+
+    wchar_t Exe[MAX_PATH];
+    GetModuleFileNameW(nullptr, Exe, MAX_PATH);
+    std::wstring ExePath = Exe;
+    EXPECT_EQ(Form->GetAppPath(), ExePath.substr(0, ExePath.find_last_of(L'\\') + 1));
+
+    EXPECT_TRUE(Form->SameFolderChecked());
+    EXPECT_FALSE(Enabled(IDC_EDOUTPUTFOLDER));
+    EXPECT_FALSE(Enabled(IDC_BTNBROWSE));
+    EXPECT_FALSE(Enabled(IDC_BTNREMOVE));
+    EXPECT_FALSE(Enabled(IDC_BTNCONVERT));
+    EXPECT_TRUE(HintShown());
+    EXPECT_TRUE(Boxes.empty());
+
+    HWND List = Form->Control(IDC_LSTFILESTOCONVERT);
+    wchar_t Caption[32];
+    LVCOLUMNW Column{};
+    Column.mask = LVCF_TEXT;
+    Column.pszText = Caption;
+    Column.cchTextMax = 32;
+    ASSERT_TRUE(ListView_GetColumn(List, 1, &Column));
+    EXPECT_STREQ(Caption, L"Location");
+    DWORD Extended = ListView_GetExtendedListViewStyle(List);
+    EXPECT_TRUE(Extended & LVS_EX_FULLROWSELECT);
+    EXPECT_TRUE(Extended & LVS_EX_DOUBLEBUFFER);
+    EXPECT_EQ(GetMenuDefaultItem(Form->GetPopupMenu(), FALSE, GMDI_USEDISABLED),
+              static_cast<UINT>(IDM_PLAY));
+}
+
+TEST_F(MainFormTest, FirstStartCountsOneAndOpensTheSiteAtExitLaterStartsDoNot) {
+    CreateForm();
+    EXPECT_EQ(Form->GetUseCount(), 1);
+    DestroyForm();
+    DWORD Stored = 0;
+    EXPECT_EQ(StoredType(SettingsKey(), nullptr, &Stored), static_cast<DWORD>(REG_DWORD));
+    EXPECT_EQ(Stored, 1u);
+    ASSERT_EQ(ShellCalls.size(), 1u);
+    EXPECT_EQ(ShellCalls[0].Verb, L"open");
+    EXPECT_EQ(ShellCalls[0].File, SiteAddress);
+
+    ShellCalls.clear();
+    CreateForm();
+    EXPECT_EQ(Form->GetUseCount(), 2);
+    DestroyForm();
+    StoredType(SettingsKey(), nullptr, &Stored);
+    EXPECT_EQ(Stored, 2u);
+    EXPECT_TRUE(ShellCalls.empty());
+    EXPECT_TRUE(Boxes.empty());
+}
+
+TEST_F(MainFormTest, CountStoredAsTextIsReadByTheIntegerRuleAndStaysText) {
+    struct {
+        const wchar_t* Stored;
+        int UseCount;
+        const wchar_t* Written;
+    } Cases[] = {
+        {L"  41", 42, L"42"}, {L"$10", 17, L"17"}, {L"-0x2", -1, L"-1"}, {L"twelve", 1, L"1"}};
+    for (const auto& Case : Cases) {
+        SCOPED_TRACE(testing::Message() << "stored text " << testing::PrintToString(Case.Stored));
+        HKEY Key = SettingsKey();
+        RegSetValueExW(Key, L"UseCount", 0, REG_SZ, reinterpret_cast<const BYTE*>(Case.Stored),
+                       static_cast<DWORD>((wcslen(Case.Stored) + 1) * sizeof(wchar_t)));
+        CreateForm();
+        EXPECT_EQ(Form->GetUseCount(), Case.UseCount);
+        DestroyForm();
+        std::wstring Written;
+        EXPECT_EQ(StoredType(Key, &Written), static_cast<DWORD>(REG_SZ));
+        EXPECT_EQ(Written, Case.Written);
+        RegCloseKey(Key);
+    }
+    EXPECT_TRUE(Boxes.empty());
+}
+
+TEST_F(MainFormTest, CountOfAnotherTypeIsReportedAndTheWindowStillCompletes) {
+    HKEY Key = SettingsKey();
+    const BYTE Junk[3] = {1, 2, 3};
+    RegSetValueExW(Key, L"UseCount", 0, REG_BINARY, Junk, sizeof Junk);
+    CreateForm();
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0].Text, L"Invalid data type for 'UseCount'.");
+    EXPECT_EQ(Boxes[0].Caption, L"Kestrova");
+    EXPECT_EQ(Boxes[0].Type & MB_ICONMASK, static_cast<UINT>(MB_ICONERROR));
+    EXPECT_EQ(Form->GetUseCount(), 0);
+    // Every later creation step still ran.
+    EXPECT_FALSE(Form->GetAppPath().empty());
+    EXPECT_EQ(Text(IDC_BTNWEBSITE), L"Orvanet");
+    EXPECT_EQ(Text(IDC_BTNCONVERT), L"Convert to AVI");
+    EXPECT_FALSE(Text(IDC_EDOUTPUTFOLDER).empty());
+    EXPECT_EQ(Form->GetOpenDialog().Filter, L"WebM Video (*.webm)|*.webm");
+    DestroyForm();
+    DWORD Stored = 99;
+    EXPECT_EQ(StoredType(Key, nullptr, &Stored), static_cast<DWORD>(REG_DWORD));
+    EXPECT_EQ(Stored, 0u);
+    EXPECT_TRUE(ShellCalls.empty());
+    RegCloseKey(Key);
+}
+
+TEST_F(MainFormTest, CountAtTheTopOfTheRangeDoesNotTurnNegative) {
+    HKEY Key = SettingsKey();
+    DWORD Top = 0x7FFFFFFF;
+    RegSetValueExW(Key, L"UseCount", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&Top), 4);
+    CreateForm();
+    EXPECT_EQ(Form->GetUseCount(), 0x7FFFFFFF);
+    RegCloseKey(Key);
+}
+
+TEST_F(MainFormTest, KeyThatCannotBeCreatedAtExitIsReportedAndTheSiteStaysClosed) {
+    CreateForm();
+    ASSERT_EQ(Form->GetUseCount(), 1);
+    // The root the settings live under disappears while the program runs.
+    ASSERT_EQ(RegDeleteTreeW(HKEY_CURRENT_USER, TestRootPath.c_str()), ERROR_SUCCESS);
+    DestroyForm();
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0].Text, L"Failed to create key Software\\Tamblin\\Kestrova.");
+    EXPECT_TRUE(ShellCalls.empty());
+}
+
+TEST_F(MainFormTest, AboutAndWebSiteButtons) {
+    CreateForm();
+    Click(IDC_BTNABOUT);
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0].Caption, L"Information");
+    EXPECT_EQ(Boxes[0].Text,
+              L"Kestrova 1.0\rMade by Tamblin Software.\r\rThis software is based on FFmpeg.");
+    EXPECT_EQ(Boxes[0].Type & MB_ICONMASK, static_cast<UINT>(MB_ICONINFORMATION));
+    EXPECT_EQ(Boxes[0].Type & MB_TYPEMASK, static_cast<UINT>(MB_OK));
+
+    Click(IDC_BTNWEBSITE);
+    ASSERT_EQ(ShellCalls.size(), 1u);
+    EXPECT_EQ(ShellCalls[0].Verb, L"open");
+    EXPECT_EQ(ShellCalls[0].File, SiteAddress);
+}
+
+TEST(ErrorMessages, EndWithOneFullStop) {
+    auto Message = [](auto Error) { return ExceptionMessage(std::make_exception_ptr(Error)); };
+    EXPECT_EQ(Message(EInOutError(ERROR_ACCESS_DENIED)), L"File access denied.");
+    EXPECT_EQ(Message(EInOutError(ERROR_FILE_NOT_FOUND)), L"The specified file was not found.");
+    EXPECT_EQ(Message(EInOutError(ERROR_SHARING_VIOLATION)), L"I/O error 32.");
+    EXPECT_EQ(Message(EAppError(L"Already ends.")), L"Already ends.");
+    EXPECT_EQ(Message(std::runtime_error("plain")), L"plain.");
+}
+
+TEST(OpenDialogResult, SplitsOneOrSeveralChosenFiles) {
+    EXPECT_EQ(SplitOpenDialogResult(L"C:\\v\\one.webm\0"),
+              std::vector<std::wstring>{L"C:\\v\\one.webm"});
+    EXPECT_EQ(SplitOpenDialogResult(L"C:\\v\0b.webm\0a.webm\0"),
+              (std::vector<std::wstring>{L"C:\\v\\b.webm", L"C:\\v\\a.webm"}));
+    EXPECT_EQ(SplitOpenDialogResult(L"C:\\\0a.webm\0"), std::vector<std::wstring>{L"C:\\a.webm"});
+}
