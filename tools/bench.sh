@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Builds the benchmarks (Release) and runs them natively, then under Wine when a Windows build with
+# ffmpeg.exe is there.
+#   tools/bench.sh [rounds]
+# Build folders: $KESTROVA_BENCH_NATIVE (build/bench-native), $KESTROVA_BENCH_WIN (build/bench-win).
+# The Windows runs take ffmpeg.exe from $KESTROVA_BENCH_FFMPEG_EXE (build/win/bin/ffmpeg.exe).
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+rounds=${1:-5}
+native=${KESTROVA_BENCH_NATIVE:-$root/build/bench-native}
+win=${KESTROVA_BENCH_WIN:-$root/build/bench-win}
+ffmpeg_exe=${KESTROVA_BENCH_FFMPEG_EXE:-$root/build/win/bin/ffmpeg.exe}
+targets=(parser_bench runner_bench kestrova_samples)
+
+cmake -S "$root" -B "$native" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$native" --target "${targets[@]}" >/dev/null
+echo "== native: parser_bench"
+"$native/bin/parser_bench" "$rounds"
+echo
+echo "== native: runner_bench"
+"$native/bin/runner_bench" --rounds "$rounds"
+
+if [ ! -f "$ffmpeg_exe" ]; then
+    echo
+    echo "(no $ffmpeg_exe: skipping the runs under Wine)"
+    exit 0
+fi
+
+cmake -S "$root" -B "$win" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" >/dev/null
+cmake --build "$win" --target "${targets[@]}" >/dev/null
+# runner_bench looks for the converter beside itself.
+cmp -s "$ffmpeg_exe" "$win/bin/ffmpeg.exe" || cp "$ffmpeg_exe" "$win/bin/ffmpeg.exe"
+
+# A prefix of its own: stopping its wineserver at the end leaves other Wine programs alone.
+export KESTROVA_WINEPREFIX=${KESTROVA_WINEPREFIX:-$root/build/bench-wineprefix}
+# shellcheck source=tools/wine-env.sh
+source "$root/tools/wine-env.sh"
+trap kestrova_wine_stop EXIT
+echo
+echo "== Wine: parser_bench"
+wine "$win/bin/parser_bench.exe" "$rounds"
+echo
+echo "== Wine: runner_bench"
+wine "$win/bin/runner_bench.exe" --rounds "$rounds"
