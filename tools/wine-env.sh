@@ -44,4 +44,6 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     wineserver -w 2>/dev/null || true # let the prefix's first set-up finish
 fi
 setsid wineserver -p </dev/null >/dev/null 2>&1 &
-sleep 0.2
+# The first program of a session starts Wine's background services, which keep the output of
+# whoever started them open; start them here, detached, so a test's output pipe ends with it.
+setsid wine cmd /c exit </dev/null >/dev/null 2>&1 || true

@@ -50,7 +50,7 @@ int32_t ParseDuration(const std::wstring& Output, size_t I) {
                             FieldAt(Output, I + 19 + shift, 2)));
 }
 
-enum class TimeForm { Seconds, Clock, IncompleteClock };
+enum class TimeForm { Seconds, Clock, Incomplete };
 
 // Current converters print "time=H...H:MM:SS.cc" (possibly negative or "N/A"); old ones printed
 // plain seconds "time=SSSS.cc".
@@ -58,10 +58,13 @@ TimeForm ReadTime(const std::wstring& Output, size_t J, int32_t& Position) {
     size_t hoursAt = J < Output.size() && Output[J] == L'-' ? J + 1 : J;
     size_t hourDigits = DigitRun(Output, hoursAt);
     size_t colon = hoursAt + hourDigits;
-    if (hourDigits > 0 && colon < Output.size() && Output[colon] == L':') {
+    // The chunk ended inside the number: which form it takes is not known yet.
+    if (colon >= Output.size())
+        return TimeForm::Incomplete;
+    if (hourDigits > 0 && Output[colon] == L':') {
         // The last status line may still be arriving; its fields are then not all there.
         if (colon + 8 >= Output.size())
-            return TimeForm::IncompleteClock;
+            return TimeForm::Incomplete;
         if (hoursAt != J) {
             Position = 0; // before the first frame
         } else {
@@ -95,7 +98,7 @@ void ParseFFmpegProgress(const std::wstring& Output, int32_t& Position, int32_t&
     // Backwards from the end: the most recent status line is found first.
     for (size_t k = Output.rfind(TimeMarker); k != std::wstring::npos;
          k = k == 0 ? std::wstring::npos : Output.rfind(TimeMarker, k - 1)) {
-        if (ReadTime(Output, k + TimeMarker.size(), Position) != TimeForm::IncompleteClock)
+        if (ReadTime(Output, k + TimeMarker.size(), Position) != TimeForm::Incomplete)
             return;
     }
     Position = 0;

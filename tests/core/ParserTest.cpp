@@ -79,6 +79,9 @@ TEST(ParseFFmpegProgress, UnfinishedClockFallsBackToThePreviousStatus) {
     EXPECT_EQ(Parse(L"Duration: 00:01:00.00\nframe= 9 time=00:00:4").Position, 0);
     EXPECT_EQ(Parse(L"Duration: 00:01:00.00\ntime=00:00:45.2").Position, 0);
     EXPECT_EQ(Parse(L"Duration: 00:01:00.00\ntime=00:00:45.25").Position, 45250);
+    EXPECT_EQ(Parse(L"Duration: 00:01:00.00\ntime=00:00:44.00 x\rtime=").Position, 44000);
+    EXPECT_EQ(Parse(L"Duration: 00:01:00.00\ntime=00:00:44.00 x\rtime=0").Position, 44000);
+    EXPECT_EQ(Parse(L"Duration: 00:01:00.00\ntime=00:00:44.00 x\rtime=-0").Position, 44000);
 }
 
 TEST(ParseFFmpegProgress, DurationFields) {

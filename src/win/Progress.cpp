@@ -1,0 +1,313 @@
+#include "Progress.h"
+
+#include "Application.h"
+#include "Dpi.h"
+#include "Layouts.h"
+#include "Main.h"
+#include "resource.h"
+
+#include <commctrl.h>
+
+#include <utility>
+
+namespace {
+
+constexpr UINT_PTR TimerId = 1;
+constexpr UINT TimerInterval = 100;
+constexpr UINT MarqueeInterval = 100;
+// Posted at the first activation: the batch then starts from the window's own message loop,
+// before the first paint.
+constexpr UINT WM_STARTBATCH = WM_APP + 1;
+// Right edge of the percentage labels at 96 DPI, flush with the bars.
+constexpr int PercentageRight = 377;
+
+std::wstring WindowText(HWND Window) {
+    std::wstring Text(static_cast<size_t>(GetWindowTextLengthW(Window)) + 1, L'\0');
+    Text.resize(
+        static_cast<size_t>(GetWindowTextW(Window, Text.data(), static_cast<int>(Text.size()))));
+    return Text;
+}
+
+} // namespace
+
+int TMainFormBatchPorts::RowCount() const {
+    return Form.RowCount();
+}
+
+TListRow TMainFormBatchPorts::Row(int Index) const {
+    return {Form.RowName(Index), Form.RowLocation(Index), Form.RowFileSize(Index)};
+}
+
+void TMainFormBatchPorts::DeleteRow(int Index) {
+    Form.DeleteRow(Index);
+}
+
+void TMainFormBatchPorts::SetRowImage(int Index, int Image) {
+    Form.SetRowImage(Index, Image);
+}
+
+void TMainFormBatchPorts::UpdateControlsOnListChange() {
+    Form.UpdateControlsOnListChange();
+}
+
+bool TMainFormBatchPorts::SameFolderSelected() const {
+    return Form.SameFolderChecked();
+}
+
+std::wstring TMainFormBatchPorts::OutputFolderText() const {
+    return Form.OutputFolderText();
+}
+
+bool TMainFormBatchPorts::ConvertFile(const std::wstring& Source, const std::wstring& Destination,
+                                      TProgressProc ProgressProc) {
+    return Form.ConvertFile(Source, Destination, ProgressProc);
+}
+
+TProgressForm::TProgressForm(TMainForm& Owner)
+    : TMainFormBatchPorts(Owner), TBatch(*this, *this, *this, *this), Owner(Owner.Handle()) {}
+
+TProgressForm::~TProgressForm() {
+    if (Window)
+        DestroyWindow(Window);
+    if (ProgressForm == this)
+        ProgressForm = nullptr;
+}
+
+void TProgressForm::ShowModal() {
+    DialogBoxParamW(Application.Instance, MAKEINTRESOURCEW(IDD_PROGRESS), Owner, StaticDialogProc,
+                    reinterpret_cast<LPARAM>(this));
+}
+
+INT_PTR CALLBACK TProgressForm::StaticDialogProc(HWND Dialog, UINT Msg, WPARAM WParam,
+                                                 LPARAM LParam) {
+    auto* Self = reinterpret_cast<TProgressForm*>(GetWindowLongPtrW(Dialog, DWLP_USER));
+    if (Msg == WM_INITDIALOG) {
+        Self = reinterpret_cast<TProgressForm*>(LParam);
+        SetWindowLongPtrW(Dialog, DWLP_USER, LParam);
+        Self->Window = Dialog;
+    }
+    if (!Self)
+        return FALSE;
+    INT_PTR Result = FALSE;
+    try {
+        Result = Self->DialogProc(Msg, WParam, LParam);
+    } catch (...) {
+        // The handler is abandoned; the program goes on. An exception from the batch has ended
+        // it all the same, so the timer still closes the window.
+        Application.HandleException();
+    }
+    if (Msg == WM_NCDESTROY) {
+        SetWindowLongPtrW(Dialog, DWLP_USER, 0);
+        Self->Window = nullptr;
+    }
+    return Result;
+}
+
+INT_PTR TProgressForm::DialogProc(UINT Msg, WPARAM WParam, LPARAM LParam) {
+    switch (Msg) {
+    case WM_INITDIALOG:
+        FormCreate();
+        return TRUE; // the focus goes to the first tab stop, Cancel
+    case WM_ACTIVATE:
+        if (LOWORD(WParam) != WA_INACTIVE && !Activated) {
+            Activated = true;
+            PostMessageW(Window, WM_STARTBATCH, 0, 0);
+        }
+        return FALSE;
+    case WM_STARTBATCH:
+        FormActivate();
+        return TRUE;
+    case WM_TIMER:
+        if (WParam == TimerId)
+            TimerTimer();
+        return TRUE;
+    case WM_COMMAND:
+        if (LOWORD(WParam) == IDCANCEL) {
+            btnCancelClick();
+            return TRUE;
+        }
+        return FALSE;
+    case WM_CLOSE:
+        // The window closes when the batch has ended, not on request.
+        return TRUE;
+    case WM_DPICHANGED: {
+        const RECT* Suggested = reinterpret_cast<const RECT*>(LParam);
+        SetWindowPos(Window, nullptr, Suggested->left, Suggested->top, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        ScaleToDpi(HIWORD(WParam));
+        return TRUE;
+    }
+    case WM_DESTROY:
+        FormDestroy();
+        return TRUE;
+    }
+    return FALSE;
+}
+
+void TProgressForm::FormCreate() {
+    Done = false;
+    Cancel = false;
+    ProgressForm = this;
+    lblCurFile = GetDlgItem(Window, IDC_LBLCURFILE);
+    pbCurFile = GetDlgItem(Window, IDC_PBCURFILE);
+    pbOverall = GetDlgItem(Window, IDC_PBOVERALL);
+    SendMessageW(pbCurFile, PBM_SETRANGE32, 0, 100);
+
+    DisableDialogDpiScaling(Window);
+    ScaleToDpi(WindowDpi(Window));
+    CentreOverWindow(Window, Owner);
+    SetTimer(Window, TimerId, TimerInterval, nullptr);
+
+    if (SUCCEEDED(CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER,
+                                   IID_ITaskbarList3, reinterpret_cast<void**>(&Taskbar)))) {
+        if (FAILED(Taskbar->HrInit()))
+            std::exchange(Taskbar, nullptr)->Release();
+    } else {
+        Taskbar = nullptr;
+    }
+}
+
+void TProgressForm::FormActivate() {
+    // Run returns at once once the batch has run, whatever activations follow.
+    Run();
+}
+
+void TProgressForm::FormDestroy() {
+    KillTimer(Window, TimerId);
+    if (Taskbar) {
+        Taskbar->SetProgressState(Owner, TBPF_NOPROGRESS);
+        std::exchange(Taskbar, nullptr)->Release();
+    }
+    if (Font)
+        DeleteObject(std::exchange(Font, nullptr));
+}
+
+void TProgressForm::btnCancelClick() {
+    // The running converter is stopped at its next progress report; the loop ends before the
+    // next file.
+    Cancel = true;
+}
+
+void TProgressForm::TimerTimer() {
+    if (Done)
+        EndDialog(Window, IDOK);
+}
+
+void TProgressForm::ScaleToDpi(UINT NewDpi) {
+    Dpi = NewDpi;
+    HFONT NewFont = CreateDialogFont(Dpi);
+    ApplyLayout(Window, ProgressFormLayout, Dpi, NewFont);
+    if (Font)
+        DeleteObject(Font);
+    Font = NewFont;
+    FitPercentageLabel(IDC_LBLCURFILEPERCENTAGE);
+    FitPercentageLabel(IDC_LBLOVERALLPERCENTAGE);
+}
+
+void TProgressForm::FitPercentageLabel(int Id) {
+    HWND Label = GetDlgItem(Window, Id);
+    std::wstring Text = WindowText(Label);
+    HDC Dc = GetDC(Label);
+    HGDIOBJ OldFont = SelectObject(Dc, Font);
+    SIZE Extent{};
+    GetTextExtentPoint32W(Dc, Text.c_str(), static_cast<int>(Text.size()), &Extent);
+    SelectObject(Dc, OldFont);
+    ReleaseDC(Label, Dc);
+
+    RECT Place;
+    GetWindowRect(Label, &Place);
+    MapWindowPoints(nullptr, Window, reinterpret_cast<POINT*>(&Place), 2);
+    int Right = ScaleForDpi(PercentageRight, Dpi);
+    SetWindowPos(Label, nullptr, Right - Extent.cx, Place.top, Extent.cx, Place.bottom - Place.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TProgressForm::UpdateTaskbar() {
+    if (!Taskbar)
+        return;
+    int Max = OverallBarMax();
+    Taskbar->SetProgressState(Owner, TBPF_NORMAL);
+    Taskbar->SetProgressValue(Owner, static_cast<ULONGLONG>(OverallBarPosition()),
+                              static_cast<ULONGLONG>(Max > 0 ? Max : 1));
+}
+
+void TProgressForm::SetCurFileCaption(const std::wstring& Text) {
+    if (WindowText(lblCurFile) != Text)
+        SetWindowTextW(lblCurFile, Text.c_str());
+}
+
+void TProgressForm::SetCurFileBarStyle(TBarStyle Style) {
+    if (Style == CurFileStyle)
+        return;
+    CurFileStyle = Style;
+    LONG_PTR WindowStyle = GetWindowLongPtrW(pbCurFile, GWL_STYLE);
+    if (Style == TBarStyle::Marquee) {
+        SetWindowLongPtrW(pbCurFile, GWL_STYLE, WindowStyle | PBS_MARQUEE);
+        SendMessageW(pbCurFile, PBM_SETMARQUEE, TRUE, MarqueeInterval);
+    } else {
+        SendMessageW(pbCurFile, PBM_SETMARQUEE, FALSE, 0);
+        SetWindowLongPtrW(pbCurFile, GWL_STYLE, WindowStyle & ~static_cast<LONG_PTR>(PBS_MARQUEE));
+    }
+}
+
+void TProgressForm::SetCurFileBarPosition(int Position) {
+    SendMessageW(pbCurFile, PBM_SETPOS, static_cast<WPARAM>(Position), 0);
+}
+
+int TProgressForm::CurFileBarPosition() const {
+    return static_cast<int>(SendMessageW(pbCurFile, PBM_GETPOS, 0, 0));
+}
+
+int TProgressForm::CurFileBarMax() const {
+    return static_cast<int>(SendMessageW(pbCurFile, PBM_GETRANGE, FALSE, 0));
+}
+
+void TProgressForm::SetOverallBarMax(int Max) {
+    SendMessageW(pbOverall, PBM_SETRANGE32, 0, Max);
+    UpdateTaskbar();
+}
+
+void TProgressForm::SetOverallBarPosition(int Position) {
+    SendMessageW(pbOverall, PBM_SETPOS, static_cast<WPARAM>(Position), 0);
+    UpdateTaskbar();
+}
+
+int TProgressForm::OverallBarPosition() const {
+    return static_cast<int>(SendMessageW(pbOverall, PBM_GETPOS, 0, 0));
+}
+
+int TProgressForm::OverallBarMax() const {
+    return static_cast<int>(SendMessageW(pbOverall, PBM_GETRANGE, FALSE, 0));
+}
+
+void TProgressForm::SetPercentage(int Id, const std::wstring& Text) {
+    // Unchanged text is left alone: a report comes twice a second, and repainting flickers.
+    if (WindowText(GetDlgItem(Window, Id)) == Text)
+        return;
+    SetDlgItemTextW(Window, Id, Text.c_str());
+    FitPercentageLabel(Id);
+}
+
+void TProgressForm::SetCurFilePercentage(const std::wstring& Text) {
+    SetPercentage(IDC_LBLCURFILEPERCENTAGE, Text);
+}
+
+void TProgressForm::SetOverallPercentage(const std::wstring& Text) {
+    SetPercentage(IDC_LBLOVERALLPERCENTAGE, Text);
+}
+
+void TProgressForm::ProcessMessages() {
+    MSG Msg;
+    while (PeekMessageW(&Msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (Msg.message == WM_QUIT) {
+            // Leave it for the main loop, which ends the program once the batch is over.
+            PostQuitMessage(static_cast<int>(Msg.wParam));
+            Cancel = true;
+            break;
+        }
+        if (Window && IsDialogMessageW(Window, &Msg))
+            continue;
+        TranslateMessage(&Msg);
+        DispatchMessageW(&Msg);
+    }
+}

@@ -1,0 +1,84 @@
+// The progress window: hosts one batch over the main window's list, shows its progress, offers
+// the only way to stop it, and closes itself once the batch has ended.
+#pragma once
+
+#include "Batch.h"
+
+#include <windows.h>
+
+#include <shobjidl.h>
+
+class TMainForm;
+
+// The main window's list, output-folder choice and converter, as the batch sees them.
+class TMainFormBatchPorts : public TConversionList, public TOutputFolderChoice, public TConverter {
+public:
+    explicit TMainFormBatchPorts(TMainForm& Form) : Form(Form) {}
+
+    int RowCount() const override;
+    TListRow Row(int Index) const override;
+    void DeleteRow(int Index) override;
+    void SetRowImage(int Index, int Image) override;
+    void UpdateControlsOnListChange() override;
+    bool SameFolderSelected() const override;
+    std::wstring OutputFolderText() const override;
+    bool ConvertFile(const std::wstring& Source, const std::wstring& Destination,
+                     TProgressProc ProgressProc) override;
+
+protected:
+    TMainForm& Form;
+};
+
+class TProgressForm final : private TMainFormBatchPorts, public TProgressDisplay, public TBatch {
+public:
+    // The window is created by ShowModal, owned by the main window.
+    explicit TProgressForm(TMainForm& Owner);
+    ~TProgressForm() override;
+
+    // Shows the window modally; the batch runs at its first activation. Returns once the window
+    // has closed.
+    void ShowModal();
+    HWND Handle() const { return Window; }
+
+    // The display, on the window's controls.
+    void SetCurFileCaption(const std::wstring& Text) override;
+    void SetCurFileBarStyle(TBarStyle Style) override;
+    void SetCurFileBarPosition(int Position) override;
+    int CurFileBarPosition() const override;
+    int CurFileBarMax() const override;
+    void SetOverallBarMax(int Max) override;
+    void SetOverallBarPosition(int Position) override;
+    int OverallBarPosition() const override;
+    int OverallBarMax() const override;
+    void SetCurFilePercentage(const std::wstring& Text) override;
+    void SetOverallPercentage(const std::wstring& Text) override;
+    void ProcessMessages() override;
+
+private:
+    static INT_PTR CALLBACK StaticDialogProc(HWND Dialog, UINT Msg, WPARAM WParam, LPARAM LParam);
+    INT_PTR DialogProc(UINT Msg, WPARAM WParam, LPARAM LParam);
+
+    void FormCreate();
+    void FormActivate();
+    void FormDestroy();
+    void btnCancelClick();
+    void TimerTimer();
+
+    void ScaleToDpi(UINT NewDpi);
+    // Sizes a right-aligned label to its text, its right edge kept where the layout puts it.
+    void FitPercentageLabel(int Id);
+    void SetPercentage(int Id, const std::wstring& Text);
+    void UpdateTaskbar();
+
+    HWND Owner;
+    HWND Window = nullptr;
+    HWND lblCurFile = nullptr;
+    HWND pbCurFile = nullptr;
+    HWND pbOverall = nullptr;
+    UINT Dpi = 96;
+    HFONT Font = nullptr;
+    bool Activated = false;
+    TBarStyle CurFileStyle = TBarStyle::Normal;
+    // The main window's taskbar button mirrors the overall bar where the shell offers it.
+    ITaskbarList3* Taskbar = nullptr;
+};

@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Sets everything up and runs every test: the core natively (also under ASan/UBSan), then the
+# whole program built for Windows under Wine, including end-to-end runs of Kestrova.exe.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+jobs=$(nproc)
+
+step() { printf '\n=== %s ===\n' "$*"; }
+
+step "Installing what is missing"
+tools/setup.sh
+
+step "Native build and core tests"
+cmake -S . -B build/native -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null
+cmake --build build/native -j "$jobs"
+ctest --test-dir build/native --output-on-failure
+
+step "Core tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKESTROVA_SANITIZE=ON >/dev/null
+cmake --build build/asan -j "$jobs" --target kestrova_core_tests fake_ffmpeg kestrova_samples
+ASAN_OPTIONS=detect_leaks=1 ctest --test-dir build/asan --output-on-failure -R '^core$'
+
+step "Converter for Windows (cached after the first build)"
+ffmpeg_exe=$(tools/build-ffmpeg.sh | tail -n 1)
+echo "$ffmpeg_exe"
+
+step "Windows build"
+cmake -S . -B build/win -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+    -DCMAKE_BUILD_TYPE=Release -DKESTROVA_FFMPEG_EXE="$ffmpeg_exe" >/dev/null
+cmake --build build/win -j "$jobs"
+
+step "Windows tests under Wine"
+# shellcheck source=tools/wine-env.sh
+source tools/wine-env.sh --display
+trap kestrova_wine_stop EXIT
+ctest --test-dir build/win --output-on-failure
+
+if [ -x tests/e2e/run.sh ]; then
+    step "End-to-end: Kestrova.exe driven as a user would"
+    tests/e2e/run.sh build/win
+fi
+
+step "All tests passed"
