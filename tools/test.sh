@@ -29,6 +29,9 @@ step "Windows build"
 cmake -S . -B build/win -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
     -DCMAKE_BUILD_TYPE=Release -DKESTROVA_FFMPEG_EXE="$ffmpeg_exe" >/dev/null
 cmake --build build/win -j "$jobs"
+cmake --build build/win --target package_zip
+unzip -l build/win/Kestrova-1.0-win64.zip | grep -q 'Kestrova-1.0-win64/ffmpeg.exe' ||
+    { echo "The release package lacks ffmpeg.exe" >&2; exit 1; }
 
 step "Windows tests under Wine"
 # shellcheck source=tools/wine-env.sh
