@@ -63,8 +63,9 @@ bool TMainFormBatchPorts::ConvertFile(const std::wstring& Source, const std::wst
     return Form.ConvertFile(Source, Destination, ProgressProc);
 }
 
-TProgressForm::TProgressForm(TMainForm& Owner)
-    : TMainFormBatchPorts(Owner), TBatch(*this, *this, *this, *this), Owner(Owner.Handle()) {}
+TProgressForm::TProgressForm(TMainForm& Owner, TConverter* Converter)
+    : TMainFormBatchPorts(Owner), TBatch(*this, *this, *this, Converter ? *Converter : *this),
+      Owner(Owner.Handle()) {}
 
 TProgressForm::~TProgressForm() {
     if (Window)

@@ -31,8 +31,9 @@ protected:
 
 class TProgressForm final : private TMainFormBatchPorts, public TProgressDisplay, public TBatch {
 public:
-    // The window is created by ShowModal, owned by the main window.
-    explicit TProgressForm(TMainForm& Owner);
+    // The window is created by ShowModal, owned by the main window. Files are converted by the
+    // main window's ConvertFile unless another converter is given.
+    explicit TProgressForm(TMainForm& Owner, TConverter* Converter = nullptr);
     ~TProgressForm() override;
 
     // Shows the window modally; the batch runs at its first activation. Returns once the window

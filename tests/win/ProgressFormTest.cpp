@@ -1,0 +1,260 @@
+// The progress window over the real main window: bars, labels, captions, the list afterwards,
+// Cancel and Esc, closing by itself, and the summary of the Convert button.
+#include "MainFormFixture.h"
+#include "Progress.h"
+#include "TestSupport.h"
+
+#include <commctrl.h>
+
+#include <fstream>
+#include <functional>
+
+using namespace testing_support;
+
+namespace {
+
+// What the window showed at one progress report.
+struct TSnapshot {
+    std::wstring Caption, CurPercent, OverallPercent;
+    int CurPos, OverallPos, OverallMax;
+    bool Marquee;
+};
+
+class TRecordingConverter;
+TRecordingConverter* Recording = nullptr;
+
+// Converts with the fake converter; at every report the window is read back after it has been
+// updated, and the test may act (press keys, click).
+class TRecordingConverter : public TConverter {
+public:
+    std::vector<TSnapshot> Shots;
+    std::function<void(HWND Window, int Report)> OnReport;
+    HWND Window = nullptr;
+
+    bool ConvertFile(const std::wstring& Source, const std::wstring& Destination,
+                     TProgressProc ProgressProc) override {
+        EXPECT_EQ(ProgressProc, &UpdateProgress);
+        Recording = this;
+        std::wstring Output;
+        return ExecuteFFmpeg(FakeConverterPath(), Source, Destination, FFmpegOptions, Output,
+                             &Report);
+    }
+
+private:
+    static void Report(int64_t Position, int64_t Size, bool& Cancel) {
+        UpdateProgress(Position, Size, Cancel);
+        TRecordingConverter& Self = *Recording;
+        auto* Form = static_cast<TProgressForm*>(ProgressForm);
+        HWND W = Self.Window = Form->Handle();
+        auto Text = [W](int Id) {
+            wchar_t Buffer[512] = {};
+            GetDlgItemTextW(W, Id, Buffer, 512);
+            return std::wstring(Buffer);
+        };
+        HWND Cur = GetDlgItem(W, IDC_PBCURFILE), All = GetDlgItem(W, IDC_PBOVERALL);
+        Self.Shots.push_back({Text(IDC_LBLCURFILE), Text(IDC_LBLCURFILEPERCENTAGE),
+                              Text(IDC_LBLOVERALLPERCENTAGE),
+                              static_cast<int>(SendMessageW(Cur, PBM_GETPOS, 0, 0)),
+                              static_cast<int>(SendMessageW(All, PBM_GETPOS, 0, 0)),
+                              static_cast<int>(SendMessageW(All, PBM_GETRANGE, FALSE, 0)),
+                              (GetWindowLongPtrW(Cur, GWL_STYLE) & PBS_MARQUEE) != 0});
+        if (Self.OnReport)
+            Self.OnReport(W, static_cast<int>(Self.Shots.size()));
+    }
+};
+
+class ProgressFormTest : public MainFormTest {
+protected:
+    // A fake converter script as a source file, padded to Size bytes so the row has that size.
+    std::wstring Script(const std::wstring& Name, std::string Text, size_t Size = 0) {
+        if (Text.size() + 2 <= Size) {
+            size_t Filler = Size - Text.size() - 2;
+            Text.push_back('#');
+            Text.append(Filler, '-');
+            Text.push_back('\n');
+        }
+        return Dir.WriteFile(Name, Text).wstring();
+    }
+
+    static constexpr const char* Good =
+        "err   Duration: 00:00:10.00, start: 0\\n\nstatus 10000 5000 20\ncreate\nexit 0\n";
+    static constexpr const char* Bad = "err   Duration: 00:00:10.00, start: 0\\n\nexit 1\n";
+    static constexpr const char* Long =
+        "err   Duration: 00:01:00.00, start: 0\\n\nstatus 60000 1000 50\ncreate\nexit 0\n";
+
+    int RowImage(int Row) { return Form->RowImage(Row); }
+
+    TempFolder Dir{L"kestrova-progress"};
+    TRecordingConverter Converter;
+};
+
+TEST_F(ProgressFormTest, FailedRowStaysMarkedAndCaptionsCountFromTheStart) {
+    CreateForm();
+    Drop({Script(L"one.webm", Good), Script(L"two.webm", Bad), Script(L"three.webm", Good)});
+    ASSERT_EQ(Form->RowCount(), 3);
+
+    TProgressForm Progress(*Form, &Converter);
+    Progress.ShowModal(); // returns only once the window has closed by itself
+
+    EXPECT_TRUE(Progress.IsDone());
+    ASSERT_EQ(Form->RowCount(), 1);
+    EXPECT_EQ(Form->RowName(0), L"two.webm");
+    EXPECT_EQ(RowImage(0), 2);
+    EXPECT_EQ(Progress.Summary(), TBatchSummary::FinishedWithFailures);
+    EXPECT_TRUE(std::filesystem::exists(Dir.Path() / L"one.avi"));
+    EXPECT_FALSE(std::filesystem::exists(Dir.Path() / L"two.avi"));
+
+    std::vector<std::wstring> Captions;
+    for (const TSnapshot& Shot : Converter.Shots)
+        if (Captions.empty() || Captions.back() != Shot.Caption)
+            Captions.push_back(Shot.Caption);
+    EXPECT_EQ(Captions, (std::vector<std::wstring>{L"one.webm (1 of 3):", L"two.webm (2 of 3):",
+                                                   L"three.webm (3 of 3):"}));
+    EXPECT_FALSE(IsWindow(Converter.Window)) << "the window is gone once its modal run ended";
+}
+
+TEST_F(ProgressFormTest, OverallProgressIsWeightedBySizeWithHalvesToEven) {
+    CreateForm();
+    Drop({Script(L"small.webm", Good, 100), Script(L"large.webm", Good, 300)});
+    ASSERT_EQ(Form->RowFileSize(0), 100);
+    ASSERT_EQ(Form->RowFileSize(1), 300);
+
+    TProgressForm Progress(*Form, &Converter);
+    Progress.ShowModal();
+
+    bool SawHalfOfSecond = false;
+    for (const TSnapshot& Shot : Converter.Shots) {
+        EXPECT_EQ(Shot.OverallMax, 400);
+        if (Shot.Caption == L"large.webm (2 of 2):" && Shot.CurPos == 50) {
+            SawHalfOfSecond = true;
+            EXPECT_EQ(Shot.OverallPos, 250);
+            EXPECT_EQ(Shot.OverallPercent, L"62%");
+            EXPECT_EQ(Shot.CurPercent, L"50%");
+        }
+    }
+    EXPECT_TRUE(SawHalfOfSecond);
+    EXPECT_EQ(Converter.Shots.back().OverallPercent, L"100%");
+    EXPECT_EQ(Form->RowCount(), 0);
+}
+
+TEST_F(ProgressFormTest, MarqueeWhileNoDurationIsKnown) {
+    CreateForm();
+    Drop({Script(L"live.webm", "err   Duration: N/A, start: 0\\n\nsleep 20\nerr frame= 1 "
+                               "time=00:00:01.00 x\\r\ncreate\nexit 0\n")});
+    TProgressForm Progress(*Form, &Converter);
+    Progress.ShowModal();
+    ASSERT_FALSE(Converter.Shots.empty());
+    for (const TSnapshot& Shot : Converter.Shots) {
+        EXPECT_TRUE(Shot.Marquee);
+        EXPECT_EQ(Shot.CurPercent, L"");
+    }
+}
+
+TEST_F(ProgressFormTest, EscDuringTheSecondOfThreeStopsIt) {
+    CreateForm();
+    Drop({Script(L"a.webm", Good), Script(L"b.webm", Long), Script(L"c.webm", Good)});
+    Converter.OnReport = [this](HWND Window, int) {
+        if (Form->RowName(0) == L"b.webm" && Converter.Shots.back().CurPos >= 5) {
+            // As the keyboard does: to the focused control, through the window's message loop.
+            HWND Focus = GetFocus();
+            PostMessageW(Focus ? Focus : Window, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+            PostMessageW(Focus ? Focus : Window, WM_KEYUP, VK_ESCAPE, 0xC0010001);
+        }
+    };
+    TProgressForm Progress(*Form, &Converter);
+    Progress.ShowModal();
+
+    EXPECT_TRUE(Progress.Cancel);
+    EXPECT_EQ(Progress.Summary(), TBatchSummary::None);
+    ASSERT_EQ(Form->RowCount(), 2);
+    EXPECT_EQ(Form->RowName(0), L"b.webm");
+    EXPECT_EQ(RowImage(0), 2);
+    EXPECT_EQ(Form->RowName(1), L"c.webm");
+    EXPECT_EQ(RowImage(1), 1);
+    EXPECT_FALSE(std::filesystem::exists(Dir.Path() / L"c.avi"));
+    EXPECT_LT(Converter.Shots.back().CurPos, 50) << "stopped well before the end of the file";
+}
+
+TEST_F(ProgressFormTest, CancelButtonHoldsTheFocusAndStopsTheBatch) {
+    CreateForm();
+    Drop({Script(L"a.webm", Long), Script(L"b.webm", Good)});
+    bool CancelHadFocus = false;
+    Converter.OnReport = [&](HWND Window, int Report) {
+        if (Report == 2) {
+            HWND Cancel = GetDlgItem(Window, IDCANCEL);
+            CancelHadFocus = GetFocus() == Cancel;
+            PostMessageW(Window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
+                         reinterpret_cast<LPARAM>(Cancel));
+        }
+    };
+    TProgressForm Progress(*Form, &Converter);
+    Progress.ShowModal();
+    EXPECT_TRUE(CancelHadFocus);
+    EXPECT_EQ(Form->RowCount(), 2);
+    EXPECT_EQ(RowImage(0), 2);
+    EXPECT_EQ(RowImage(1), 1);
+}
+
+TEST_F(ProgressFormTest, WindowLayoutAndCaption) {
+    CreateForm();
+    Drop({Script(L"a.webm", Good)});
+    Converter.OnReport = [&](HWND Window, int Report) {
+        if (Report != 1)
+            return;
+        wchar_t Caption[64] = {};
+        GetWindowTextW(Window, Caption, 64);
+        EXPECT_STREQ(Caption, L"Converting");
+        EXPECT_EQ(GetWindowLongPtrW(Window, GWL_STYLE) & WS_SYSMENU, 0);
+        EXPECT_EQ(GetWindow(Window, GW_OWNER), Form->Handle());
+        EXPECT_FALSE(IsWindowEnabled(Form->Handle())) << "modal over the main window";
+        // Centred over the main window.
+        RECT Main, Own;
+        GetWindowRect(Form->Handle(), &Main);
+        GetWindowRect(Window, &Own);
+        EXPECT_NEAR((Own.left + Own.right) / 2, (Main.left + Main.right) / 2, 2);
+        EXPECT_NEAR((Own.top + Own.bottom) / 2, (Main.top + Main.bottom) / 2, 2);
+        // Percentage labels keep their right edge flush with the bars.
+        RECT Bar, Label;
+        GetWindowRect(GetDlgItem(Window, IDC_PBCURFILE), &Bar);
+        GetWindowRect(GetDlgItem(Window, IDC_LBLCURFILEPERCENTAGE), &Label);
+        EXPECT_NEAR(Label.right, Bar.right, 1);
+    };
+    TProgressForm Progress(*Form, &Converter);
+    Progress.ShowModal();
+    EXPECT_TRUE(IsWindowEnabled(Form->Handle()));
+}
+
+// The Convert button with the real converter beside the tests.
+TEST_F(ProgressFormTest, ConvertButtonShowsTheSummary) {
+    std::filesystem::path Samples = SamplesFolder();
+    std::filesystem::copy_file(Samples / L"vp8-vorbis.webm", Dir.Path() / L"good.webm");
+    std::filesystem::copy_file(Samples / L"corrupt.webm", Dir.Path() / L"bad.webm");
+    CreateForm();
+    Drop({(Dir.Path() / L"good.webm").wstring(), (Dir.Path() / L"bad.webm").wstring()});
+    Click(IDC_BTNCONVERT);
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0].Text, L"The conversion is finished. Some files were not converted.");
+    EXPECT_EQ(Boxes[0].Caption, L"Information");
+    EXPECT_EQ(Boxes[0].Type & MB_ICONMASK, static_cast<UINT>(MB_ICONINFORMATION));
+    ASSERT_EQ(Form->RowCount(), 1);
+    EXPECT_EQ(Form->RowName(0), L"bad.webm");
+    EXPECT_EQ(RowImage(0), 2);
+    EXPECT_TRUE(std::filesystem::exists(Dir.Path() / L"good.avi"));
+    EXPECT_EQ(ProgressForm, nullptr) << "the window and its global reference are gone";
+
+    // Again over the remaining corrupt row removed, with the good one added back: its name is
+    // taken now, so the new file is numbered and nothing is overwritten.
+    auto FirstSize = std::filesystem::file_size(Dir.Path() / L"good.avi");
+    SelectRows({0});
+    Click(IDC_BTNREMOVE);
+    Drop({(Dir.Path() / L"good.webm").wstring()});
+    Click(IDC_BTNCONVERT);
+    ASSERT_EQ(Boxes.size(), 2u);
+    EXPECT_EQ(Boxes[1].Text, L"The conversion is finished.");
+    EXPECT_EQ(Form->RowCount(), 0);
+    EXPECT_TRUE(std::filesystem::exists(Dir.Path() / L"good(2).avi"));
+    EXPECT_EQ(std::filesystem::file_size(Dir.Path() / L"good.avi"), FirstSize);
+    EXPECT_FALSE(IsWindowEnabled(Form->Control(IDC_BTNCONVERT)));
+}
+
+} // namespace
