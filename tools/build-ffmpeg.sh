@@ -10,6 +10,7 @@
 # Needs root (or password-less sudo) only when something is missing: packages, deb-src entries.
 set -euo pipefail
 set -o errtrace
+shopt -s inherit_errexit   # so a failure inside $(...) stops us too
 
 # stdout is reserved for the result; anything else that leaks out lands on stderr.
 exec 3>&1 1>&2
@@ -50,9 +51,12 @@ missing_tool_pkgs() {
 
 # --- deb-src entries -----------------------------------------------------------------------------
 
-# Prints deb822 stanzas: each enabled "Types: deb" stanza of this Debian release that has no
-# deb-src yet, turned into deb-src. Copying the machine's own entries keeps its mirror, snapshot
-# and keyring choices, and we never have to name an archive host ourselves.
+# Prints deb822 stanzas: each enabled "Types: deb" stanza of this Debian release (its codename as
+# suite, Debian's archive key or none named) that has no deb-src yet, turned into deb-src.
+# Copying the machine's own entries keeps its mirror, snapshot and keyring choices, and we never
+# have to name an archive host ourselves. Backports are left out: we build the release's own
+# versions, the ones apt installs by default. Third-party repositories often reuse the codename
+# as suite (but sign with their own key) and rarely carry sources: the key test leaves them out.
 derive_deb822_src() {
     local codename=$1 f
     for f in /etc/apt/sources.list.d/*.sources; do
@@ -61,7 +65,7 @@ derive_deb822_src() {
             BEGIN { RS = ""; FS = "\n" }
             function words(line, arr) { sub(/^[^:]*:[ \t]*/, "", line); return split(line, arr, /[ \t]+/) }
             {
-                out = ""; deb = 0; src = 0; suites = ""; enabled = 1
+                out = ""; deb = 0; src = 0; suites = ""; enabled = 1; foreign = 0
                 for (i = 1; i <= NF; i++) {
                     line = $i
                     if (line ~ /^#/ || line ~ /^[ \t]/) { out = out line "\n"; continue }
@@ -72,14 +76,17 @@ derive_deb822_src() {
                         line = "Types: deb-src"
                     } else if (key == "suites") {
                         n = words(line, w)
-                        for (j = 1; j <= n; j++) if (w[j] ~ ("^" cn "(-|$)")) suites = suites " " w[j]
+                        for (j = 1; j <= n; j++)
+                            if (w[j] ~ ("^" cn "(-|$)") && w[j] !~ /backports/) suites = suites " " w[j]
                         line = "Suites:" suites
                     } else if (key == "enabled") {
                         n = words(line, w); if (tolower(w[1]) ~ /^(no|false|off|0)$/) enabled = 0
+                    } else if (key == "signed-by") {
+                        foreign = (line !~ /debian-archive/)
                     }
                     out = out line "\n"
                 }
-                if (deb && !src && suites != "" && enabled) printf "%s\n", out
+                if (deb && !src && suites != "" && enabled && !foreign) printf "%s\n", out
             }' "$f"
     done
 }
@@ -99,15 +106,17 @@ derive_oneline_src() {
             rest = substr($0, 5); s = rest
             if (s ~ /^\[/) sub(/^\[[^]]*\] */, "", s)  # options, then uri suite components
             split(s, w, " ")
-            if (w[2] ~ ("^" cn "(-|$)")) want[++n] = rest
+            if (w[2] ~ ("^" cn "(-|$)") && w[2] !~ /backports/ && (rest !~ /signed-by=/ || rest ~ /signed-by=[^] ]*debian-archive/))
+                want[++n] = rest
         }
         END { for (i = 1; i <= n; i++) if (!(want[i] in have)) print "deb-src " want[i] }' "${files[@]}"
 }
 
-# Writes (or removes) our deb-src files; returns 0 if anything changed, so the caller knows to
-# run apt-get update.
+# Writes (or removes) our deb-src files; sets src_changed=1 if it touched anything, so the caller
+# knows to run apt-get update.
+src_changed=0
 ensure_deb_src() {
-    local codename changed=1 kind body
+    local codename kind body
     codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
     [[ -n $codename ]] || die "cannot tell this machine's Debian release from /etc/os-release"
     for kind in sources list; do
@@ -115,43 +124,50 @@ ensure_deb_src() {
         else body=$(derive_oneline_src "$codename"); fi
         local dest=$SRC_LIST_BASE.$kind
         if [[ -z $body ]]; then
-            [[ -e $dest ]] && { as_root rm -f "$dest"; changed=0; }
+            [[ -e $dest ]] && { as_root rm -f "$dest"; src_changed=1; }
             continue
         fi
         body="# Source entries for tools/build-ffmpeg.sh, derived from this machine's own entries."$'\n'"$body"
         if [[ ! -e $dest || $(<"$dest") != "$body" ]]; then
             say "writing $dest"
             printf '%s\n' "$body" | as_root tee "$dest" >/dev/null
-            changed=0
+            src_changed=1
         fi
     done
-    return $changed
 }
 
 # --- Cache key -----------------------------------------------------------------------------------
 
-# The .dsc file names apt would fetch right now, e.g. "ffmpeg_5.1.9-0+deb12u1.dsc" (one a line).
-# --print-uris asks the local lists only: fast, no root, no network.
-source_dscs() {
-    apt-get source --print-uris "${SRC_PKGS[@]}" 2>/dev/null |
-        awk '$1 ~ /\.dsc.$/ { print $2 }' | sort
+# "<package> <version>" a line: the newest version of each source package in the local deb-src
+# lists, which is what the release's apt would pick too (we list no backports). apt-cache reads
+# local lists only: fast, no root, no network. Fails if a package is unknown.
+source_versions() {
+    local all p v best
+    all=$(apt-cache showsrc --only-source "${SRC_PKGS[@]}" 2>/dev/null |
+        awk '/^Package:/ { p = $2 } /^Version:/ { print p, $2 }') || return 1
+    for p in "${SRC_PKGS[@]}"; do
+        best=
+        for v in $(awk -v p="$p" '$1 == p { print $2 }' <<<"$all"); do
+            if [[ -z $best ]] || dpkg --compare-versions "$v" gt "$best"; then best=$v; fi
+        done
+        [[ -n $best ]] || return 1
+        echo "$p $best"
+    done
 }
 
+# "<ffmpeg version>-<12 hex>": the version for people, the hash over this script and every source
+# version for correctness (any edit to a flag here means a new build).
 cache_key() {
-    local dscs=$1 first
-    first=$(head -n1 <<<"$dscs")            # sorted: dav1d_, ffmpeg_, lame_
-    local ffv; ffv=$(grep '^ffmpeg_' <<<"$dscs"); ffv=${ffv#ffmpeg_}; ffv=${ffv%.dsc}
-    : "$first"
-    printf '%s-%s' "$ffv" "$( { sha256sum "$SCRIPT" | cut -d' ' -f1; echo "$dscs"; } | sha256sum | cut -c1-12)"
+    local versions=$1 ffv
+    ffv=$(awk '$1 == "ffmpeg" { print $2 }' <<<"$versions")
+    printf '%s-%s' "${ffv#*:}" "$( { sha256sum "$SCRIPT" | cut -d' ' -f1; echo "$versions"; } | sha256sum | cut -c1-12)"
 }
-
-have_all_dscs() { [[ $(wc -l <<<"$1") -eq ${#SRC_PKGS[@]} && -n $1 ]]; }
 
 # --- Fast path: a cached build for the current versions and this script ---------------------------
 
-dscs=$(source_dscs || true)
-if have_all_dscs "$dscs"; then
-    out="$CACHE_ROOT/ffmpeg-$(cache_key "$dscs")"
+versions=$(source_versions) || versions=
+if [[ -n $versions ]]; then
+    out="$CACHE_ROOT/ffmpeg-$(cache_key "$versions")"
     if [[ -f $out/ffmpeg.exe ]]; then
         echo "$out/ffmpeg.exe" >&3
         exit 0
@@ -161,12 +177,11 @@ fi
 # --- Slow path: prepare the machine ---------------------------------------------------------------
 
 start=$SECONDS
-need_update=1
-if ensure_deb_src; then need_update=0; fi
-have_all_dscs "$dscs" || need_update=0
+ensure_deb_src
 mapfile -t missing < <(missing_tool_pkgs)
-((${#missing[@]})) && need_update=0
-if ((need_update == 0)); then
+# Update only when it can matter: new deb-src entries, lists without sources, or packages to
+# install (a fresh container has no lists at all).
+if ((src_changed)) || [[ -z $versions ]] || ((${#missing[@]})); then
     say "apt-get update"
     apt_quiet update
 fi
@@ -175,9 +190,9 @@ if ((${#missing[@]})); then
     apt_quiet install --no-install-recommends "${missing[@]}"
 fi
 
-dscs=$(source_dscs || true)
-have_all_dscs "$dscs" || die "apt knows no source package for one of: ${SRC_PKGS[*]} (deb-src missing?)"
-key=$(cache_key "$dscs")
+versions=$(source_versions) \
+    || die "apt knows no source package for one of: ${SRC_PKGS[*]} (no deb-src entries?)"
+key=$(cache_key "$versions")
 out="$CACHE_ROOT/ffmpeg-$key"
 work="$CACHE_ROOT/work-$key"
 mkdir -p "$CACHE_ROOT"
@@ -191,8 +206,9 @@ if [[ -f $out/ffmpeg.exe ]]; then
     exit 0
 fi
 
-rm -rf "$work" "$out.partial"
-mkdir -p "$work/src" "$work/prefix" "$out.partial/licenses"
+# Holding the lock, nobody else is building: whatever a failed or killed run left can go.
+rm -rf "$CACHE_ROOT"/work-* "$CACHE_ROOT"/ffmpeg-*.partial
+mkdir -p "$work/src" "$work/prefix"
 log="$work/build.log"
 : >"$log"
 wineserver_up=0
@@ -208,32 +224,46 @@ on_exit() {
 }
 trap on_exit EXIT
 
+# A command line as one could paste it: only words with blanks or quotes get quoted.
+cmdline() {
+    local w out=()
+    for w in "$@"; do
+        if [[ $w =~ [[:space:]\'\"\$] ]]; then out+=("'${w//\'/\'\\\'\'}'"); else out+=("$w"); fi
+    done
+    echo "${out[*]}"
+}
+
 # Runs a command with its output going to the log; the log keeps the exact command lines too.
 run() {
-    printf '+ %s\n' "$(printf '%q ' "$@")" >>"$log"
+    printf '+ %s\n' "$(cmdline "$@")" >>"$log"
     "$@" >>"$log" 2>&1
 }
 
 # --- Sources ---------------------------------------------------------------------------------------
 
-say "fetching Debian sources: ${SRC_PKGS[*]} -> $work/src"
-cd "$work/src"
-if ! run apt-get source "${SRC_PKGS[@]}"; then
-    # Lists older than the archive (a point release replaced a version): refresh once and retry.
-    say "apt-get source failed; refreshing lists and retrying"
-    apt_quiet update
-    [[ $(source_dscs) == "$dscs" ]] || die "source versions changed during the run; run again"
-    run apt-get source "${SRC_PKGS[@]}"
-fi
-for d in $dscs; do [[ -f $d ]] || die "expected $d after apt-get source"; done
-
 # Source dir of a package, found through its .dsc: "<name>-<upstream version>".
+version_of() { awk -v p="$1" '$1 == p { print $2 }' <<<"$versions"; }
+dsc_path() { local v; v=$(version_of "$1"); echo "$work/src/$1_${v#*:}.dsc"; }
 src_dir() {
-    local dsc; dsc=$(grep "^$1_" <<<"$dscs")
+    local dsc; dsc=$(dsc_path "$1")
     local up; up=$(awk '/^Version:/ { v = $2; sub(/^[0-9]+:/, "", v); sub(/-[^-]*$/, "", v); print v }' "$dsc")
     echo "$work/src/$1-$up"
 }
-dsc_field() { awk -v f="$2:" '$1 == f { print $2; exit }' "$(grep "^$1_" <<<"$dscs")"; }
+dsc_field() { awk -v f="$2:" '$1 == f { print $2; exit }' "$(dsc_path "$1")"; }
+
+say "fetching Debian sources: ${SRC_PKGS[*]} -> $work/src"
+cd "$work/src"
+# Exactly the versions the key names.
+mapfile -t pinned < <(awk '{ print $1 "=" $2 }' <<<"$versions")
+if ! run apt-get source "${pinned[@]}"; then
+    # Lists older than the archive (a point release replaced a version): refresh, so that the
+    # next run keys and fetches the new versions.
+    apt_quiet update || true
+    die "apt-get source ${pinned[*]} failed; package lists refreshed, run again"
+fi
+for p in "${SRC_PKGS[@]}"; do
+    [[ -f $(dsc_path "$p") && -d $(src_dir "$p") ]] || die "apt-get source left no $p source tree"
+done
 
 prefix="$work/prefix"
 export PKG_CONFIG_LIBDIR="$prefix/lib/pkgconfig"   # never pick up the build machine's own .pc files
@@ -249,7 +279,7 @@ say "building LAME in $lame_src"
 cd "$lame_src"
 lame_cfg=(./configure --host=$HOST --prefix="$prefix" --enable-static --disable-shared --disable-frontend
     CC=$CC_X)
-configure_lines+=("lame: ${lame_cfg[*]}")
+configure_lines+=("lame: $(cmdline "${lame_cfg[@]}")")
 run "${lame_cfg[@]}"
 run make -j"$jobs"
 run make install
@@ -277,8 +307,11 @@ endian = 'little'
 EOF
     dav1d_cfg=(meson setup "$work/dav1d-build" "$dav1d_src" --cross-file "$work/mingw-cross.ini"
         --prefix="$prefix" --libdir=lib --buildtype=release -Ddefault_library=static
-        -Denable_tools=false -Denable_tests=false -Denable_examples=false)
-    configure_lines+=("dav1d: ${dav1d_cfg[*]} (cross file: c=$CC_X, host windows/x86_64)")
+        -Denable_tools=false -Denable_tests=false -Denable_examples=false
+        # 8-bit only: browser and screen recordings are 8-bit, and the 16-bit assembly would
+        # nearly double dav1d's build time (NASM is slow on its large AVX-512 files).
+        -Dbitdepths=8)
+    configure_lines+=("dav1d: $(cmdline "${dav1d_cfg[@]}")  (cross file: c=$CC_X, host windows/x86_64)")
     run "${dav1d_cfg[@]}"
     run ninja -C "$work/dav1d-build" -j "$jobs" install
     say "  dav1d done in $((SECONDS - t)) s"
@@ -293,9 +326,11 @@ cd "$ffmpeg_src"
 ff_cfg=(./configure
     --target-os=mingw32 --arch=x86_64 --cross-prefix=$HOST- --cc=$CC_X --cxx=$CXX_X
     --pkg-config=pkg-config --pkg-config-flags=--static
-    --extra-cflags="-I$prefix/include"
+    # Relative to the source folder, where configure and make run: these flags end up in
+    # "ffmpeg -version", which then shows no build machine's paths.
+    --extra-cflags="-I../../prefix/include"
     # -static: libgcc and libwinpthread go into the exe, so it needs no DLLs beside it.
-    --extra-ldflags="-L$prefix/lib -static"
+    --extra-ldflags="-L../../prefix/lib -static"
     --enable-static --disable-shared --disable-autodetect --disable-everything
     --enable-ffmpeg --disable-ffplay --disable-ffprobe --disable-doc --disable-debug
     --disable-network --disable-avdevice --disable-postproc
@@ -311,7 +346,7 @@ ff_cfg=(./configure
     --enable-filter=scale,format,aresample,aformat,null,anull,trim,atrim
 )
 ((WITH_DAV1D)) && ff_cfg+=(--enable-libdav1d --enable-decoder=libdav1d --enable-parser=av1)
-configure_lines+=("ffmpeg: $(printf '%q ' "${ff_cfg[@]}")")
+configure_lines+=("ffmpeg: $(cmdline "${ff_cfg[@]}")")
 run "${ff_cfg[@]}"
 # The licence is the point of all the disabling: refuse anything but LGPL.
 grep -qx 'License: LGPL version 2.1 or later' "$log" \
@@ -386,28 +421,40 @@ if wine ffmpeg.exe -nostdin -i missing.webm missing.avi >/dev/null 2>&1 </dev/nu
 fi
 say "  checks done in $((SECONDS - t)) s"
 
+WINEPREFIX="$work/wine" wineserver -k 2>/dev/null || true
+wineserver_up=0
+
 # --- Publish --------------------------------------------------------------------------------------
 
+# Assembled beside the final folder and renamed at the end: a half-written folder is never taken
+# for a cached build.
+mkdir -p "$out.partial/licenses"
 cp "$exe" "$out.partial/ffmpeg.exe"
 cp "$ffmpeg_src/COPYING.LGPLv2.1" "$out.partial/licenses/ffmpeg-COPYING.LGPLv2.1"
 cp "$ffmpeg_src/LICENSE.md" "$out.partial/licenses/ffmpeg-LICENSE.md"
 cp "$lame_src/COPYING" "$out.partial/licenses/lame-COPYING"
 ((WITH_DAV1D)) && cp "$dav1d_src/COPYING" "$out.partial/licenses/dav1d-COPYING"
+# -static also links the MinGW-w64 C runtime start-up code and winpthreads into the exe; their
+# permissive licences ask for the notices to travel with it.
+cp /usr/share/doc/mingw-w64-x86-64-dev/copyright "$out.partial/licenses/mingw-w64-runtime-copyright"
 {
     echo "ffmpeg.exe for Kestrova, built by tools/build-ffmpeg.sh"
     echo "script sha256: $(sha256sum "$SCRIPT" | cut -d' ' -f1)"
     echo "built: $(date -u +%Y-%m-%dT%H:%M:%SZ)"
-    echo "compiler: $($CC_X --version | head -n1)"
+    tc=$(dpkg-query -W -f='${Package} ${Version}, ' \
+        gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64 nasm meson)
+    echo "toolchain (Debian packages): ${tc%, }"
+    echo "linked in statically: libgcc, MinGW-w64 runtime and winpthreads (mingw-w64-x86-64-dev)"
     echo
     echo "Debian source packages:"
-    for p in "${SRC_PKGS[@]}"; do echo "  $(dsc_field "$p" Source) $(dsc_field "$p" Version)"; done
+    for p in "${SRC_PKGS[@]}"; do echo "  $(dsc_field "$p" Source) $(dsc_field "$p" Version)  ($(basename "$(dsc_path "$p")"))"; done
     echo
-    echo "Configure lines:"
-    printf '  %s\n' "${configure_lines[@]}"
+    echo "Configure lines (<work> is a throw-away build folder; FFmpeg configures in <work>/src/ffmpeg-*):"
+    for line in "${configure_lines[@]}"; do echo "  ${line//"$work"/<work>}"; done
     echo
     echo "FFmpeg licence as reported by configure: LGPL version 2.1 or later"
 } >"$out.partial/SOURCES.txt"
-cp "$log" "$out.partial/build.log"
+sed "s|$work|<work>|g" "$log" >"$out.partial/build.log"
 mv -T "$out.partial" "$out"
 cd /
 rm -rf "$work"
