@@ -330,8 +330,14 @@ bool TMainForm::Command(int Id, int Code) {
         mniOpenFolderClick();
         return true;
     case IDOK:
+        // Enter presses the focused push button; elsewhere it does nothing (no default button).
+        if (HWND Focus = GetFocus(); Focus && IsChild(Window, Focus) &&
+                                     (SendMessageW(Focus, WM_GETDLGCODE, 0, 0) &
+                                      (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)))
+            SendMessageW(Focus, BM_CLICK, 0, 0);
+        return true;
     case IDCANCEL:
-        // Enter and Esc do not close the main window.
+        // Esc does not close the main window.
         return true;
     }
     return false;

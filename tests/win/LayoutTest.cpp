@@ -3,6 +3,7 @@
 
 #include "Dpi.h"
 #include "Layouts.h"
+#include "TestSupport.h"
 
 namespace {
 
@@ -13,11 +14,15 @@ RECT ClientRectOf(HWND Control) {
     return Bounds;
 }
 
-void ExpectPlaced(HWND Form, const TFormLayout& Layout, UINT Dpi) {
+// With CheckClient false, only the controls: a DPI change sent by hand leaves the frame's own
+// metrics at the old DPI, so the outer size cannot come out right there.
+void ExpectPlaced(HWND Form, const TFormLayout& Layout, UINT Dpi, bool CheckClient = true) {
     RECT Client;
     GetClientRect(Form, &Client);
-    EXPECT_EQ(Client.right, ScaleForDpi(Layout.ClientWidth, Dpi));
-    EXPECT_EQ(Client.bottom, ScaleForDpi(Layout.ClientHeight, Dpi));
+    if (CheckClient) {
+        EXPECT_EQ(Client.right, ScaleForDpi(Layout.ClientWidth, Dpi));
+        EXPECT_EQ(Client.bottom, ScaleForDpi(Layout.ClientHeight, Dpi));
+    }
     for (int i = 0; i < Layout.Count; ++i) {
         const TControlPlace& Place = Layout.Controls[i];
         SCOPED_TRACE(testing::Message() << "control " << Place.Id);
@@ -91,4 +96,61 @@ TEST(ProgressLayout, TemplateTakesTheLayoutWithCancelAsOnlyTabStop) {
     EXPECT_EQ(TabOrder(Dialog, GetDlgItem(Dialog, IDCANCEL)), std::vector<int>{IDCANCEL});
     DestroyWindow(Dialog);
     DeleteObject(Font);
+}
+
+TEST_F(MainFormTest, DpiChangeRescalesLayoutFontColumnsAndImages) {
+    CreateForm();
+    HWND Main = Form->Handle();
+    HWND List = Form->Control(IDC_LSTFILESTOCONVERT);
+    RECT Suggested{100, 80, 800, 700};
+    SendMessageW(Main, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&Suggested));
+
+    ExpectPlaced(Main, MainFormLayout, 144, false);
+    RECT Bounds;
+    GetWindowRect(Main, &Bounds);
+    EXPECT_EQ(Bounds.left, 100);
+    EXPECT_EQ(Bounds.top, 80);
+    // The columns keep their share: 170 px at 96 DPI become 255 at 144.
+    int Start = static_cast<int>(WindowDpi(Main));
+    EXPECT_EQ(ListView_GetColumnWidth(List, 0), MulDiv(MulDiv(170, Start, 96), 144, Start));
+    int Width = 0, Height = 0;
+    ImageList_GetIconSize(ListView_GetImageList(List, LVSIL_SMALL), &Width, &Height);
+    EXPECT_EQ(Width, 24);
+    EXPECT_EQ(Height, 24);
+    BUTTON_IMAGELIST Images{};
+    ASSERT_TRUE(Button_GetImageList(Form->Control(IDC_BTNADDFILES), &Images));
+    ImageList_GetIconSize(Images.himl, &Width, &Height);
+    EXPECT_EQ(Width, 24);
+    EXPECT_EQ(Images.margin.left, 8); // 5 px at 150 %, rounded
+    LOGFONTW Font{};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(List, WM_GETFONT, 0, 0)), sizeof Font, &Font);
+    EXPECT_EQ(Font.lfHeight, -16);
+    EXPECT_STREQ(Font.lfFaceName, L"Tahoma");
+}
+
+TEST_F(MainFormTest, EnterPlaysFromTheListAndPressesAFocusedButton) {
+    CreateForm();
+    Form->Show();
+    HWND Main = Form->Handle();
+    SetForegroundWindow(Main);
+    auto PressEnter = [&](HWND Target) {
+        SetFocus(Target);
+        MSG Key{Target, WM_KEYDOWN, VK_RETURN, 1, 0, {}};
+        // The way the message loop hands keys to the window.
+        if (!IsDialogMessageW(Main, &Key)) {
+            TranslateMessage(&Key);
+            DispatchMessageW(&Key);
+        }
+    };
+    PressEnter(Form->Control(IDC_BTNADDFILES));
+    EXPECT_EQ(OpenDialogRuns, 1);
+
+    testing_support::TempFolder Files(L"kestrova-enter");
+    std::wstring Clip = Files.WriteFile(L"clip.webm", "x").wstring();
+    Drop({Clip});
+    SelectRows({0});
+    PressEnter(Form->Control(IDC_LSTFILESTOCONVERT));
+    ASSERT_EQ(ShellCalls.size(), 1u);
+    EXPECT_EQ(ShellCalls[0].File, Clip);
+    EXPECT_TRUE(IsWindow(Main)); // Enter never closes the window
 }

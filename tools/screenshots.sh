@@ -1,0 +1,89 @@
+#!/usr/bin/env bash
+# Screenshots of the main window at 96 and 144 DPI, empty and with rows, for looking at by eye.
+# Runs the real Kestrova.exe under Xvfb in a throw-away Wine prefix and works it with the
+# keyboard as a person would (xdotool): the rows come in through the Add dialog.
+#   tools/screenshots.sh [BUILD_DIR]      (default build/win; shots land in BUILD_DIR/../screenshots)
+# Needs xvfb, xdotool and imagemagick.
+set -euo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build=$(cd "${1:-$root/build/win}" && pwd)
+exe=$build/bin/Kestrova.exe
+[ -f "$exe" ] || { echo "screenshots: $exe is missing; build first" >&2; exit 1; }
+out=$root/build/screenshots
+files=$out/files
+mkdir -p "$out" "$files"
+
+for tool in Xvfb xdotool import; do
+    command -v "$tool" >/dev/null || { echo "screenshots: $tool is missing" >&2; exit 1; }
+done
+
+# A few source files with realistic names (the list shows names and folders only).
+for name in "Holiday at the lake.webm" "interview-2024-03.webm" "Ärger im Büro.webm" \
+    "screen recording 17.WEBM"; do
+    head -c 4096 /dev/urandom >"$files/$name"
+done
+
+export KESTROVA_WINEPREFIX=$build/screenshot-prefix
+
+shot() { # NAME: the virtual desktop, and the window cut out of it
+    sleep 0.8
+    import -window root "$out/$1-full.png"
+    # The desktop is one flat colour; trimming it leaves the windows.
+    convert "$out/$1-full.png" -fuzz 2% -trim +repage "$out/$1.png"
+    echo "wrote $out/$1.png"
+}
+
+key() { xdotool key --delay 80 "$@"; sleep 0.5; }
+
+for dpi in 96 144; do
+    export KESTROVA_DPI=$dpi
+    unset DISPLAY
+    # shellcheck source=tools/wine-env.sh
+    source "$root/tools/wine-env.sh" --display
+    # Wine reads the DPI from the user's desktop settings when its server starts.
+    wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
+    # A counted start, so closing does not open the web site.
+    wine reg add 'HKCU\Software\Tamblin\Kestrova' /v UseCount /t REG_DWORD /d 5 /f >/dev/null 2>&1
+    wineserver -k 2>/dev/null || true
+    wineserver -w 2>/dev/null || true
+    setsid wineserver -p </dev/null >/dev/null 2>&1 &
+    sleep 0.3
+
+    # Wine's own virtual desktop draws the window frames (Xvfb has no window manager).
+    (cd "$build/bin" && exec setsid wine explorer /desktop=kestrova,1280x900 Kestrova.exe) \
+        </dev/null >/dev/null 2>&1 &
+    sleep 6
+    shot "main-$dpi-empty"
+
+    # Activate the window with a click on its caption; from there on, the keyboard only.
+    read -r w h x y < <(convert "$out/main-$dpi-empty-full.png" -fuzz 2% -format '%@\n' info: |
+        tr 'x+' '  ')
+    xdotool mousemove $((x + w / 2)) $((y + 10 * dpi / 96)) click 1
+    sleep 0.5
+    # Add... has the focus: open the dialog, go to the folder, choose every file in it.
+    key Return
+    sleep 1.5
+    xdotool type --delay 20 "Z:${files//\//\\}\\"
+    key Return
+    key shift+Tab Home shift+End
+    key Return
+    sleep 1
+    # Into the list (last in the tab order); select the first and third rows.
+    key shift+Tab Home ctrl+Down ctrl+Down ctrl+space
+    shot "main-$dpi-rows"
+
+    # "Other:" chosen: the box and its button come alive.
+    key Tab Tab Tab Tab Tab Down
+    shot "main-$dpi-other"
+
+    # The About box.
+    key shift+Tab Return
+    shot "about-$dpi"
+    key Return
+
+    key alt+F4
+    sleep 1
+    kestrova_wine_stop
+done
+echo "screenshots in $out"
