@@ -63,7 +63,7 @@ TEST_F(ConversionListTest, OnlyWebMFilesNotYetListedAreAdmittedSilently) {
     EXPECT_TRUE(Boxes.empty());
 }
 
-TEST_F(ConversionListTest, ReadOnlyAndLargeFilesAreAddedWithTheirFullSize) {
+TEST_F(ConversionListTest, ReadOnlyLargeAndOpenFilesAreAddedWithTheirFullSize) {
     std::wstring ReadOnly = Make(L"locked.webm", 777);
     ASSERT_TRUE(SetFileAttributesW(ReadOnly.c_str(), FILE_ATTRIBUTE_READONLY));
     std::wstring Large = Folder() + L"large.webm";
@@ -78,11 +78,18 @@ TEST_F(ConversionListTest, ReadOnlyAndLargeFilesAreAddedWithTheirFullSize) {
         ASSERT_TRUE(SetEndOfFile(File));
         CloseHandle(File);
     }
-    Drop({ReadOnly, Large});
+    // Held open by a program that lets others read but not write.
+    std::wstring Playing = Make(L"playing.webm", 55);
+    HANDLE Player = CreateFileW(Playing.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(Player, INVALID_HANDLE_VALUE);
+    Drop({ReadOnly, Large, Playing});
+    CloseHandle(Player);
     EXPECT_TRUE(Boxes.empty());
-    ASSERT_EQ(Form->RowCount(), 2);
+    ASSERT_EQ(Form->RowCount(), 3);
     EXPECT_EQ(Form->RowFileSize(0), 777);
     EXPECT_EQ(Form->RowFileSize(1), 5LL << 30);
+    EXPECT_EQ(Form->RowFileSize(2), 55);
     SetFileAttributesW(ReadOnly.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
