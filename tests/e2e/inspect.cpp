@@ -1,0 +1,388 @@
+// Reads the windows of a running Kestrova from outside, for tests/e2e/run.sh: it only looks,
+// the script does the clicking and typing. Output is UTF-8, one item a line; exit code 1 when
+// the window in question is missing or a wait times out.
+//
+//   kestrova_inspect wait SECONDS TITLE...  until a visible top-level window with one of the
+//                                           titles exists; prints the title found
+//   kestrova_inspect gone SECONDS TITLE     until no window TITLE is left, shown or not
+//   kestrova_inspect idle SECONDS TITLE     until window TITLE is visible, enabled and serving
+//                                           its messages, so a click on it is not lost
+//   kestrova_inspect texts TITLE            its controls: class, visible|hidden,
+//                                           enabled|disabled, text (progress bars: position/max);
+//                                           a hidden window TITLE is read when no visible one is
+//   kestrova_inspect message TITLE          the text of a message box
+//   kestrova_inspect rows                   the main window's list: image, name, location a row
+//   kestrova_inspect client TITLE           left top width height dpi of its client area
+//   kestrova_inspect progress SECONDS       until the "Converting" window's current bar has
+//                                           moved, shown or not; prints visible|hidden, position;
+//                                           fails when the window closes before that, or does
+//                                           not appear within SECONDS
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr wchar_t MainTitle[] = L"Kestrova";
+
+void Print(const std::wstring& Line) {
+    std::wstring Text = Line + L"\n";
+    int n = WideCharToMultiByte(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()), nullptr,
+                                0, nullptr, nullptr);
+    std::string Bytes(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()), Bytes.data(), n,
+                        nullptr, nullptr);
+    DWORD Written;
+    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), Bytes.data(), static_cast<DWORD>(Bytes.size()),
+              &Written, nullptr);
+}
+
+int Fail(const std::wstring& Message) {
+    std::wstring Text = L"kestrova_inspect: " + Message + L"\n";
+    int n = WideCharToMultiByte(CP_UTF8, 0, Text.data(), -1, nullptr, 0, nullptr, nullptr);
+    std::string Bytes(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, Text.data(), -1, Bytes.data(), n, nullptr, nullptr);
+    std::fputs(Bytes.c_str(), stderr);
+    return 1;
+}
+
+std::wstring ClassOf(HWND Window) {
+    wchar_t Name[256] = L"";
+    GetClassNameW(Window, Name, 256);
+    return Name;
+}
+
+struct ENoAnswer {};
+
+// Messages to the program under test time out, so a busy or hung program fails the command
+// (rather than, say, reading as an empty list) instead of stalling the script.
+LRESULT Send(HWND Window, UINT Msg, WPARAM WParam, LPARAM LParam) {
+    DWORD_PTR Result = 0;
+    if (!SendMessageTimeoutW(Window, Msg, WParam, LParam, SMTO_ABORTIFHUNG, 5000, &Result))
+        throw ENoAnswer{};
+    return static_cast<LRESULT>(Result);
+}
+
+// WM_GETTEXT is marshalled between processes, so this reads another program's controls (an edit
+// box's current text too, which GetWindowText would not give across processes).
+std::wstring TextOf(HWND Window) {
+    LRESULT Length = Send(Window, WM_GETTEXTLENGTH, 0, 0);
+    std::wstring Text(static_cast<size_t>(Length) + 1, L'\0');
+    LRESULT Got = Send(Window, WM_GETTEXT, Text.size(), reinterpret_cast<LPARAM>(Text.data()));
+    Text.resize(static_cast<size_t>(Got));
+    return Text;
+}
+
+std::wstring TitleOf(HWND Window) {
+    wchar_t Title[512] = L"";
+    GetWindowTextW(Window, Title, 512);
+    return Title;
+}
+
+struct FindData {
+    const wchar_t* Title;
+    bool VisibleOnly;
+    HWND Found;
+};
+
+// A top-level window with exactly this title; a user sees only the visible ones.
+HWND FindTopLevel(const wchar_t* Title, bool VisibleOnly = true) {
+    FindData Data{Title, VisibleOnly, nullptr};
+    EnumWindows(
+        [](HWND Window, LPARAM Param) -> BOOL {
+            auto& D = *reinterpret_cast<FindData*>(Param);
+            if ((!D.VisibleOnly || IsWindowVisible(Window)) && TitleOf(Window) == D.Title) {
+                D.Found = Window;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&Data));
+    return Data.Found;
+}
+
+std::vector<HWND> Children(HWND Parent) {
+    std::vector<HWND> List;
+    EnumChildWindows(
+        Parent,
+        [](HWND Window, LPARAM Param) -> BOOL {
+            reinterpret_cast<std::vector<HWND>*>(Param)->push_back(Window);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&List));
+    return List;
+}
+
+HWND FirstChildOfClass(HWND Parent, const wchar_t* Class) {
+    for (HWND Child : Children(Parent))
+        if (ClassOf(Child) == Class)
+            return Child;
+    return nullptr;
+}
+
+// The first of the titles that is shown, or nothing on timeout.
+const wchar_t* WaitAny(double Seconds, wchar_t** Titles, int Count) {
+    DWORD Deadline = GetTickCount() + static_cast<DWORD>(Seconds * 1000);
+    for (;;) {
+        for (int i = 0; i < Count; ++i)
+            if (FindTopLevel(Titles[i]))
+                return Titles[i];
+        if (static_cast<LONG>(GetTickCount() - Deadline) >= 0)
+            return nullptr;
+        Sleep(100);
+    }
+}
+
+// Hidden windows count as still there: closed means destroyed.
+bool WaitGone(const wchar_t* Title, double Seconds) {
+    DWORD Deadline = GetTickCount() + static_cast<DWORD>(Seconds * 1000);
+    for (;;) {
+        if (!FindTopLevel(Title, false))
+            return true;
+        if (static_cast<LONG>(GetTickCount() - Deadline) >= 0)
+            return false;
+        Sleep(100);
+    }
+}
+
+// Ready for the user: shown, enabled (no modal window over it) and serving its messages.
+bool WaitIdle(double Seconds, const wchar_t* Title) {
+    DWORD Deadline = GetTickCount() + static_cast<DWORD>(Seconds * 1000);
+    for (;;) {
+        HWND Window = FindTopLevel(Title);
+        DWORD_PTR Result;
+        if (Window && IsWindowEnabled(Window) &&
+            SendMessageTimeoutW(Window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 200, &Result))
+            return true;
+        if (static_cast<LONG>(GetTickCount() - Deadline) >= 0)
+            return false;
+        Sleep(50);
+    }
+}
+
+int Texts(const wchar_t* Title) {
+    // A hidden window is read as well: what it would show is worth checking on its own.
+    HWND Window = FindTopLevel(Title);
+    if (!Window)
+        Window = FindTopLevel(Title, false);
+    if (!Window)
+        return Fail(L"no window \"" + std::wstring(Title) + L"\"");
+    for (HWND Child : Children(Window)) {
+        std::wstring Class = ClassOf(Child);
+        std::wstring Text;
+        if (Class == PROGRESS_CLASSW) {
+            auto Pos = Send(Child, PBM_GETPOS, 0, 0);
+            auto Max = Send(Child, PBM_GETRANGE, FALSE, 0);
+            Text = std::to_wstring(Pos) + L"/" + std::to_wstring(Max);
+        } else if (Class == L"Edit") {
+            Text = TextOf(Child);
+        } else {
+            // Kept by the system for labels and buttons, so no message has to wait for a
+            // program that is busy converting.
+            Text = TitleOf(Child);
+        }
+        Print(Class + L"\t" + (IsWindowVisible(Child) ? L"visible" : L"hidden") + L"\t" +
+              (IsWindowEnabled(Child) ? L"enabled" : L"disabled") + L"\t" + Text);
+    }
+    return 0;
+}
+
+// A message box's text is its one static control that carries text (the icon's has none).
+int Message(const wchar_t* Title) {
+    HWND Window = FindTopLevel(Title);
+    if (!Window)
+        return Fail(L"no window \"" + std::wstring(Title) + L"\"");
+    std::wstring Text;
+    for (HWND Child : Children(Window))
+        if (ClassOf(Child) == L"Static") {
+            std::wstring Part = TextOf(Child);
+            if (!Part.empty())
+                Text += Text.empty() ? Part : L"\n" + Part;
+        }
+    Print(Text);
+    return 0;
+}
+
+// Memory in the list's own process: list-view item requests carry pointers that are not
+// translated between processes.
+class RemoteBuffer {
+public:
+    RemoteBuffer(HWND Window, size_t Size) : Size(Size) {
+        DWORD Pid = 0;
+        GetWindowThreadProcessId(Window, &Pid);
+        Process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, Pid);
+        if (Process)
+            Address = VirtualAllocEx(Process, nullptr, Size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    }
+    ~RemoteBuffer() {
+        if (Address)
+            VirtualFreeEx(Process, Address, 0, MEM_RELEASE);
+        if (Process)
+            CloseHandle(Process);
+    }
+    RemoteBuffer(const RemoteBuffer&) = delete;
+    RemoteBuffer& operator=(const RemoteBuffer&) = delete;
+
+    bool Ok() const { return Address != nullptr; }
+    char* At(size_t Offset) const { return static_cast<char*>(Address) + Offset; }
+    bool Write(size_t Offset, const void* Data, size_t Length) const {
+        return Offset + Length <= Size && WriteProcessMemory(Process, At(Offset), Data, Length, nullptr);
+    }
+    bool Read(size_t Offset, void* Data, size_t Length) const {
+        return Offset + Length <= Size && ReadProcessMemory(Process, At(Offset), Data, Length, nullptr);
+    }
+
+private:
+    size_t Size;
+    HANDLE Process = nullptr;
+    void* Address = nullptr;
+};
+
+int Rows() {
+    HWND Main = FindTopLevel(MainTitle);
+    if (!Main)
+        return Fail(L"no main window");
+    HWND List = FirstChildOfClass(Main, WC_LISTVIEWW);
+    if (!List)
+        return Fail(L"no list view in the main window");
+    constexpr int TextChars = 1024;
+    constexpr size_t TextOffset = sizeof(LVITEMW);
+    RemoteBuffer Buffer(List, TextOffset + TextChars * sizeof(wchar_t));
+    if (!Buffer.Ok())
+        return Fail(L"cannot reach the list's process memory");
+
+    int Count = static_cast<int>(Send(List, LVM_GETITEMCOUNT, 0, 0));
+    for (int Row = 0; Row < Count; ++Row) {
+        int Image = -1;
+        std::wstring Columns[2];
+        for (int Column = 0; Column < 2; ++Column) {
+            LVITEMW Item{};
+            Item.mask = LVIF_TEXT | (Column == 0 ? LVIF_IMAGE : 0);
+            Item.iItem = Row;
+            Item.iSubItem = Column;
+            Item.pszText = reinterpret_cast<LPWSTR>(Buffer.At(TextOffset));
+            Item.cchTextMax = TextChars;
+            wchar_t Text[TextChars] = L"";
+            if (!Buffer.Write(0, &Item, sizeof Item) || !Buffer.Write(TextOffset, Text, sizeof Text))
+                return Fail(L"cannot write into the list's process");
+            if (!Send(List, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(Buffer.At(0))))
+                return Fail(L"LVM_GETITEMW failed for row " + std::to_wstring(Row));
+            if (!Buffer.Read(0, &Item, sizeof Item) || !Buffer.Read(TextOffset, Text, sizeof Text))
+                return Fail(L"cannot read from the list's process");
+            Text[TextChars - 1] = L'\0';
+            Columns[Column] = Text;
+            if (Column == 0)
+                Image = Item.iImage;
+        }
+        Print(std::to_wstring(Image) + L"\t" + Columns[0] + L"\t" + Columns[1]);
+    }
+    return 0;
+}
+
+int Client(const wchar_t* Title) {
+    HWND Window = FindTopLevel(Title);
+    if (!Window)
+        return Fail(L"no window \"" + std::wstring(Title) + L"\"");
+    RECT Rect;
+    GetClientRect(Window, &Rect);
+    POINT Origin{0, 0};
+    ClientToScreen(Window, &Origin);
+    // The layout's pixels are given at 96 DPI; the script scales them by this.
+    UINT Dpi = 96;
+    if (auto GetDpi = reinterpret_cast<UINT(WINAPI*)(HWND)>(
+            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32"), "GetDpiForWindow"))))
+        Dpi = GetDpi(Window);
+    Print(std::to_wstring(Origin.x) + L" " + std::to_wstring(Origin.y) + L" " +
+          std::to_wstring(Rect.right) + L" " + std::to_wstring(Rect.bottom) + L" " +
+          std::to_wstring(Dpi));
+    return 0;
+}
+
+// The first progress bar in tab order is the current file's: moving means a duration was read
+// and the converter reports positions. Hidden windows count here, so a window that is not shown
+// is told apart from a batch that never started. SECONDS bounds the wait for the window to
+// appear; once it exists, the wait ends when its bar moves or when it closes.
+int Progress(double Seconds) {
+    DWORD Deadline = GetTickCount() + static_cast<DWORD>(Seconds * 1000);
+    bool Seen = false;
+    for (;;) {
+        HWND Window = FindTopLevel(L"Converting", false);
+        if (Window) {
+            Seen = true;
+            HWND Bar = FirstChildOfClass(Window, PROGRESS_CLASSW);
+            LRESULT Position = 0;
+            try {
+                if (Bar)
+                    Position = Send(Bar, PBM_GETPOS, 0, 0);
+            } catch (const ENoAnswer&) {
+                if (IsWindow(Window))
+                    throw;
+                // Closed meanwhile: the next round tells.
+            }
+            if (Position > 0) {
+                Print(std::wstring(IsWindowVisible(Window) ? L"visible " : L"hidden ") +
+                      std::to_wstring(Position));
+                return 0;
+            }
+        } else if (Seen) {
+            return Fail(L"\"Converting\" closed before its current-file bar moved");
+        } else if (static_cast<LONG>(GetTickCount() - Deadline) >= 0) {
+            return Fail(L"no \"Converting\" window");
+        }
+        Sleep(20);
+    }
+}
+
+int Usage() {
+    return Fail(L"usage: kestrova_inspect wait SECONDS TITLE... | gone|idle SECONDS TITLE | "
+                L"texts|message|client TITLE | rows | progress SECONDS");
+}
+
+int Run(int argc, wchar_t** argv) {
+    if (argc < 2)
+        return Usage();
+    std::wstring Command = argv[1];
+    if (Command == L"wait" && argc >= 4) {
+        if (const wchar_t* Found = WaitAny(_wtof(argv[2]), argv + 3, argc - 3)) {
+            Print(Found);
+            return 0;
+        }
+        return Fail(L"no awaited window appeared");
+    }
+    if (Command == L"gone" && argc == 4) {
+        if (WaitGone(argv[3], _wtof(argv[2])))
+            return 0;
+        return Fail(std::wstring(L"window \"") + argv[3] + L"\" did not go away");
+    }
+    if (Command == L"idle" && argc == 4) {
+        if (WaitIdle(_wtof(argv[2]), argv[3]))
+            return 0;
+        return Fail(std::wstring(L"window \"") + argv[3] + L"\" is not ready for input");
+    }
+    if (Command == L"texts" && argc == 3)
+        return Texts(argv[2]);
+    if (Command == L"message" && argc == 3)
+        return Message(argv[2]);
+    if (Command == L"client" && argc == 3)
+        return Client(argv[2]);
+    if (Command == L"rows" && argc == 2)
+        return Rows();
+    if (Command == L"progress" && argc == 3)
+        return Progress(_wtof(argv[2]));
+    return Usage();
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    try {
+        return Run(argc, argv);
+    } catch (const ENoAnswer&) {
+        return Fail(L"the program did not answer within 5 seconds");
+    }
+}

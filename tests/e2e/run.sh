@@ -1,0 +1,421 @@
+#!/usr/bin/env bash
+# End-to-end runs of Kestrova.exe worked as a user works it: the real program and its real
+# ffmpeg.exe under Wine, files added through the Add dialog by typing their paths, buttons
+# clicked where the window layout puts them (xdotool), results read back from the running
+# program (kestrova_inspect.exe) and from the disk (ffprobe).
+#
+#   tests/e2e/run.sh <build-dir>          e.g. build/win; needs its bin/ with Kestrova.exe,
+#                                         ffmpeg.exe, kestrova_inspect.exe and samples/
+#
+# Always on a display and a Wine prefix of its own, whatever the caller has set up (tools/test.sh
+# has its own): its own Xvfb, because the keyboard map gets keys for the non-ASCII letters typed
+# here and that map must be in place before any Wine program starts; its own prefix
+# ($KESTROVA_E2E_WINEPREFIX, default <build-dir>/e2e-wineprefix), because the run deletes the
+# program's registry key, turns on Wine's own desktop window and stops its own wineserver at the
+# end. There is no window manager; Wine's desktop window draws the frames.
+#
+# Artefacts: <build-dir>/e2e/ (files, logs), <build-dir>/screenshots/e2e-*.png.
+# Exit code 0 when every check passed, 1 when any failed, 2 when the run could not start.
+set -euo pipefail
+# The typed and compared names hold non-ASCII letters: xdotool, Wine's file names, ls and sort
+# must all read them as UTF-8.
+export LC_ALL=C.UTF-8
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+[ $# -eq 1 ] || { echo "usage: $0 <build-dir>" >&2; exit 2; }
+build=$(cd "$1" && pwd)
+bin=$build/bin
+inspect_exe=$bin/kestrova_inspect.exe
+samples=$bin/samples
+for f in "$bin/Kestrova.exe" "$bin/ffmpeg.exe" "$inspect_exe" "$samples/vp8-vorbis.webm" \
+    "$samples/vp9-opus.webm" "$samples/long.webm" "$samples/corrupt.webm"; do
+    [ -f "$f" ] || { echo "e2e: $f is missing; build $build first" >&2; exit 2; }
+done
+for tool in Xvfb xkbcomp xdotool import ffmpeg ffprobe sha256sum wine timeout; do
+    command -v "$tool" >/dev/null || { echo "e2e: $tool is missing (tools/setup.sh)" >&2; exit 2; }
+done
+
+work=$build/e2e
+shots=$build/screenshots
+rm -rf "$work"
+mkdir -p "$work" "$shots"
+rm -f "$shots"/e2e-*.png
+
+failures=()
+scenario=setup
+kestrova_pid=
+xvfb_pid=
+
+fail() {
+    echo "FAIL [$scenario] $*" >&2
+    failures+=("[$scenario] $*")
+}
+
+cleanup() {
+    stop_kestrova
+    if declare -F kestrova_wine_stop >/dev/null; then kestrova_wine_stop; fi
+    if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+# --- display: Xvfb with ä and Ä on the key left of Z ----------------------------------------
+# xdotool would otherwise remap a spare key for each such letter while typing, and Wine
+# reads the changed map too late: the letter is lost. -noreset keeps the map when the
+# last client leaves.
+Xvfb -displayfd 3 -screen 0 1280x900x24 -dpi 96 -nolisten tcp -noreset \
+    3>"$work/display" >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 100); do
+    [ -s "$work/display" ] && break
+    sleep 0.1
+done
+[ -s "$work/display" ] || { echo "e2e: Xvfb did not start (see $work/xvfb.log)" >&2; exit 2; }
+DISPLAY=":$(tr -d '[:space:]' <"$work/display")"
+export DISPLAY
+xkbcomp -w0 "$DISPLAY" "$work/keymap.xkb"
+awk '/^ *key <LSGT> *\{/ { print "    key <LSGT> { [ adiaeresis, Adiaeresis ] };"
+                           skip = $0 !~ /\};/; next }
+     skip { if ($0 ~ /\};/) skip = 0; next }
+     { print }' "$work/keymap.xkb" >"$work/keymap-e2e.xkb"
+xkbcomp -w0 "$work/keymap-e2e.xkb" "$DISPLAY"
+
+# --- Wine --------------------------------------------------------------------------------------
+export KESTROVA_WINEPREFIX=${KESTROVA_E2E_WINEPREFIX:-$build/e2e-wineprefix}
+# shellcheck source=tools/wine-env.sh
+source "$root/tools/wine-env.sh"
+# Wine's own desktop window: without a window manager it draws the title bars and frames
+# itself, and hiding a window does not wait for a manager that never answers (two seconds
+# each time). The setting takes effect with the next wineserver.
+wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null
+wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1280x900 /f >/dev/null
+# A fresh account as far as the program is concerned.
+wine reg delete 'HKCU\Software\Tamblin' /f >/dev/null 2>&1 || true
+kestrova_wine_stop
+wineserver -w 2>/dev/null || true
+# shellcheck source=tools/wine-env.sh
+source "$root/tools/wine-env.sh"
+
+# --- helpers -----------------------------------------------------------------------------------
+inspect() { timeout 150 wine "$inspect_exe" "$@"; }
+
+# Windows form of a path under Wine's Z: drive.
+winpath() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
+
+shot() {
+    import -window root "$shots/e2e-$1.png"
+    echo "    screenshot $shots/e2e-$1.png" >&2
+}
+
+# A left click at a point of a window's client area, given in the layout's 96-DPI pixels.
+click() { # TITLE X Y
+    local geometry left top dpi
+    geometry=$(inspect client "$1") || return 1
+    read -r left top _ _ dpi <<<"$geometry"
+    xdotool mousemove $((left + $2 * dpi / 96)) $((top + $3 * dpi / 96)) click 1
+}
+
+start_kestrova() {
+    (cd "$bin" && exec wine Kestrova.exe) </dev/null >>"$work/kestrova.log" 2>&1 &
+    kestrova_pid=$!
+    inspect idle 30 Kestrova || { fail "the main window did not come up"; return 1; }
+}
+
+stop_kestrova() {
+    [ -n "$kestrova_pid" ] || return 0
+    kill "$kestrova_pid" 2>/dev/null || true
+    wait "$kestrova_pid" 2>/dev/null || true
+    kestrova_pid=
+}
+
+# Add... (343, 27, 90 × 25), then the path typed into the dialog's file-name box.
+add_by_dialog() { # TEXT...: each typed and confirmed with Return, in turn
+    inspect idle 20 Kestrova || { fail "main window not ready for Add"; return 1; }
+    click Kestrova 388 39
+    inspect idle 20 "Add Files" || { fail "Add did not open the \"Add Files\" dialog"; return 1; }
+    local i
+    for ((i = 1; i <= $#; i++)); do
+        xdotool type --delay 12 "${!i}"
+        xdotool key Return
+        # A folder typed first: the dialog goes there and waits for the names.
+        if [ "$i" -lt $# ]; then
+            inspect idle 10 "Add Files" || { fail "the Add dialog did not take: ${!i}"; return 1; }
+        fi
+    done
+    # A path the dialog refuses leaves it open with an error box.
+    inspect gone 10 "Add Files" || { fail "the Add dialog did not accept: $*"; return 1; }
+}
+
+add_file() { add_by_dialog "$(winpath "$1")"; }
+
+# Convert to AVI (321, 317, 112 × 25).
+press_convert() {
+    inspect idle 20 Kestrova || { fail "main window not ready for Convert"; return 1; }
+    click Kestrova 377 329
+}
+
+# The progress window is shown while the converter runs: checked once the current file's bar
+# has moved, and pictured then.
+expect_progress_shown() { # SHOT-NAME
+    local state
+    state=$(inspect progress 30) || { fail "no progress seen in the \"Converting\" window"; return 1; }
+    shot "$1"
+    [ "${state%% *}" = visible ] ||
+        fail "the progress window is not shown while converting (current bar at ${state#* }%)"
+}
+
+# After Convert: waits for the summary box and sets $summary to its text.
+summary=
+await_summary() {
+    summary=
+    inspect wait 180 Information >/dev/null || { fail "no summary box after Convert"; return 1; }
+    summary=$(inspect message Information)
+}
+
+dismiss_summary() {
+    xdotool key Return
+    inspect gone 10 Information || fail "the summary box did not close with Return"
+}
+
+rows() { inspect rows; }
+
+expect_eq() { # WHAT EXPECTED ACTUAL
+    [ "$2" = "$3" ] || fail "$1: expected [$2], got [$3]"
+}
+
+# The list is empty again: no rows, the hint shown, Convert disabled.
+expect_empty_list() {
+    expect_eq "rows left" "" "$(rows)"
+    local texts
+    texts=$(inspect texts Kestrova)
+    grep -qP '^Static\tvisible\t\w+\tPlease add the files you want to convert$' <<<"$texts" ||
+        fail "the empty-list hint is not shown"
+    grep -qP '^Button\tvisible\tdisabled\tConvert to AVI$' <<<"$texts" ||
+        fail "Convert to AVI is not disabled with an empty list"
+}
+
+# An AVI file as the program promises it: MPEG-4 video tagged XVID, MP3 audio, whole length.
+expect_avi() { # FILE SECONDS
+    [ -f "$1" ] || { fail "missing output $1"; return 0; }
+    local streams duration
+    streams=$(ffprobe -v error -show_entries stream=codec_name,codec_type,codec_tag_string \
+        -of csv=p=0 "$1" 2>&1 | sort)
+    expect_eq "streams of ${1#"$work"/}" $'mp3,audio,U[0][0][0]\nmpeg4,video,XVID' "$streams"
+    duration=$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$1" 2>&1)
+    awk -v d="$duration" -v want="$2" 'BEGIN { exit !(d + 0 > want - 0.3 && d + 0 < want + 0.3) }' ||
+        fail "duration of ${1#"$work"/}: expected about $2 s, got $duration"
+}
+
+# The folder holds exactly these names.
+expect_files() { # DIR NAME...
+    local want got
+    want=$(printf '%s\n' "${@:2}" | sort)
+    got=$(cd "$1" && ls -1A | sort)
+    expect_eq "files in ${1#"$work"/}" "$want" "$got"
+}
+
+sha() { sha256sum "$1" | cut -d' ' -f1; }
+
+run_scenario() { # NAME FUNCTION
+    scenario=$1
+    local before=${#failures[@]} start=$SECONDS
+    echo "--- $scenario"
+    if start_kestrova; then
+        "$2" || fail "stopped early"
+    fi
+    stop_kestrova
+    if [ ${#failures[@]} -eq "$before" ]; then
+        echo "    passed in $((SECONDS - start)) s"
+    else
+        echo "    FAILED in $((SECONDS - start)) s"
+    fi
+}
+
+# --- scenarios ---------------------------------------------------------------------------------
+s1=$work/s1
+mkdir -p "$s1/My clips (ä)" "$s1/plain"
+cp "$samples/vp8-vorbis.webm" "$s1/My clips (ä)/clip one.webm"
+cp "$samples/vp9-opus.webm" "$s1/plain/second.webm"
+s1_rows=$(printf '1\tclip one.webm\t%s\\\n1\tsecond.webm\t%s\\' \
+    "$(winpath "$s1/My clips (ä)")" "$(winpath "$s1/plain")")
+
+two_files_same_folder() {
+    add_file "$s1/My clips (ä)/clip one.webm" || return 1
+    add_file "$s1/plain/second.webm" || return 1
+    expect_eq "rows after adding" "$s1_rows" "$(rows)"
+    inspect texts Kestrova | grep -qP '^Button\tvisible\tenabled\tConvert to AVI$' ||
+        fail "Convert to AVI is not enabled with rows listed"
+    shot 1-main-with-rows
+    press_convert || return 1
+    expect_progress_shown 1-progress
+    await_summary || return 1
+    shot 1-summary
+    expect_eq "summary" "The conversion is finished." "$summary"
+    dismiss_summary
+    expect_empty_list
+    expect_files "$s1/My clips (ä)" "clip one.webm" "clip one.avi"
+    expect_files "$s1/plain" "second.webm" "second.avi"
+    expect_avi "$s1/My clips (ä)/clip one.avi" 3
+    expect_avi "$s1/plain/second.avi" 3
+}
+
+names_taken() {
+    local first=$s1/My\ clips\ \(ä\)/clip\ one.avi second=$s1/plain/second.avi
+    if [ ! -f "$first" ] || [ ! -f "$second" ]; then
+        fail "needs the AVI files of the first run"
+        return 1
+    fi
+    local sum1 sum2
+    sum1=$(sha "$first")
+    sum2=$(sha "$second")
+    add_file "$s1/My clips (ä)/clip one.webm" || return 1
+    add_file "$s1/plain/second.webm" || return 1
+    press_convert || return 1
+    await_summary || return 1
+    expect_eq "summary" "The conversion is finished." "$summary"
+    dismiss_summary
+    expect_empty_list
+    expect_files "$s1/My clips (ä)" "clip one.webm" "clip one.avi" "clip one(2).avi"
+    expect_files "$s1/plain" "second.webm" "second.avi" "second(2).avi"
+    expect_eq "first AVI after the second run" "$sum1" "$(sha "$first")"
+    expect_eq "second AVI after the second run" "$sum2" "$(sha "$second")"
+    expect_avi "$s1/My clips (ä)/clip one(2).avi" 3
+    expect_avi "$s1/plain/second(2).avi" 3
+}
+
+s3=$work/s3
+mkdir -p "$s3"
+cp "$samples/vp9-opus.webm" "$s3/a.webm"
+cp "$samples/corrupt.webm" "$s3/broken.webm"
+cp "$samples/vp8-vorbis.webm" "$s3/c.webm"
+
+corrupt_among_good() {
+    # One Add: the folder first, then three names at once.
+    add_by_dialog "$(winpath "$s3")\\" '"a.webm" "broken.webm" "c.webm"' || return 1
+    local folder
+    folder=$(winpath "$s3")\\
+    # Sorted: the order of several names is the dialog's, not the program's.
+    expect_eq "rows after adding" \
+        "$(printf '1\t%s\t%s\n' a.webm "$folder" broken.webm "$folder" c.webm "$folder" | sort)" \
+        "$(rows | sort)"
+    press_convert || return 1
+    await_summary || return 1
+    shot 3-summary
+    expect_eq "summary" "The conversion is finished. Some files were not converted." "$summary"
+    dismiss_summary
+    # Image 2 is the failed mark.
+    expect_eq "rows left" "$(printf '2\tbroken.webm\t%s' "$folder")" "$(rows)"
+    inspect idle 10 Kestrova >/dev/null && shot 3-main-failed-row
+    expect_avi "$s3/a.avi" 3
+    expect_avi "$s3/c.avi" 3
+}
+
+s4=$work/s4
+mkdir -p "$s4"
+# Five times the long sample (no re-encoding): minutes of converting, so the cancel lands in the
+# middle of the file on any machine.
+ffmpeg -v error -nostdin -stream_loop 4 -i "$samples/long.webm" -c copy "$s4/long.webm"
+cp "$samples/vp8-vorbis.webm" "$s4/queued.webm"
+
+# Converts long.webm with queued.webm behind it and stops it by CANCEL-ACTION once the current
+# file's bar has moved.
+cancel_during_long_file() { # CANCEL-ACTION SHOT-NAME
+    add_file "$s4/long.webm" || return 1
+    add_file "$s4/queued.webm" || return 1
+    press_convert || return 1
+    expect_progress_shown "$2" || return 1
+    local texts
+    texts=$(inspect texts Converting)
+    grep -qP '^Static\t\w+\t\w+\tlong\.webm \(1 of 2\):$' <<<"$texts" ||
+        fail "no caption \"long.webm (1 of 2):\" in the progress window: $(cut -f4 <<<"$texts" | paste -sd'|')"
+    grep -qP '^Static\t\w+\t\w+\tOverall progress:$' <<<"$texts" ||
+        fail "no \"Overall progress:\" label in the progress window"
+    expect_eq "percentage labels" 2 "$(grep -cP '^Static\t\w+\t\w+\t\d+%$' <<<"$texts")"
+    "$1" || return 1
+    inspect gone 15 Converting || { fail "the progress window did not close after the cancel"; return 1; }
+    if inspect wait 3 Information >/dev/null 2>&1; then
+        fail "a summary box came after the cancel: $(inspect message Information)"
+        dismiss_summary
+    fi
+    local folder
+    folder=$(winpath "$s4")\\
+    expect_eq "rows after the cancel" \
+        "$(printf '2\tlong.webm\t%s\n1\tqueued.webm\t%s' "$folder" "$folder")" "$(rows)"
+    [ ! -e "$s4/queued.avi" ] || fail "the queued file was converted after the cancel"
+    if [ -f "$s4/long.avi" ]; then
+        # The converter has been stopped: the partial file does not grow any more.
+        local size
+        size=$(stat -c %s "$s4/long.avi")
+        sleep 1
+        expect_eq "size of the partial long.avi a second later" "$size" "$(stat -c %s "$s4/long.avi")"
+    fi
+    rm -f "$s4"/*.avi
+}
+
+press_escape() { xdotool key Escape; }
+
+# Cancel (296, 99, 81 × 25) of the progress window.
+click_cancel() {
+    if ! inspect wait 1 Converting >/dev/null 2>&1; then
+        fail "no progress window to click Cancel on"
+        abandon_batch
+        return 1
+    fi
+    click Converting 336 111
+}
+
+# Ends a batch that could not be cancelled with a click, so the scenario ends in a known state
+# without converting minutes of video: Esc reaches the progress window even when it is not shown.
+abandon_batch() {
+    xdotool key Escape
+    inspect gone 30 Converting || true
+    if inspect wait 3 Information >/dev/null 2>&1; then dismiss_summary; fi
+}
+
+cancel_with_escape() { cancel_during_long_file press_escape 4-progress-mid-run; }
+cancel_with_button() { cancel_during_long_file click_cancel 4-progress-before-cancel-click; }
+
+s5=$work/s5
+mkdir -p "$s5/src" "$s5/out ä"
+cp "$samples/vp8-vorbis.webm" "$s5/src/clip.webm"
+
+other_folder() {
+    # "Other:" (8 + 71, 250 + 24), then its box (8 + 132, 250 + 22, 254 × 21).
+    click Kestrova 85 282
+    inspect idle 10 Kestrova || return 1
+    inspect texts Kestrova | grep -qP '^Edit\tvisible\tenabled\t' ||
+        { fail "choosing Other: did not enable the folder box"; return 1; }
+    click Kestrova 267 282
+    xdotool key ctrl+a BackSpace
+    # No trailing backslash: the program adds it.
+    local folder
+    folder=$(winpath "$s5/out ä")
+    xdotool type --delay 12 "$folder"
+    expect_eq "folder box" "$folder" \
+        "$(inspect texts Kestrova | awk -F'\t' '$1 == "Edit" { print $4 }')"
+    add_file "$s5/src/clip.webm" || return 1
+    press_convert || return 1
+    await_summary || return 1
+    expect_eq "summary" "The conversion is finished." "$summary"
+    dismiss_summary
+    expect_empty_list
+    expect_files "$s5/src" clip.webm
+    expect_files "$s5/out ä" clip.avi
+    expect_avi "$s5/out ä/clip.avi" 3
+}
+
+echo "e2e: display $DISPLAY, prefix $WINEPREFIX, files in $work"
+run_scenario "1 two files, same folder" two_files_same_folder
+run_scenario "2 second run, names taken" names_taken
+run_scenario "3 corrupt file among good ones" corrupt_among_good
+run_scenario "4a cancel with Esc during a long file" cancel_with_escape
+run_scenario "4b cancel with the Cancel button during a long file" cancel_with_button
+run_scenario "5 other output folder" other_folder
+
+scenario=summary
+if [ ${#failures[@]} -gt 0 ]; then
+    echo "e2e: ${#failures[@]} check(s) failed:" >&2
+    printf '  %s\n' "${failures[@]}" >&2
+    exit 1
+fi
+echo "e2e: all scenarios passed"
