@@ -44,6 +44,18 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     wineserver -w 2>/dev/null || true # let the prefix's first set-up finish
 fi
 setsid wineserver -p </dev/null >/dev/null 2>&1 &
+# On our own display there is no window manager: Wine's own desktop window then draws the frames,
+# and windows that close do not wait two seconds for a manager that never answers. The setting
+# takes effect with the next wineserver.
+if [ -n "$kestrova_started_xvfb" ] && ! grep -q '"Desktop"="Default"' "$WINEPREFIX/user.reg" 2>/dev/null; then
+    wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f </dev/null >/dev/null 2>&1 || true
+    wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1280x900 /f \
+        </dev/null >/dev/null 2>&1 || true
+    wineserver -k >/dev/null 2>&1 || true
+    wineserver -w 2>/dev/null || true
+    setsid wineserver -p </dev/null >/dev/null 2>&1 &
+    sleep 0.2
+fi
 # The first program of a session starts Wine's background services, which keep the output of
 # whoever started them open; start them here, detached, so a test's output pipe ends with it.
 setsid wine cmd /c exit </dev/null >/dev/null 2>&1 || true

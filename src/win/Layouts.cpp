@@ -1,5 +1,7 @@
 #include "Layouts.h"
 
+#include <string>
+
 #include "Dpi.h"
 
 #include "resource.h"
@@ -102,4 +104,33 @@ void CentreOverWindow(HWND Form, HWND Owner) {
         return;
     }
     CentreIn(Form, OwnerBounds, WorkAreaOf(Owner));
+}
+
+std::wstring WindowText(HWND Window) {
+    int Length = GetWindowTextLengthW(Window);
+    std::wstring Text(static_cast<size_t>(Length) + 1, L'\0');
+    Length = GetWindowTextW(Window, Text.data(), Length + 1);
+    Text.resize(static_cast<size_t>(Length));
+    return Text;
+}
+
+SIZE TextExtent(HWND Control) {
+    std::wstring Text = WindowText(Control);
+    HDC Dc = GetDC(Control);
+    HGDIOBJ Old =
+        SelectObject(Dc, reinterpret_cast<HGDIOBJ>(SendMessageW(Control, WM_GETFONT, 0, 0)));
+    SIZE Extent{};
+    GetTextExtentPoint32W(Dc, Text.c_str(), static_cast<int>(Text.size()), &Extent);
+    SelectObject(Dc, Old);
+    ReleaseDC(Control, Dc);
+    return Extent;
+}
+
+void FitWidthToText(HWND Label) {
+    SIZE Extent = TextExtent(Label);
+    RECT Bounds;
+    GetClientRect(Label, &Bounds);
+    if (Extent.cx > Bounds.right)
+        SetWindowPos(Label, nullptr, 0, 0, Extent.cx, Bounds.bottom,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }

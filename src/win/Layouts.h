@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 struct TControlPlace {
     int Id;
     int Left, Top, Width, Height;
@@ -22,6 +24,14 @@ extern const TFormLayout ProgressFormLayout;
 // Sizes Form's client area and places its controls for Dpi, keeping the window's top-left corner,
 // and gives every control Font.
 void ApplyLayout(HWND Form, const TFormLayout& Layout, UINT Dpi, HFONT Font);
+
+// A window's or control's text.
+std::wstring WindowText(HWND Window);
+// The size of a control's text in its own font.
+SIZE TextExtent(HWND Control);
+// Widens a label to its text where the text is longer than the layout's width (fonts differ
+// between systems, and a completed text may be longer than the design-time one).
+void FitWidthToText(HWND Label);
 
 // Centres Form on the work area of the monitor nearest Reference (or Form itself).
 void CentreOnMonitor(HWND Form, HWND Reference);

@@ -29,14 +29,6 @@ constexpr wchar_t UseCountName[] = L"UseCount";
 constexpr int ButtonIds[3] = {IDC_BTNADDFILES, IDC_BTNREMOVE, IDC_BTNCONVERT};
 constexpr int ButtonImageIndices[3] = {iiAdd, iiRemove, iiConvert};
 
-std::wstring WindowText(HWND Window) {
-    int Length = GetWindowTextLengthW(Window);
-    std::wstring Text(static_cast<size_t>(Length) + 1, L'\0');
-    Length = GetWindowTextW(Window, Text.data(), Length + 1);
-    Text.resize(static_cast<size_t>(Length));
-    return Text;
-}
-
 std::wstring AsciiLowerCase(std::wstring Text) {
     for (wchar_t& c : Text)
         if (c >= L'A' && c <= L'Z')
@@ -102,23 +94,6 @@ HICON CreateDisabledIcon(HICON Icon, int Size) {
     if (Info.hbmMask)
         DeleteObject(Info.hbmMask);
     return Result;
-}
-
-// Widens a label to its text, as its completed text is longer than the layout's width.
-void FitWidthToText(HWND Label) {
-    std::wstring Text = WindowText(Label);
-    HDC Dc = GetDC(Label);
-    HGDIOBJ Old =
-        SelectObject(Dc, reinterpret_cast<HGDIOBJ>(SendMessageW(Label, WM_GETFONT, 0, 0)));
-    SIZE Extent{};
-    GetTextExtentPoint32W(Dc, Text.c_str(), static_cast<int>(Text.size()), &Extent);
-    SelectObject(Dc, Old);
-    ReleaseDC(Label, Dc);
-    RECT Bounds;
-    GetClientRect(Label, &Bounds);
-    if (Extent.cx > Bounds.right)
-        SetWindowPos(Label, nullptr, 0, 0, Extent.cx, Bounds.bottom,
-                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 // Keeps a window's redrawing off for the scope.

@@ -21,13 +21,6 @@ constexpr UINT WM_STARTBATCH = WM_APP + 1;
 // Right edge of the percentage labels at 96 DPI, flush with the bars.
 constexpr int PercentageRight = 377;
 
-std::wstring WindowText(HWND Window) {
-    std::wstring Text(static_cast<size_t>(GetWindowTextLengthW(Window)) + 1, L'\0');
-    Text.resize(
-        static_cast<size_t>(GetWindowTextW(Window, Text.data(), static_cast<int>(Text.size()))));
-    return Text;
-}
-
 } // namespace
 
 int TMainFormBatchPorts::RowCount() const {
@@ -169,6 +162,10 @@ void TProgressForm::FormCreate() {
 }
 
 void TProgressForm::FormActivate() {
+    // The dialog manager shows a modal window only once its loop falls idle, which it does not
+    // while the batch runs: show it now, so its progress and Cancel are seen from the start.
+    ShowWindow(Window, SW_SHOW);
+    UpdateWindow(Window);
     // Run returns at once once the batch has run, whatever activations follow.
     Run();
 }
@@ -203,24 +200,20 @@ void TProgressForm::ScaleToDpi(UINT NewDpi) {
     Font = NewFont;
     FitPercentageLabel(IDC_LBLCURFILEPERCENTAGE);
     FitPercentageLabel(IDC_LBLOVERALLPERCENTAGE);
+    FitWidthToText(GetDlgItem(Window, IDC_LBLOVERALL));
 }
 
 void TProgressForm::FitPercentageLabel(int Id) {
     HWND Label = GetDlgItem(Window, Id);
-    std::wstring Text = WindowText(Label);
-    HDC Dc = GetDC(Label);
-    HGDIOBJ OldFont = SelectObject(Dc, Font);
-    SIZE Extent{};
-    GetTextExtentPoint32W(Dc, Text.c_str(), static_cast<int>(Text.size()), &Extent);
-    SelectObject(Dc, OldFont);
-    ReleaseDC(Label, Dc);
-
+    SIZE Extent = TextExtent(Label);
     RECT Place;
     GetWindowRect(Label, &Place);
     MapWindowPoints(nullptr, Window, reinterpret_cast<POINT*>(&Place), 2);
     int Right = ScaleForDpi(PercentageRight, Dpi);
+    // Right-aligned text moves when the label is resized: its old pixels must not be kept.
     SetWindowPos(Label, nullptr, Right - Extent.cx, Place.top, Extent.cx, Place.bottom - Place.top,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+                 SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS);
+    InvalidateRect(Label, nullptr, TRUE);
 }
 
 void TProgressForm::UpdateTaskbar() {

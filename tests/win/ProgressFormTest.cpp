@@ -1,5 +1,6 @@
 // The progress window over the real main window: bars, labels, captions, the list afterwards,
 // Cancel and Esc, closing by itself, and the summary of the Convert button.
+#include "Layouts.h"
 #include "MainFormFixture.h"
 #include "Progress.h"
 #include "TestSupport.h"
@@ -204,6 +205,11 @@ TEST_F(ProgressFormTest, WindowLayoutAndCaption) {
         wchar_t Caption[64] = {};
         GetWindowTextW(Window, Caption, 64);
         EXPECT_STREQ(Caption, L"Converting");
+        EXPECT_TRUE(IsWindowVisible(Window)) << "shown while the batch runs, not after it";
+        RECT Overall;
+        GetClientRect(GetDlgItem(Window, IDC_LBLOVERALL), &Overall);
+        EXPECT_GE(Overall.right, TextExtent(GetDlgItem(Window, IDC_LBLOVERALL)).cx)
+            << "\"Overall progress:\" is not cut";
         EXPECT_EQ(GetWindowLongPtrW(Window, GWL_STYLE) & WS_SYSMENU, 0);
         EXPECT_EQ(GetWindow(Window, GW_OWNER), Form->Handle());
         EXPECT_FALSE(IsWindowEnabled(Form->Handle())) << "modal over the main window";
