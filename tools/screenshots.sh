@@ -18,10 +18,13 @@ for tool in Xvfb xdotool import; do
     command -v "$tool" >/dev/null || { echo "screenshots: $tool is missing" >&2; exit 1; }
 done
 
-# A few source files with realistic names (the list shows names and folders only).
+# A few source files with realistic names: a minute of real video each, so the progress window
+# can be caught mid-run.
+sample=$build/bin/samples/long.webm
+[ -f "$sample" ] || { echo "screenshots: $sample is missing; build first" >&2; exit 1; }
 for name in "Holiday at the lake.webm" "interview-2024-03.webm" "Ärger im Büro.webm" \
     "screen recording 17.WEBM"; do
-    head -c 4096 /dev/urandom >"$files/$name"
+    cp "$sample" "$files/$name"
 done
 
 export KESTROVA_WINEPREFIX=$build/screenshot-prefix
@@ -81,6 +84,15 @@ for dpi in 96 144; do
     key shift+Tab Return
     shot "about-$dpi"
     key Return
+
+    # From About along the tab order to Convert, into the "Other:" folder; caught mid-run, then
+    # cancelled with Esc.
+    rm -f "$WINEPREFIX"/drive_c/users/*/Videos/*.avi
+    key Tab Tab Tab Tab Return
+    sleep 1.5
+    shot "progress-$dpi"
+    key Escape
+    sleep 2
 
     key alt+F4
     sleep 1

@@ -21,6 +21,12 @@ constexpr UINT WM_STARTBATCH = WM_APP + 1;
 // Right edge of the percentage labels at 96 DPI, flush with the bars.
 constexpr int PercentageRight = 377;
 
+// Esc presses Cancel only on its own: Shift, Ctrl or Alt with it mean something else.
+bool EscapeWithModifiers() {
+    auto Down = [](int Key) { return (GetKeyState(Key) & 0x8000) != 0; };
+    return Down(VK_ESCAPE) && (Down(VK_SHIFT) || Down(VK_CONTROL) || Down(VK_MENU));
+}
+
 } // namespace
 
 int TMainFormBatchPorts::RowCount() const {
@@ -117,7 +123,8 @@ INT_PTR TProgressForm::DialogProc(UINT Msg, WPARAM WParam, LPARAM LParam) {
         return TRUE;
     case WM_COMMAND:
         if (LOWORD(WParam) == IDCANCEL) {
-            btnCancelClick();
+            if (!EscapeWithModifiers())
+                btnCancelClick();
             return TRUE;
         }
         return FALSE;
