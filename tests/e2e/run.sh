@@ -2,10 +2,10 @@
 # End-to-end runs of Kestrova.exe worked as a user works it: the real program and its real
 # ffmpeg.exe under Wine, files added through the Add dialog by typing their paths, buttons
 # clicked where the window layout puts them (xdotool), results read back from the running
-# program (kestrova_inspect.exe) and from the disk (ffprobe).
+# program (kestrova_probe.exe) and from the disk (ffprobe).
 #
 #   tests/e2e/run.sh <build-dir>          e.g. build/win; needs its bin/ with Kestrova.exe,
-#                                         ffmpeg.exe, kestrova_inspect.exe and samples/
+#                                         ffmpeg.exe, kestrova_probe.exe and samples/
 #
 # Always on a display and a Wine prefix of its own, whatever the caller has set up (tools/test.sh
 # has its own): its own Xvfb, because the keyboard map gets keys for the non-ASCII letters typed
@@ -25,9 +25,9 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 [ $# -eq 1 ] || { echo "usage: $0 <build-dir>" >&2; exit 2; }
 build=$(cd "$1" && pwd)
 bin=$build/bin
-inspect_exe=$bin/kestrova_inspect.exe
+probe_exe=$bin/kestrova_probe.exe
 samples=$bin/samples
-for f in "$bin/Kestrova.exe" "$bin/ffmpeg.exe" "$inspect_exe" "$samples/vp8-vorbis.webm" \
+for f in "$bin/Kestrova.exe" "$bin/ffmpeg.exe" "$probe_exe" "$samples/vp8-vorbis.webm" \
     "$samples/vp9-opus.webm" "$samples/long.webm" "$samples/corrupt.webm"; do
     [ -f "$f" ] || { echo "e2e: $f is missing; build $build first" >&2; exit 2; }
 done
@@ -97,7 +97,7 @@ wineserver -w 2>/dev/null || true
 source "$root/tools/wine-env.sh"
 
 # --- helpers -----------------------------------------------------------------------------------
-inspect() { timeout 150 wine "$inspect_exe" "$@"; }
+probe() { timeout 150 wine "$probe_exe" "$@"; }
 
 # Windows form of a path under Wine's Z: drive.
 winpath() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
@@ -110,7 +110,7 @@ shot() {
 # A left click at a point of a window's client area, given in the layout's 96-DPI pixels.
 click() { # TITLE X Y
     local geometry left top dpi
-    geometry=$(inspect client "$1") || return 1
+    geometry=$(probe client "$1") || return 1
     read -r left top _ _ dpi <<<"$geometry"
     xdotool mousemove $((left + $2 * dpi / 96)) $((top + $3 * dpi / 96)) click 1
 }
@@ -118,7 +118,7 @@ click() { # TITLE X Y
 start_kestrova() {
     (cd "$bin" && exec wine Kestrova.exe) </dev/null >>"$work/kestrova.log" 2>&1 &
     kestrova_pid=$!
-    inspect idle 30 Kestrova || { fail "the main window did not come up"; return 1; }
+    probe idle 30 Kestrova || { fail "the main window did not come up"; return 1; }
 }
 
 stop_kestrova() {
@@ -130,27 +130,27 @@ stop_kestrova() {
 
 # Add... (343, 27, 90 × 25), then the path typed into the dialog's file-name box.
 add_by_dialog() { # TEXT...: each typed and confirmed with Return, in turn
-    inspect idle 20 Kestrova || { fail "main window not ready for Add"; return 1; }
+    probe idle 20 Kestrova || { fail "main window not ready for Add"; return 1; }
     click Kestrova 388 39
-    inspect idle 20 "Add Files" || { fail "Add did not open the \"Add Files\" dialog"; return 1; }
+    probe idle 20 "Add Files" || { fail "Add did not open the \"Add Files\" dialog"; return 1; }
     local i
     for ((i = 1; i <= $#; i++)); do
         xdotool type --delay 12 "${!i}"
         xdotool key Return
         # A folder typed first: the dialog goes there and waits for the names.
         if [ "$i" -lt $# ]; then
-            inspect idle 10 "Add Files" || { fail "the Add dialog did not take: ${!i}"; return 1; }
+            probe idle 10 "Add Files" || { fail "the Add dialog did not take: ${!i}"; return 1; }
         fi
     done
     # A path the dialog refuses leaves it open with an error box.
-    inspect gone 10 "Add Files" || { fail "the Add dialog did not accept: $*"; return 1; }
+    probe gone 10 "Add Files" || { fail "the Add dialog did not accept: $*"; return 1; }
 }
 
 add_file() { add_by_dialog "$(winpath "$1")"; }
 
 # Convert to AVI (321, 317, 112 × 25).
 press_convert() {
-    inspect idle 20 Kestrova || { fail "main window not ready for Convert"; return 1; }
+    probe idle 20 Kestrova || { fail "main window not ready for Convert"; return 1; }
     click Kestrova 377 329
 }
 
@@ -158,7 +158,7 @@ press_convert() {
 # has moved, and pictured then.
 expect_progress_shown() { # SHOT-NAME
     local state
-    state=$(inspect progress 30) || { fail "no progress seen in the \"Converting\" window"; return 1; }
+    state=$(probe progress 30) || { fail "no progress seen in the \"Converting\" window"; return 1; }
     shot "$1"
     [ "${state%% *}" = visible ] ||
         fail "the progress window is not shown while converting (current bar at ${state#* }%)"
@@ -168,16 +168,16 @@ expect_progress_shown() { # SHOT-NAME
 summary=
 await_summary() {
     summary=
-    inspect wait 180 Information >/dev/null || { fail "no summary box after Convert"; return 1; }
-    summary=$(inspect message Information)
+    probe wait 180 Information >/dev/null || { fail "no summary box after Convert"; return 1; }
+    summary=$(probe message Information)
 }
 
 dismiss_summary() {
     xdotool key Return
-    inspect gone 10 Information || fail "the summary box did not close with Return"
+    probe gone 10 Information || fail "the summary box did not close with Return"
 }
 
-rows() { inspect rows; }
+rows() { probe rows; }
 
 expect_eq() { # WHAT EXPECTED ACTUAL
     [ "$2" = "$3" ] || fail "$1: expected [$2], got [$3]"
@@ -187,7 +187,7 @@ expect_eq() { # WHAT EXPECTED ACTUAL
 expect_empty_list() {
     expect_eq "rows left" "" "$(rows)"
     local texts
-    texts=$(inspect texts Kestrova)
+    texts=$(probe texts Kestrova)
     grep -qP '^Static\tvisible\t\w+\tPlease add the files you want to convert$' <<<"$texts" ||
         fail "the empty-list hint is not shown"
     grep -qP '^Button\tvisible\tdisabled\tConvert to AVI$' <<<"$texts" ||
@@ -243,7 +243,7 @@ two_files_same_folder() {
     add_file "$s1/My clips (ä)/clip one.webm" || return 1
     add_file "$s1/plain/second.webm" || return 1
     expect_eq "rows after adding" "$s1_rows" "$(rows)"
-    inspect texts Kestrova | grep -qP '^Button\tvisible\tenabled\tConvert to AVI$' ||
+    probe texts Kestrova | grep -qP '^Button\tvisible\tenabled\tConvert to AVI$' ||
         fail "Convert to AVI is not enabled with rows listed"
     shot 1-main-with-rows
     press_convert || return 1
@@ -305,7 +305,7 @@ corrupt_among_good() {
     dismiss_summary
     # Image 2 is the failed mark.
     expect_eq "rows left" "$(printf '2\tbroken.webm\t%s' "$folder")" "$(rows)"
-    inspect idle 10 Kestrova >/dev/null && shot 3-main-failed-row
+    probe idle 10 Kestrova >/dev/null && shot 3-main-failed-row
     expect_avi "$s3/a.avi" 3
     expect_avi "$s3/c.avi" 3
 }
@@ -325,16 +325,16 @@ cancel_during_long_file() { # CANCEL-ACTION SHOT-NAME
     press_convert || return 1
     expect_progress_shown "$2" || return 1
     local texts
-    texts=$(inspect texts Converting)
+    texts=$(probe texts Converting)
     grep -qP '^Static\t\w+\t\w+\tlong\.webm \(1 of 2\):$' <<<"$texts" ||
         fail "no caption \"long.webm (1 of 2):\" in the progress window: $(cut -f4 <<<"$texts" | paste -sd'|')"
     grep -qP '^Static\t\w+\t\w+\tOverall progress:$' <<<"$texts" ||
         fail "no \"Overall progress:\" label in the progress window"
     expect_eq "percentage labels" 2 "$(grep -cP '^Static\t\w+\t\w+\t\d+%$' <<<"$texts")"
     "$1" || return 1
-    inspect gone 15 Converting || { fail "the progress window did not close after the cancel"; return 1; }
-    if inspect wait 3 Information >/dev/null 2>&1; then
-        fail "a summary box came after the cancel: $(inspect message Information)"
+    probe gone 15 Converting || { fail "the progress window did not close after the cancel"; return 1; }
+    if probe wait 3 Information >/dev/null 2>&1; then
+        fail "a summary box came after the cancel: $(probe message Information)"
         dismiss_summary
     fi
     local folder
@@ -356,7 +356,7 @@ press_escape() { xdotool key Escape; }
 
 # Cancel (296, 99, 81 × 25) of the progress window.
 click_cancel() {
-    if ! inspect wait 1 Converting >/dev/null 2>&1; then
+    if ! probe wait 1 Converting >/dev/null 2>&1; then
         fail "no progress window to click Cancel on"
         abandon_batch
         return 1
@@ -368,8 +368,8 @@ click_cancel() {
 # without converting minutes of video: Esc reaches the progress window even when it is not shown.
 abandon_batch() {
     xdotool key Escape
-    inspect gone 30 Converting || true
-    if inspect wait 3 Information >/dev/null 2>&1; then dismiss_summary; fi
+    probe gone 30 Converting || true
+    if probe wait 3 Information >/dev/null 2>&1; then dismiss_summary; fi
 }
 
 cancel_with_escape() { cancel_during_long_file press_escape 4-progress-mid-run; }
@@ -382,8 +382,8 @@ cp "$samples/vp8-vorbis.webm" "$s5/src/clip.webm"
 other_folder() {
     # "Other:" (8 + 71, 250 + 24), then its box (8 + 132, 250 + 22, 254 × 21).
     click Kestrova 85 282
-    inspect idle 10 Kestrova || return 1
-    inspect texts Kestrova | grep -qP '^Edit\tvisible\tenabled\t' ||
+    probe idle 10 Kestrova || return 1
+    probe texts Kestrova | grep -qP '^Edit\tvisible\tenabled\t' ||
         { fail "choosing Other: did not enable the folder box"; return 1; }
     click Kestrova 267 282
     xdotool key ctrl+a BackSpace
@@ -392,7 +392,7 @@ other_folder() {
     folder=$(winpath "$s5/out ä")
     xdotool type --delay 12 "$folder"
     expect_eq "folder box" "$folder" \
-        "$(inspect texts Kestrova | awk -F'\t' '$1 == "Edit" { print $4 }')"
+        "$(probe texts Kestrova | awk -F'\t' '$1 == "Edit" { print $4 }')"
     add_file "$s5/src/clip.webm" || return 1
     press_convert || return 1
     await_summary || return 1

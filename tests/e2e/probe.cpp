@@ -2,18 +2,18 @@
 // the script does the clicking and typing. Output is UTF-8, one item a line; exit code 1 when
 // the window in question is missing or a wait times out.
 //
-//   kestrova_inspect wait SECONDS TITLE...  until a visible top-level window with one of the
+//   kestrova_probe wait SECONDS TITLE...  until a visible top-level window with one of the
 //                                           titles exists; prints the title found
-//   kestrova_inspect gone SECONDS TITLE     until no window TITLE is left, shown or not
-//   kestrova_inspect idle SECONDS TITLE     until window TITLE is visible, enabled and serving
+//   kestrova_probe gone SECONDS TITLE     until no window TITLE is left, shown or not
+//   kestrova_probe idle SECONDS TITLE     until window TITLE is visible, enabled and serving
 //                                           its messages, so a click on it is not lost
-//   kestrova_inspect texts TITLE            its controls: class, visible|hidden,
+//   kestrova_probe texts TITLE            its controls: class, visible|hidden,
 //                                           enabled|disabled, text (progress bars: position/max);
 //                                           a hidden window TITLE is read when no visible one is
-//   kestrova_inspect message TITLE          the text of a message box
-//   kestrova_inspect rows                   the main window's list: image, name, location a row
-//   kestrova_inspect client TITLE           left top width height dpi of its client area
-//   kestrova_inspect progress SECONDS       until the "Converting" window's current bar has
+//   kestrova_probe message TITLE          the text of a message box
+//   kestrova_probe rows                   the main window's list: image, name, location a row
+//   kestrova_probe client TITLE           left top width height dpi of its client area
+//   kestrova_probe progress SECONDS       until the "Converting" window's current bar has
 //                                           moved, shown or not; prints visible|hidden, position;
 //                                           fails when the window closes before that, or does
 //                                           not appear within SECONDS
@@ -43,7 +43,7 @@ void Print(const std::wstring& Line) {
 }
 
 int Fail(const std::wstring& Message) {
-    std::wstring Text = L"kestrova_inspect: " + Message + L"\n";
+    std::wstring Text = L"kestrova_probe: " + Message + L"\n";
     int n = WideCharToMultiByte(CP_UTF8, 0, Text.data(), -1, nullptr, 0, nullptr, nullptr);
     std::string Bytes(static_cast<size_t>(n), '\0');
     WideCharToMultiByte(CP_UTF8, 0, Text.data(), -1, Bytes.data(), n, nullptr, nullptr);
@@ -339,7 +339,7 @@ int Progress(double Seconds) {
 }
 
 int Usage() {
-    return Fail(L"usage: kestrova_inspect wait SECONDS TITLE... | gone|idle SECONDS TITLE | "
+    return Fail(L"usage: kestrova_probe wait SECONDS TITLE... | gone|idle SECONDS TITLE | "
                 L"texts|message|client TITLE | rows | progress SECONDS");
 }
 
