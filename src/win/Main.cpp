@@ -2,6 +2,7 @@
 
 #include "AppError.h"
 #include "Application.h"
+#include "DialogRouting.h"
 #include "Dpi.h"
 #include "Layouts.h"
 
@@ -168,26 +169,8 @@ void TMainForm::Show() {
 }
 
 INT_PTR CALLBACK TMainForm::StaticDialogProc(HWND Dialog, UINT Msg, WPARAM WParam, LPARAM LParam) {
-    auto* Self = reinterpret_cast<TMainForm*>(GetWindowLongPtrW(Dialog, DWLP_USER));
-    if (Msg == WM_INITDIALOG) {
-        Self = reinterpret_cast<TMainForm*>(LParam);
-        SetWindowLongPtrW(Dialog, DWLP_USER, LParam);
-        Self->Window = Dialog;
-    }
-    if (!Self)
-        return FALSE;
-    INT_PTR Result = FALSE;
-    try {
-        Result = Self->DialogProc(Msg, WParam, LParam);
-    } catch (...) {
-        // The handler is abandoned; the program goes on.
-        Application.HandleException();
-    }
-    if (Msg == WM_NCDESTROY) {
-        SetWindowLongPtrW(Dialog, DWLP_USER, 0);
-        Self->Window = nullptr;
-    }
-    return Result;
+    return RouteDialogMessage(Dialog, Msg, WParam, LParam, &TMainForm::Window,
+                              &TMainForm::DialogProc);
 }
 
 LRESULT CALLBACK TMainForm::ListSubclassProc(HWND List, UINT Msg, WPARAM WParam, LPARAM LParam,

@@ -1,6 +1,7 @@
 #include "Progress.h"
 
 #include "Application.h"
+#include "DialogRouting.h"
 #include "Dpi.h"
 #include "Layouts.h"
 #include "Main.h"
@@ -78,29 +79,11 @@ void TProgressForm::ShowModal() {
                     reinterpret_cast<LPARAM>(this));
 }
 
+// An exception from the batch has ended it all the same, so the timer still closes the window.
 INT_PTR CALLBACK TProgressForm::StaticDialogProc(HWND Dialog, UINT Msg, WPARAM WParam,
                                                  LPARAM LParam) {
-    auto* Self = reinterpret_cast<TProgressForm*>(GetWindowLongPtrW(Dialog, DWLP_USER));
-    if (Msg == WM_INITDIALOG) {
-        Self = reinterpret_cast<TProgressForm*>(LParam);
-        SetWindowLongPtrW(Dialog, DWLP_USER, LParam);
-        Self->Window = Dialog;
-    }
-    if (!Self)
-        return FALSE;
-    INT_PTR Result = FALSE;
-    try {
-        Result = Self->DialogProc(Msg, WParam, LParam);
-    } catch (...) {
-        // The handler is abandoned; the program goes on. An exception from the batch has ended
-        // it all the same, so the timer still closes the window.
-        Application.HandleException();
-    }
-    if (Msg == WM_NCDESTROY) {
-        SetWindowLongPtrW(Dialog, DWLP_USER, 0);
-        Self->Window = nullptr;
-    }
-    return Result;
+    return RouteDialogMessage(Dialog, Msg, WParam, LParam, &TProgressForm::Window,
+                              &TProgressForm::DialogProc);
 }
 
 INT_PTR TProgressForm::DialogProc(UINT Msg, WPARAM WParam, LPARAM LParam) {
