@@ -28,4 +28,5 @@ else
     source tools/wine-env.sh
 fi
 trap kestrova_wine_stop EXIT
+trap "exit 130" INT TERM
 wine build/win/bin/Kestrova.exe

@@ -37,6 +37,7 @@ step "Windows tests under Wine"
 # shellcheck source=tools/wine-env.sh
 source tools/wine-env.sh --display
 trap kestrova_wine_stop EXIT
+trap "exit 130" INT TERM
 ctest --test-dir build/win --output-on-failure
 
 if [ -x tests/e2e/run.sh ]; then
