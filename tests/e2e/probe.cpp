@@ -32,8 +32,8 @@ constexpr wchar_t MainTitle[] = L"Kestrova";
 
 void Print(const std::wstring& Line) {
     std::wstring Text = Line + L"\n";
-    int n = WideCharToMultiByte(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()), nullptr,
-                                0, nullptr, nullptr);
+    int n = WideCharToMultiByte(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()), nullptr, 0,
+                                nullptr, nullptr);
     std::string Bytes(static_cast<size_t>(n), '\0');
     WideCharToMultiByte(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()), Bytes.data(), n,
                         nullptr, nullptr);
@@ -215,9 +215,11 @@ public:
     RemoteBuffer(HWND Window, size_t Size) : Size(Size) {
         DWORD Pid = 0;
         GetWindowThreadProcessId(Window, &Pid);
-        Process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, Pid);
+        Process =
+            OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, Pid);
         if (Process)
-            Address = VirtualAllocEx(Process, nullptr, Size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+            Address =
+                VirtualAllocEx(Process, nullptr, Size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
     }
     ~RemoteBuffer() {
         if (Address)
@@ -231,10 +233,12 @@ public:
     bool Ok() const { return Address != nullptr; }
     char* At(size_t Offset) const { return static_cast<char*>(Address) + Offset; }
     bool Write(size_t Offset, const void* Data, size_t Length) const {
-        return Offset + Length <= Size && WriteProcessMemory(Process, At(Offset), Data, Length, nullptr);
+        return Offset + Length <= Size &&
+               WriteProcessMemory(Process, At(Offset), Data, Length, nullptr);
     }
     bool Read(size_t Offset, void* Data, size_t Length) const {
-        return Offset + Length <= Size && ReadProcessMemory(Process, At(Offset), Data, Length, nullptr);
+        return Offset + Length <= Size &&
+               ReadProcessMemory(Process, At(Offset), Data, Length, nullptr);
     }
 
 private:
@@ -268,7 +272,8 @@ int Rows() {
             Item.pszText = reinterpret_cast<LPWSTR>(Buffer.At(TextOffset));
             Item.cchTextMax = TextChars;
             wchar_t Text[TextChars] = L"";
-            if (!Buffer.Write(0, &Item, sizeof Item) || !Buffer.Write(TextOffset, Text, sizeof Text))
+            if (!Buffer.Write(0, &Item, sizeof Item) ||
+                !Buffer.Write(TextOffset, Text, sizeof Text))
                 return Fail(L"cannot write into the list's process");
             if (!Send(List, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(Buffer.At(0))))
                 return Fail(L"LVM_GETITEMW failed for row " + std::to_wstring(Row));
@@ -294,8 +299,8 @@ int Client(const wchar_t* Title) {
     ClientToScreen(Window, &Origin);
     // The layout's pixels are given at 96 DPI; the script scales them by this.
     UINT Dpi = 96;
-    if (auto GetDpi = reinterpret_cast<UINT(WINAPI*)(HWND)>(
-            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32"), "GetDpiForWindow"))))
+    if (auto GetDpi = reinterpret_cast<UINT(WINAPI*)(HWND)>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleW(L"user32"), "GetDpiForWindow"))))
         Dpi = GetDpi(Window);
     Print(std::to_wstring(Origin.x) + L" " + std::to_wstring(Origin.y) + L" " +
           std::to_wstring(Rect.right) + L" " + std::to_wstring(Rect.bottom) + L" " +
