@@ -1,5 +1,7 @@
 #include "Dpi.h"
 
+#include "win32/UiOwners.h"
+
 namespace {
 
 template <typename F> F User32Function(const char* Name) {
@@ -18,9 +20,7 @@ UINT WindowDpi(HWND Window) {
         if (Dpi)
             return Dpi;
     }
-    HDC Screen = GetDC(nullptr);
-    int Dpi = GetDeviceCaps(Screen, LOGPIXELSY);
-    ReleaseDC(nullptr, Screen);
+    int Dpi = GetDeviceCaps(TWindowDC(nullptr).get(), LOGPIXELSY);
     return Dpi > 0 ? static_cast<UINT>(Dpi) : 96;
 }
 

@@ -3,9 +3,7 @@
 #include "Application.h"
 #include "Main.h"
 
-#include "win32/UniqueHandle.h"
-
-#include <objbase.h>
+#include "win32/UiOwners.h"
 
 int WINAPI wWinMain(HINSTANCE Instance, HINSTANCE, LPWSTR, int) {
     // Held until the process ends; a second copy runs independently all the same.
@@ -13,7 +11,7 @@ int WINAPI wWinMain(HINSTANCE Instance, HINSTANCE, LPWSTR, int) {
 
     Application.Instance = Instance;
     // The folder chooser's resizable style and the shell's verbs need COM on this thread.
-    HRESULT Com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    TComScope Com(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
 
     int ExitCode = 0;
     try {
@@ -25,7 +23,5 @@ int WINAPI wWinMain(HINSTANCE Instance, HINSTANCE, LPWSTR, int) {
         Application.HandleException();
         ExitCode = 1;
     }
-    if (SUCCEEDED(Com))
-        CoUninitialize();
     return ExitCode;
 }

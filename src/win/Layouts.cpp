@@ -3,6 +3,7 @@
 #include <string>
 
 #include "Dpi.h"
+#include "win32/UiOwners.h"
 
 #include "resource.h"
 
@@ -116,13 +117,11 @@ std::wstring WindowText(HWND Window) {
 
 SIZE TextExtent(HWND Control) {
     std::wstring Text = WindowText(Control);
-    HDC Dc = GetDC(Control);
-    HGDIOBJ Old =
-        SelectObject(Dc, reinterpret_cast<HGDIOBJ>(SendMessageW(Control, WM_GETFONT, 0, 0)));
+    TWindowDC Dc(Control);
+    TSelectObject Font(Dc.get(),
+                       reinterpret_cast<HGDIOBJ>(SendMessageW(Control, WM_GETFONT, 0, 0)));
     SIZE Extent{};
-    GetTextExtentPoint32W(Dc, Text.c_str(), static_cast<int>(Text.size()), &Extent);
-    SelectObject(Dc, Old);
-    ReleaseDC(Control, Dc);
+    GetTextExtentPoint32W(Dc.get(), Text.c_str(), static_cast<int>(Text.size()), &Extent);
     return Extent;
 }
 

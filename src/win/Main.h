@@ -6,6 +6,8 @@
 #include "Shell.h"
 
 #include "FFmpeg.h"
+#include "ImageIndex.h"
+#include "win32/UiOwners.h"
 
 #include <windows.h>
 
@@ -15,17 +17,6 @@
 #include <cstdint>
 #include <string>
 #include <vector>
-
-// Image list indices.
-enum TImageIndex : int {
-    iiDocument = 0,
-    iiFilmReel = 1,
-    iiFailed = 2,
-    iiAdd = 3,
-    iiRemove = 4,
-    iiConvert = 5,
-    iiCount = 6
-};
 
 class TMainForm {
 public:
@@ -68,6 +59,11 @@ public:
     HWND Control(int Id) const { return GetDlgItem(Window, Id); }
 
 private:
+    // What the list keeps per row besides its texts: the size stays 64-bit for the batch.
+    struct TRowData {
+        int64_t FileSize;
+    };
+
     HWND Window = nullptr;
     HWND lstFilesToConvert = nullptr;
     HWND lblAddFiles = nullptr;
@@ -77,8 +73,8 @@ private:
     HWND rbOtherFolder = nullptr;
     HWND edOutputFolder = nullptr;
     HWND btnBrowse = nullptr;
-    HMENU PopupMenuResource = nullptr;
-    HMENU PopupMenu = nullptr;
+    UniqueMenu PopupMenuResource;
+    HMENU PopupMenu = nullptr; // the first submenu of PopupMenuResource
     TOpenDialog OpenDialog;
 
     std::wstring AppPath;
@@ -88,10 +84,10 @@ private:
     TValueKind UseCountKind = TValueKind::Missing;
 
     UINT Dpi = 96;
-    HFONT Font = nullptr;
-    HIMAGELIST ImageList = nullptr;
-    HIMAGELIST ButtonImages[3] = {};
-    HICON Icons[2] = {};
+    UniqueFont Font;
+    UniqueImageList ImageList;
+    UniqueImageList ButtonImages[3];
+    UniqueIcon Icons[2]; // the window's big and small icon
 
     static INT_PTR CALLBACK StaticDialogProc(HWND Dialog, UINT Msg, WPARAM WParam, LPARAM LParam);
     static LRESULT CALLBACK ListSubclassProc(HWND List, UINT Msg, WPARAM WParam, LPARAM LParam,
@@ -108,7 +104,6 @@ private:
     void SaveSettings();
     void ScaleToDpi(UINT NewDpi);
     void BuildImageLists();
-    void FreeImageLists();
 
     void btnAddFilesClick();
     void btnRemoveClick();

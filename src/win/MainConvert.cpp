@@ -1,4 +1,5 @@
-// The Convert button: one batch over the list in a modal progress window, then the summary.
+// The Convert button: one batch over the list in a modal progress window, then the summary; the
+// adapters through which the batch reaches the main window; and the conversion of one file.
 #include "Application.h"
 #include "Main.h"
 #include "Progress.h"
@@ -16,4 +17,44 @@ void TMainForm::btnConvertClick() {
     Form.reset();
     if (!Text.empty())
         Application.ShowMessageBox(Window, Text, L"Information", MB_OK | MB_ICONINFORMATION);
+}
+
+bool TMainForm::ConvertFile(const std::wstring& Source, const std::wstring& Destination,
+                            TProgressProc ProgressProc) {
+    std::wstring Output;
+    return ExecuteFFmpeg(AppPath + FFmpegExeName, Source, Destination, FFmpegOptions, Output,
+                         ProgressProc);
+}
+
+int TMainFormBatchPorts::RowCount() const {
+    return Form.RowCount();
+}
+
+TListRow TMainFormBatchPorts::Row(int Index) const {
+    return {Form.RowName(Index), Form.RowLocation(Index), Form.RowFileSize(Index)};
+}
+
+void TMainFormBatchPorts::DeleteRow(int Index) {
+    Form.DeleteRow(Index);
+}
+
+void TMainFormBatchPorts::SetRowImage(int Index, int Image) {
+    Form.SetRowImage(Index, Image);
+}
+
+void TMainFormBatchPorts::UpdateControlsOnListChange() {
+    Form.UpdateControlsOnListChange();
+}
+
+bool TMainFormBatchPorts::SameFolderSelected() const {
+    return Form.SameFolderChecked();
+}
+
+std::wstring TMainFormBatchPorts::OutputFolderText() const {
+    return Form.OutputFolderText();
+}
+
+bool TMainFormBatchPorts::ConvertFile(const std::wstring& Source, const std::wstring& Destination,
+                                      TProgressProc ProgressProc) {
+    return Form.ConvertFile(Source, Destination, ProgressProc);
 }

@@ -30,39 +30,6 @@ bool EscapeWithModifiers() {
 
 } // namespace
 
-int TMainFormBatchPorts::RowCount() const {
-    return Form.RowCount();
-}
-
-TListRow TMainFormBatchPorts::Row(int Index) const {
-    return {Form.RowName(Index), Form.RowLocation(Index), Form.RowFileSize(Index)};
-}
-
-void TMainFormBatchPorts::DeleteRow(int Index) {
-    Form.DeleteRow(Index);
-}
-
-void TMainFormBatchPorts::SetRowImage(int Index, int Image) {
-    Form.SetRowImage(Index, Image);
-}
-
-void TMainFormBatchPorts::UpdateControlsOnListChange() {
-    Form.UpdateControlsOnListChange();
-}
-
-bool TMainFormBatchPorts::SameFolderSelected() const {
-    return Form.SameFolderChecked();
-}
-
-std::wstring TMainFormBatchPorts::OutputFolderText() const {
-    return Form.OutputFolderText();
-}
-
-bool TMainFormBatchPorts::ConvertFile(const std::wstring& Source, const std::wstring& Destination,
-                                      TProgressProc ProgressProc) {
-    return Form.ConvertFile(Source, Destination, ProgressProc);
-}
-
 TProgressForm::TProgressForm(TMainForm& Owner, TConverter* Converter)
     : TMainFormBatchPorts(Owner), TBatch(*this, *this, *this, Converter ? *Converter : *this),
       Owner(Owner.Handle()) {}
@@ -143,12 +110,9 @@ void TProgressForm::FormCreate() {
     SetTimer(Window, TimerId, TimerInterval, nullptr);
 
     if (SUCCEEDED(CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER,
-                                   IID_ITaskbarList3, reinterpret_cast<void**>(&Taskbar)))) {
-        if (FAILED(Taskbar->HrInit()))
-            std::exchange(Taskbar, nullptr)->Release();
-    } else {
-        Taskbar = nullptr;
-    }
+                                   IID_ITaskbarList3, Taskbar.put_void())) &&
+        FAILED(Taskbar->HrInit()))
+        Taskbar.reset();
 }
 
 void TProgressForm::FormActivate() {
@@ -164,10 +128,8 @@ void TProgressForm::FormDestroy() {
     KillTimer(Window, TimerId);
     if (Taskbar) {
         Taskbar->SetProgressState(Owner, TBPF_NOPROGRESS);
-        std::exchange(Taskbar, nullptr)->Release();
+        Taskbar.reset();
     }
-    if (Font)
-        DeleteObject(std::exchange(Font, nullptr));
 }
 
 void TProgressForm::btnCancelClick() {
@@ -183,11 +145,9 @@ void TProgressForm::TimerTimer() {
 
 void TProgressForm::ScaleToDpi(UINT NewDpi) {
     Dpi = NewDpi;
-    HFONT NewFont = CreateDialogFont(Dpi);
-    ApplyLayout(Window, ProgressFormLayout, Dpi, NewFont);
-    if (Font)
-        DeleteObject(Font);
-    Font = NewFont;
+    UniqueFont NewFont(CreateDialogFont(Dpi));
+    ApplyLayout(Window, ProgressFormLayout, Dpi, NewFont.get());
+    Font = std::move(NewFont); // the controls use the new one by now
     FitPercentageLabel(IDC_LBLCURFILEPERCENTAGE);
     FitPercentageLabel(IDC_LBLOVERALLPERCENTAGE);
     FitWidthToText(GetDlgItem(Window, IDC_LBLOVERALL));

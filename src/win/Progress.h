@@ -3,31 +3,12 @@
 #pragma once
 
 #include "Batch.h"
+#include "BatchPorts.h"
+#include "win32/UiOwners.h"
 
 #include <windows.h>
 
 #include <shobjidl.h>
-
-class TMainForm;
-
-// The main window's list, output-folder choice and converter, as the batch sees them.
-class TMainFormBatchPorts : public TConversionList, public TOutputFolderChoice, public TConverter {
-public:
-    explicit TMainFormBatchPorts(TMainForm& Form) : Form(Form) {}
-
-    int RowCount() const override;
-    TListRow Row(int Index) const override;
-    void DeleteRow(int Index) override;
-    void SetRowImage(int Index, int Image) override;
-    void UpdateControlsOnListChange() override;
-    bool SameFolderSelected() const override;
-    std::wstring OutputFolderText() const override;
-    bool ConvertFile(const std::wstring& Source, const std::wstring& Destination,
-                     TProgressProc ProgressProc) override;
-
-protected:
-    TMainForm& Form;
-};
 
 class TProgressForm final : private TMainFormBatchPorts, public TProgressDisplay, public TBatch {
 public:
@@ -77,9 +58,9 @@ private:
     HWND pbCurFile = nullptr;
     HWND pbOverall = nullptr;
     UINT Dpi = 96;
-    HFONT Font = nullptr;
+    UniqueFont Font;
     bool Activated = false;
     TBarStyle CurFileStyle = TBarStyle::Normal;
     // The main window's taskbar button mirrors the overall bar where the shell offers it.
-    ITaskbarList3* Taskbar = nullptr;
+    TComPtr<ITaskbarList3> Taskbar;
 };

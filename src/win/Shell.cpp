@@ -8,6 +8,8 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include "win32/UiOwners.h"
+
 namespace {
 
 void ShellExecuteVerb(const wchar_t* Verb, const std::wstring& File) {
@@ -17,18 +19,6 @@ void ShellExecuteVerb(const wchar_t* Verb, const std::wstring& File) {
     }
     ShellExecuteW(nullptr, Verb, File.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
-
-// Restores the error mode, however the chooser ends.
-class TErrorModeScope {
-public:
-    explicit TErrorModeScope(UINT Mode) : Previous(SetErrorMode(Mode)) {}
-    ~TErrorModeScope() { SetErrorMode(Previous); }
-    TErrorModeScope(const TErrorModeScope&) = delete;
-    TErrorModeScope& operator=(const TErrorModeScope&) = delete;
-
-private:
-    UINT Previous;
-};
 
 struct TBrowseContext {
     HWND Owner;
@@ -150,17 +140,15 @@ bool BrowseForFolder(HWND Owner, const std::wstring& Instruction, std::wstring& 
     Info.lpfn = BrowseCallback;
     Info.lParam = reinterpret_cast<LPARAM>(&Context);
 
-    PIDLIST_ABSOLUTE Item;
+    UniqueCoTaskMem<PIDLIST_ABSOLUTE> Item;
     {
         TErrorModeScope Quiet(SEM_FAILCRITICALERRORS);
-        Item = SHBrowseForFolderW(&Info);
+        Item.reset(SHBrowseForFolderW(&Info));
     }
     if (!Item)
         return false;
     wchar_t Path[MAX_PATH] = {};
-    BOOL Converted = SHGetPathFromIDListW(Item, Path);
-    CoTaskMemFree(Item);
-    if (!Converted)
+    if (!SHGetPathFromIDListW(Item.get(), Path))
         return false;
     Folder = Path;
     return true;

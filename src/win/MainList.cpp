@@ -1,0 +1,285 @@
+// The conversion list: how files get in (the Add dialog, drops), how rows leave it, the controls
+// that follow it and its selection, and the commands on a selected row.
+#include "Main.h"
+
+#include "AppError.h"
+#include "Application.h"
+#include "Layouts.h"
+
+#include "resource.h"
+
+#include <windowsx.h>
+
+#include <memory>
+
+namespace {
+
+std::wstring AsciiLowerCase(std::wstring Text) {
+    for (wchar_t& c : Text)
+        if (c >= L'A' && c <= L'Z')
+            c = static_cast<wchar_t>(c - L'A' + L'a');
+    return Text;
+}
+
+} // namespace
+
+std::wstring LocaleLowerCase(const std::wstring& Text) {
+    if (Text.empty())
+        return Text;
+    int Length = LCMapStringEx(LOCALE_NAME_USER_DEFAULT, LCMAP_LOWERCASE, Text.c_str(),
+                               static_cast<int>(Text.size()), nullptr, 0, nullptr, nullptr, 0);
+    if (Length <= 0)
+        return Text;
+    std::wstring Result(static_cast<size_t>(Length), L'\0');
+    LCMapStringEx(LOCALE_NAME_USER_DEFAULT, LCMAP_LOWERCASE, Text.c_str(),
+                  static_cast<int>(Text.size()), Result.data(), Length, nullptr, nullptr, 0);
+    return Result;
+}
+
+LRESULT CALLBACK TMainForm::ListSubclassProc(HWND List, UINT Msg, WPARAM WParam, LPARAM LParam,
+                                             UINT_PTR, DWORD_PTR) {
+    // Enter belongs to the list (it plays the selected row) rather than to the dialog manager.
+    if (Msg == WM_GETDLGCODE && LParam) {
+        const MSG* Key = reinterpret_cast<const MSG*>(LParam);
+        if (Key->message == WM_KEYDOWN && Key->wParam == VK_RETURN)
+            return DefSubclassProc(List, Msg, WParam, LParam) | DLGC_WANTALLKEYS;
+    }
+    if (Msg == WM_CHAR && WParam == L'\r')
+        return 0;
+    return DefSubclassProc(List, Msg, WParam, LParam);
+}
+
+int TMainForm::RowCount() const {
+    return ListView_GetItemCount(lstFilesToConvert);
+}
+
+std::wstring TMainForm::RowText(int Row, int Column) const {
+    std::wstring Text(256, L'\0');
+    for (;;) {
+        LVITEMW Item{};
+        Item.iSubItem = Column;
+        Item.pszText = Text.data();
+        Item.cchTextMax = static_cast<int>(Text.size());
+        auto Length = static_cast<size_t>(SendMessageW(lstFilesToConvert, LVM_GETITEMTEXTW,
+                                                       static_cast<WPARAM>(Row),
+                                                       reinterpret_cast<LPARAM>(&Item)));
+        if (Length + 1 < Text.size()) {
+            Text.resize(Length);
+            return Text;
+        }
+        Text.resize(Text.size() * 2);
+    }
+}
+
+std::wstring TMainForm::RowName(int Row) const {
+    return RowText(Row, 0);
+}
+
+std::wstring TMainForm::RowLocation(int Row) const {
+    return RowText(Row, 1);
+}
+
+std::wstring TMainForm::GetItemFileName(int Row) const {
+    return RowLocation(Row) + RowName(Row);
+}
+
+int64_t TMainForm::RowFileSize(int Row) const {
+    LVITEMW Item{};
+    Item.mask = LVIF_PARAM;
+    Item.iItem = Row;
+    if (!ListView_GetItem(lstFilesToConvert, &Item) || !Item.lParam)
+        return 0;
+    return reinterpret_cast<const TRowData*>(Item.lParam)->FileSize;
+}
+
+void TMainForm::SetRowImage(int Row, int ImageIndex) {
+    LVITEMW Item{};
+    Item.mask = LVIF_IMAGE;
+    Item.iItem = Row;
+    Item.iImage = ImageIndex;
+    ListView_SetItem(lstFilesToConvert, &Item);
+}
+
+int TMainForm::RowImage(int Row) const {
+    LVITEMW Item{};
+    Item.mask = LVIF_IMAGE;
+    Item.iItem = Row;
+    return ListView_GetItem(lstFilesToConvert, &Item) ? Item.iImage : -1;
+}
+
+void TMainForm::DeleteRow(int Row) {
+    ListView_DeleteItem(lstFilesToConvert, Row);
+    lstFilesToConvertSelectItem();
+}
+
+void TMainForm::EnableControl(HWND Control, bool Enabled) {
+    // A control that loses its enabled state while focused would leave the keyboard stranded.
+    if (!Enabled && GetFocus() == Control)
+        SendMessageW(Window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(lstFilesToConvert), TRUE);
+    EnableWindow(Control, Enabled);
+}
+
+bool TMainForm::MenuItemEnabled(UINT Id) const {
+    UINT State = GetMenuState(PopupMenu, Id, MF_BYCOMMAND);
+    return State != static_cast<UINT>(-1) && !(State & (MF_GRAYED | MF_DISABLED));
+}
+
+bool TMainForm::HintShown() const {
+    // Its own visibility, whether or not the window is shown yet.
+    return (GetWindowLongPtrW(lblAddFiles, GWL_STYLE) & WS_VISIBLE) != 0;
+}
+
+int TMainForm::SelectedRow() const {
+    return ListView_GetNextItem(lstFilesToConvert, -1, LVNI_SELECTED);
+}
+
+void TMainForm::AddFile(const std::wstring& FileName) {
+    size_t Delimiter = FileName.find_last_of(L"\\/:");
+    size_t NameStart = Delimiter == std::wstring::npos ? 0 : Delimiter + 1;
+    size_t Dot = FileName.find_last_of(L'.');
+    std::wstring Extension =
+        Dot == std::wstring::npos || Dot < NameStart ? std::wstring() : FileName.substr(Dot);
+    if (AsciiLowerCase(Extension) != L".webm")
+        return;
+
+    std::wstring Folded = LocaleLowerCase(FileName);
+    for (int Row = 0, Count = RowCount(); Row < Count; ++Row)
+        if (LocaleLowerCase(GetItemFileName(Row)) == Folded)
+            return;
+
+    // Reading the size needs no more than read access, so read-only files are welcome.
+    UniqueFileHandle File(CreateFileW(FileName.c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!File)
+        throw EInOutError(GetLastError());
+    LARGE_INTEGER Size;
+    if (!GetFileSizeEx(File.get(), &Size))
+        throw EInOutError(GetLastError());
+    File.reset();
+
+    std::wstring Name = FileName.substr(NameStart);
+    std::wstring Location = FileName.substr(0, NameStart);
+    auto Data = std::make_unique<TRowData>(TRowData{Size.QuadPart});
+    LVITEMW Item{};
+    Item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
+    Item.iItem = RowCount();
+    Item.pszText = Name.data();
+    Item.iImage = iiFilmReel;
+    Item.lParam = reinterpret_cast<LPARAM>(Data.get());
+    int Row = ListView_InsertItem(lstFilesToConvert, &Item);
+    if (Row < 0)
+        throw EAppError(L"The file could not be added to the list");
+    Data.release(); // the row owns it now; LVN_DELETEITEM frees it
+    ListView_SetItemText(lstFilesToConvert, Row, 1, Location.data());
+    UpdateControlsOnListChange();
+}
+
+void TMainForm::AddFiles(const std::vector<std::wstring>& FileNames) {
+    std::vector<std::pair<std::wstring, std::exception_ptr>> Failures;
+    for (const std::wstring& FileName : FileNames) {
+        try {
+            AddFile(FileName);
+        } catch (...) {
+            Failures.emplace_back(FileName, std::current_exception());
+        }
+    }
+    if (Failures.empty())
+        return;
+    if (Failures.size() == 1)
+        std::rethrow_exception(Failures.front().second);
+    std::wstring Text = L"Some files could not be added:";
+    for (const auto& [FileName, Error] : Failures) {
+        std::wstring Reason = ExceptionMessage(Error);
+        Text += L"\r\n" + FileName + L": " + Reason.substr(0, Reason.size() - 1);
+    }
+    throw EAppError(Text);
+}
+
+void TMainForm::UpdateControlsOnListChange() {
+    ShowWindow(lblAddFiles, RowCount() == 0 ? SW_SHOW : SW_HIDE);
+    EnableControl(btnConvert, !HintShown());
+}
+
+void TMainForm::lstFilesToConvertSelectItem() {
+    bool Selected = ListView_GetSelectedCount(lstFilesToConvert) > 0;
+    EnableControl(btnRemove, Selected);
+    UINT State = MF_BYCOMMAND | (Selected ? MF_ENABLED : MF_GRAYED);
+    EnableMenuItem(PopupMenu, IDM_REMOVE, State);
+    EnableMenuItem(PopupMenu, IDM_PLAY, State);
+    EnableMenuItem(PopupMenu, IDM_OPENFOLDER, State);
+}
+
+void TMainForm::btnAddFilesClick() {
+    if (OpenDialog.Execute(Window))
+        AddFiles(OpenDialog.Files);
+}
+
+void TMainForm::btnRemoveClick() {
+    {
+        TRedrawLock Lock(lstFilesToConvert);
+        for (int Row = RowCount() - 1; Row >= 0; --Row)
+            if (ListView_GetItemState(lstFilesToConvert, Row, LVIS_SELECTED) & LVIS_SELECTED)
+                ListView_DeleteItem(lstFilesToConvert, Row);
+    }
+    // Deleting rows does not report a selection change; the dependent controls follow anyway.
+    lstFilesToConvertSelectItem();
+    UpdateControlsOnListChange();
+}
+
+void TMainForm::lstFilesToConvertDblClick() {
+    if (HintShown())
+        btnAddFilesClick();
+    else if (MenuItemEnabled(IDM_PLAY))
+        mniPlayClick();
+}
+
+void TMainForm::lstFilesToConvertKeyDown(WORD Key) {
+    if (Key == VK_RETURN) {
+        if (MenuItemEnabled(IDM_PLAY))
+            mniPlayClick();
+    } else if (Key == VK_DELETE) {
+        btnRemoveClick();
+    }
+}
+
+void TMainForm::lstFilesToConvertContextMenu(LPARAM ScreenPoint) {
+    POINT At{GET_X_LPARAM(ScreenPoint), GET_Y_LPARAM(ScreenPoint)};
+    if (ScreenPoint == -1) {
+        // From the keyboard: under the focused row, or at the list's corner.
+        RECT Bounds{};
+        int Row = ListView_GetNextItem(lstFilesToConvert, -1, LVNI_FOCUSED);
+        if (Row < 0 || !ListView_GetItemRect(lstFilesToConvert, Row, &Bounds, LVIR_LABEL))
+            Bounds = {0, 0, 0, 0};
+        At = {Bounds.left, Bounds.bottom};
+        ClientToScreen(lstFilesToConvert, &At);
+    }
+    TrackPopupMenuEx(PopupMenu, TPM_LEFTALIGN | TPM_RIGHTBUTTON, At.x, At.y, Window, nullptr);
+}
+
+void TMainForm::mniPlayClick() {
+    int Row = SelectedRow();
+    if (Row >= 0)
+        ShellOpen(GetItemFileName(Row));
+}
+
+void TMainForm::mniOpenFolderClick() {
+    int Row = SelectedRow();
+    if (Row >= 0)
+        ShellExplore(RowLocation(Row));
+}
+
+void TMainForm::WMDropFiles(HDROP Drop) {
+    UniqueDrop Release(Drop);
+    UINT Count = DragQueryFileW(Drop, 0xFFFFFFFF, nullptr, 0);
+    std::vector<std::wstring> Files;
+    for (UINT i = 0; i < Count; ++i) {
+        // Sized from the path itself, so long paths arrive whole.
+        UINT Length = DragQueryFileW(Drop, i, nullptr, 0);
+        std::wstring Path(static_cast<size_t>(Length) + 1, L'\0');
+        Path.resize(DragQueryFileW(Drop, i, Path.data(), Length + 1));
+        if (!Path.empty())
+            Files.push_back(std::move(Path));
+    }
+    AddFiles(Files);
+}
