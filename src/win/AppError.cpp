@@ -1,5 +1,9 @@
 #include "AppError.h"
 
+#include "Application.h"
+
+#include "resource.h"
+
 EAppError::EAppError(std::wstring Message) : Text(std::move(Message)) {
     int n = WideCharToMultiByte(CP_UTF8, 0, Text.c_str(), static_cast<int>(Text.size()), nullptr, 0,
                                 nullptr, nullptr);
@@ -11,21 +15,42 @@ EAppError::EAppError(std::wstring Message) : Text(std::move(Message)) {
 std::wstring InOutErrorMessage(DWORD Code) {
     switch (Code) {
     case ERROR_ACCESS_DENIED:
-        return L"File access denied";
+        return Application.LoadStr(IDS_ACCESSDENIED);
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND: // the file's folder vanished as well
-        return L"The specified file was not found";
+        return Application.LoadStr(IDS_FILENOTFOUND);
     default:
-        return L"I/O error " + std::to_wstring(Code);
+        return FormatMessageText(Application.LoadStr(IDS_IOERROR), {std::to_wstring(Code)});
     }
 }
 
 EInOutError::EInOutError(DWORD Code) : EAppError(InOutErrorMessage(Code)), Code(Code) {}
 
-std::wstring FormatMessageText(const std::wstring& Format, const std::wstring& Arg) {
+std::wstring FormatMessageText(const std::wstring& Format,
+                               std::initializer_list<std::wstring> Args) {
     std::wstring Result = Format;
-    size_t At = Result.find(L"%s");
-    if (At != std::wstring::npos)
+    size_t From = 0;
+    for (const std::wstring& Arg : Args) {
+        size_t At = Result.find(L"%s", From);
+        if (At == std::wstring::npos)
+            break;
         Result.replace(At, 2, Arg);
+        From = At + Arg.size(); // an argument's own "%s" stays as it is
+    }
     return Result;
+}
+
+std::wstring SystemErrorText(DWORD Code) {
+    wchar_t* Buffer = nullptr;
+    DWORD Length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, Code, 0, reinterpret_cast<wchar_t*>(&Buffer), 0, nullptr);
+    std::wstring Text(Buffer ? Buffer : L"", Length);
+    LocalFree(Buffer);
+    while (!Text.empty() && (Text.back() == L'\n' || Text.back() == L'\r' || Text.back() == L' ' ||
+                             Text.back() == L'.'))
+        Text.pop_back();
+    if (Text.empty())
+        Text = FormatMessageText(Application.LoadStr(IDS_IOERROR), {std::to_wstring(Code)});
+    return Text;
 }

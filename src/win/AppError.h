@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <exception>
+#include <initializer_list>
 #include <string>
 
 class EAppError : public std::exception {
@@ -30,5 +31,9 @@ private:
 // The user-facing text for a failed file operation.
 std::wstring InOutErrorMessage(DWORD Code);
 
-// Fills the first "%s" of Format with Arg (messages here carry at most one argument).
-std::wstring FormatMessageText(const std::wstring& Format, const std::wstring& Arg);
+// Fills the "%s" of Format with Args, in order.
+std::wstring FormatMessageText(const std::wstring& Format,
+                               std::initializer_list<std::wstring> Args);
+
+// The system's own words for an error code, without a closing full stop.
+std::wstring SystemErrorText(DWORD Code);

@@ -2,6 +2,8 @@
 
 #include "AppError.h"
 
+#include "resource.h"
+
 #include <new>
 
 TApplication Application;
@@ -26,11 +28,11 @@ std::wstring ExceptionMessage(const std::exception_ptr& Error) {
     } catch (const EAppError& E) {
         Text = E.Message();
     } catch (const std::bad_alloc&) {
-        Text = L"Out of memory";
+        Text = Application.LoadStr(IDS_OUTOFMEMORY);
     } catch (const std::exception& E) {
         Text = Widen(E.what());
     } catch (...) {
-        Text = L"Unexpected error";
+        Text = Application.LoadStr(IDS_UNEXPECTEDERROR);
     }
     if (Text.empty() || Text.back() != L'.')
         Text += L'.';

@@ -10,9 +10,8 @@
 namespace {
 
 UniqueIcon LoadIconAt(int Id, int Size) {
-    return UniqueIcon(static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr),
-                                                    MAKEINTRESOURCEW(Id), IMAGE_ICON, Size, Size,
-                                                    LR_DEFAULTCOLOR)));
+    return UniqueIcon(static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(Id),
+                                                    IMAGE_ICON, Size, Size, LR_DEFAULTCOLOR)));
 }
 
 UniqueIcon LoadImageIcon(TImageIndex Image, int Size) {

@@ -59,7 +59,7 @@ void TMainForm::Create() {
     CreateDialogParamW(Instance, MAKEINTRESOURCEW(IDD_MAIN), nullptr, StaticDialogProc,
                        reinterpret_cast<LPARAM>(this));
     if (!Window)
-        throw EAppError(L"The main window could not be created");
+        throw EAppError(Application.LoadStr(IDS_MAINWINDOWFAILED));
 }
 
 void TMainForm::Show() {
@@ -215,28 +215,28 @@ void TMainForm::FormCreate() {
     if (!Application.MainWindow)
         Application.MainWindow = Window;
 
-    Application.Title = L"Kestrova";
-    HWND lblFilesToConvert = Control(IDC_LBLFILESTOCONVERT);
-    SetWindowTextW(lblFilesToConvert, (L"WebM" + WindowText(lblFilesToConvert)).c_str());
+    Application.Title = Application.LoadStr(IDS_TITLE);
+    SetWindowTextW(Control(IDC_LBLFILESTOCONVERT), Application.LoadStr(IDS_FILESTOCONVERT).c_str());
     SetWindowTextW(Window, Application.Title.c_str());
     RegistryKey = L"Software\\Tamblin\\" + Application.Title;
     LoadSettings();
     AppPath = ExecutableFolder();
     SetWindowTextW(Control(IDC_BTNWEBSITE), Application.LoadStr(IDS_WEBSITE).c_str());
     SetWindowTextW(edOutputFolder, GetSpecialFolder(CSIDL_MYVIDEO).c_str());
-    SetWindowTextW(btnConvert, (WindowText(btnConvert) + L"AVI").c_str());
-    OpenDialog.Filter = L"WebM Video (*.webm)|*.webm";
-    OpenDialog.Title = L"Add Files";
+    SetWindowTextW(btnConvert, Application.LoadStr(IDS_CONVERTTOAVI).c_str());
+    OpenDialog.Filter = Application.LoadStr(IDS_ADDFILESFILTER);
+    OpenDialog.Title = Application.LoadStr(IDS_ADDFILESTITLE);
 
     CheckRadioButton(Window, IDC_RBSAMEFOLDER, IDC_RBOTHERFOLDER, IDC_RBSAMEFOLDER);
     ListView_SetExtendedListViewStyle(lstFilesToConvert,
                                       LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
     SetWindowTheme(lstFilesToConvert, L"Explorer", nullptr);
-    const wchar_t* Captions[2] = {L"Name", L"Location"};
+    std::wstring Captions[2] = {Application.LoadStr(IDS_COLUMNNAME),
+                                Application.LoadStr(IDS_COLUMNLOCATION)};
     for (int i = 0; i < 2; ++i) {
         LVCOLUMNW Column{};
         Column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-        Column.pszText = const_cast<wchar_t*>(Captions[i]);
+        Column.pszText = Captions[i].data();
         Column.cx = i == 0 ? 170 : 140; // at 96 DPI; ScaleToDpi scales them
         Column.iSubItem = i;
         ListView_InsertColumn(lstFilesToConvert, i, &Column);
@@ -327,8 +327,6 @@ void TMainForm::btnWebSiteClick() {
 }
 
 void TMainForm::btnAboutClick() {
-    std::wstring Text = WindowText(Window) + L" 1.0\r" + Application.LoadStr(IDS_MAKERLINE) +
-                        L"\r\rThis software is based on FFmpeg.";
-    Application.ShowMessageBox(Window, Text, L"Information", MB_OK | MB_ICONINFORMATION);
+    Application.ShowMessageBox(Window, Application.LoadStr(IDS_ABOUT),
+                               Application.LoadStr(IDS_INFORMATION), MB_OK | MB_ICONINFORMATION);
 }
-

@@ -16,7 +16,8 @@ void TMainForm::btnConvertClick() {
                            Application.LoadStr(IDS_SOMENOTCONVERTED));
     Form.reset();
     if (!Text.empty())
-        Application.ShowMessageBox(Window, Text, L"Information", MB_OK | MB_ICONINFORMATION);
+        Application.ShowMessageBox(Window, Text, Application.LoadStr(IDS_INFORMATION),
+                                   MB_OK | MB_ICONINFORMATION);
 }
 
 bool TMainForm::ConvertFile(const std::wstring& Source, const std::wstring& Destination,

@@ -169,7 +169,7 @@ void TMainForm::AddFile(const std::wstring& FileName) {
     Item.lParam = reinterpret_cast<LPARAM>(Data.get());
     int Row = ListView_InsertItem(lstFilesToConvert, &Item);
     if (Row < 0)
-        throw EAppError(L"The file could not be added to the list");
+        throw EAppError(Application.LoadStr(IDS_ROWNOTADDED));
     Data.release(); // the row owns it now; LVN_DELETEITEM frees it
     ListView_SetItemText(lstFilesToConvert, Row, 1, Location.data());
     UpdateControlsOnListChange();
@@ -188,7 +188,7 @@ void TMainForm::AddFiles(const std::vector<std::wstring>& FileNames) {
         return;
     if (Failures.size() == 1)
         std::rethrow_exception(Failures.front().second);
-    std::wstring Text = L"Some files could not be added:";
+    std::wstring Text = Application.LoadStr(IDS_SOMENOTADDED);
     for (const auto& [FileName, Error] : Failures) {
         std::wstring Reason = ExceptionMessage(Error);
         Text += L"\r\n" + FileName + L": " + Reason.substr(0, Reason.size() - 1);

@@ -2,6 +2,7 @@
 // with the shell's folder chooser.
 #include "Main.h"
 
+#include "Application.h"
 #include "Layouts.h"
 
 #include "resource.h"
@@ -38,6 +39,6 @@ void TMainForm::rbOutputFolderClick() {
 
 void TMainForm::btnBrowseClick() {
     std::wstring Folder = OutputFolderText();
-    if (BrowseForFolder(Window, L"Output folder:", Folder))
+    if (BrowseForFolder(Window, Application.LoadStr(IDS_OUTPUTFOLDERPROMPT), Folder))
         SetWindowTextW(edOutputFolder, Folder.c_str());
 }

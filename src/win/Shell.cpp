@@ -3,6 +3,8 @@
 #include "AppError.h"
 #include "Application.h"
 
+#include "resource.h"
+
 #include <cderr.h>
 #include <commdlg.h>
 #include <shellapi.h>
@@ -111,7 +113,7 @@ bool TOpenDialog::Execute(HWND Owner) {
                 OFN_HIDEREADONLY | OFN_ENABLESIZING;
     if (!GetOpenFileNameW(&Ofn)) {
         if (CommDlgExtendedError() == FNERR_BUFFERTOOSMALL)
-            throw EAppError(L"Too many files were chosen at once");
+            throw EAppError(Application.LoadStr(IDS_TOOMANYFILES));
         return false;
     }
     Files = SplitOpenDialogResult(Buffer.data());

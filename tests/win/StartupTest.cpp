@@ -189,3 +189,31 @@ TEST(OpenDialogResult, SplitsOneOrSeveralChosenFiles) {
               (std::vector<std::wstring>{L"C:\\v\\b.webm", L"C:\\v\\a.webm"}));
     EXPECT_EQ(SplitOpenDialogResult(L"C:\\\0a.webm\0"), std::vector<std::wstring>{L"C:\\a.webm"});
 }
+
+TEST(Registry, AFailedReadSaysWhatHappenedRatherThanBlamingTheType) {
+    // A key opened without the right to query: the read fails for a reason of its own.
+    HKEY Root = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Tamblin\\KestrovaTestNoQuery", 0,
+                              nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &Root,
+                              nullptr),
+              ERROR_SUCCESS);
+    const DWORD Count = 7;
+    RegSetValueExW(Root, L"UseCount", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&Count),
+                   sizeof Count);
+    HKEY WriteOnly = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Tamblin\\KestrovaTestNoQuery", 0,
+                            KEY_SET_VALUE, &WriteOnly),
+              ERROR_SUCCESS);
+    try {
+        ReadIntegerValue(WriteOnly, L"UseCount", 0);
+        ADD_FAILURE() << "the read should have failed";
+    } catch (const EAppError& Error) {
+        EXPECT_EQ(Error.Message().rfind(L"Failed to read 'UseCount': ", 0), 0u) << Error.what();
+        EXPECT_EQ(Error.Message().find(L"Invalid data type"), std::wstring::npos);
+    }
+    // Readable again, the same value reads as the number it is.
+    EXPECT_EQ(ReadIntegerValue(Root, L"UseCount", 0).Value, 7);
+    RegCloseKey(WriteOnly);
+    RegCloseKey(Root);
+    RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Tamblin\\KestrovaTestNoQuery");
+}
