@@ -1,6 +1,6 @@
-// The pixel layouts of the two windows at 96 DPI. The dialog templates carry the same layout in
-// dialog units, which depend on the font's metrics; placing the controls from these values keeps
-// them exact at every DPI and lets a window follow a DPI change.
+// The pixel layouts of the two windows at 96 DPI: the one place that says where the windows'
+// controls sit (the dialog templates carry no coordinates). Placing the controls from these values
+// keeps them exact at every DPI and lets a window follow a DPI change.
 #pragma once
 
 #include <windows.h>

@@ -289,22 +289,18 @@ int Rows() {
     return 0;
 }
 
-int Client(const wchar_t* Title) {
+// The screen point at the middle of the control with dialog identifier Id, for a real click.
+int ControlCentre(const wchar_t* Title, int Id) {
     HWND Window = FindTopLevel(Title);
     if (!Window)
         return Fail(L"no window \"" + std::wstring(Title) + L"\"");
+    HWND Control = GetDlgItem(Window, Id);
+    if (!Control)
+        return Fail(L"no control " + std::to_wstring(Id) + L" in \"" + Title + L"\"");
     RECT Rect;
-    GetClientRect(Window, &Rect);
-    POINT Origin{0, 0};
-    ClientToScreen(Window, &Origin);
-    // The layout's pixels are given at 96 DPI; the script scales them by this.
-    UINT Dpi = 96;
-    if (auto GetDpi = reinterpret_cast<UINT(WINAPI*)(HWND)>(reinterpret_cast<void*>(
-            GetProcAddress(GetModuleHandleW(L"user32"), "GetDpiForWindow"))))
-        Dpi = GetDpi(Window);
-    Print(std::to_wstring(Origin.x) + L" " + std::to_wstring(Origin.y) + L" " +
-          std::to_wstring(Rect.right) + L" " + std::to_wstring(Rect.bottom) + L" " +
-          std::to_wstring(Dpi));
+    GetWindowRect(Control, &Rect);
+    Print(std::to_wstring((Rect.left + Rect.right) / 2) + L" " +
+          std::to_wstring((Rect.top + Rect.bottom) / 2));
     return 0;
 }
 
@@ -345,7 +341,7 @@ int Progress(double Seconds) {
 
 int Usage() {
     return Fail(L"usage: kestrova_probe wait SECONDS TITLE... | gone|idle SECONDS TITLE | "
-                L"texts|message|client TITLE | rows | progress SECONDS");
+                L"texts|message TITLE | control TITLE ID | rows | progress SECONDS");
 }
 
 int Run(int argc, wchar_t** argv) {
@@ -373,8 +369,8 @@ int Run(int argc, wchar_t** argv) {
         return Texts(argv[2]);
     if (Command == L"message" && argc == 3)
         return Message(argv[2]);
-    if (Command == L"client" && argc == 3)
-        return Client(argv[2]);
+    if (Command == L"control" && argc == 4)
+        return ControlCentre(argv[2], _wtoi(argv[3]));
     if (Command == L"rows" && argc == 2)
         return Rows();
     if (Command == L"progress" && argc == 3)

@@ -107,12 +107,20 @@ shot() {
     echo "    screenshot $shots/e2e-$1.png" >&2
 }
 
-# A left click at a point of a window's client area, given in the layout's 96-DPI pixels.
-click() { # TITLE X Y
-    local geometry left top dpi
-    geometry=$(probe client "$1") || return 1
-    read -r left top _ _ dpi <<<"$geometry"
-    xdotool mousemove $((left + $2 * dpi / 96)) $((top + $3 * dpi / 96)) click 1
+# A control's identifier, as resources/resource.h defines it (IDCANCEL is the system's own 2).
+control_id() { # NAME
+    [ "$1" = IDCANCEL ] && { echo 2; return; }
+    awk -v name="$1" '$1 == "#define" && $2 == name { print $3 }' "$root/resources/resource.h"
+}
+
+# A left click in the middle of a window's control, found by its identifier.
+click() { # TITLE CONTROL-NAME
+    local id x y
+    id=$(control_id "$2")
+    [ -n "$id" ] || { fail "no identifier $2 in resource.h"; return 1; }
+    read -r x y <<<"$(probe control "$1" "$id")" || return 1
+    [ -n "$y" ] || return 1
+    xdotool mousemove "$x" "$y" click 1
 }
 
 start_kestrova() {
@@ -128,10 +136,10 @@ stop_kestrova() {
     kestrova_pid=
 }
 
-# Add... (343, 27, 90 × 25), then the path typed into the dialog's file-name box.
+# Add..., then the path typed into the dialog's file-name box.
 add_by_dialog() { # TEXT...: each typed and confirmed with Return, in turn
     probe idle 20 Kestrova || { fail "main window not ready for Add"; return 1; }
-    click Kestrova 388 39
+    click Kestrova IDC_BTNADDFILES
     probe idle 20 "Add Files" || { fail "Add did not open the \"Add Files\" dialog"; return 1; }
     local i
     for ((i = 1; i <= $#; i++)); do
@@ -148,10 +156,10 @@ add_by_dialog() { # TEXT...: each typed and confirmed with Return, in turn
 
 add_file() { add_by_dialog "$(winpath "$1")"; }
 
-# Convert to AVI (321, 317, 112 × 25).
+# Convert to AVI.
 press_convert() {
     probe idle 20 Kestrova || { fail "main window not ready for Convert"; return 1; }
-    click Kestrova 377 329
+    click Kestrova IDC_BTNCONVERT
 }
 
 # The progress window is shown while the converter runs: checked once the current file's bar
@@ -361,7 +369,7 @@ click_cancel() {
         abandon_batch
         return 1
     fi
-    click Converting 336 111
+    click Converting IDCANCEL
 }
 
 # Ends a batch that could not be cancelled with a click, so the scenario ends in a known state
@@ -380,12 +388,12 @@ mkdir -p "$s5/src" "$s5/out ä"
 cp "$samples/vp8-vorbis.webm" "$s5/src/clip.webm"
 
 other_folder() {
-    # "Other:" (8 + 71, 250 + 24), then its box (8 + 132, 250 + 22, 254 × 21).
-    click Kestrova 85 282
+    # "Other:", then its box.
+    click Kestrova IDC_RBOTHERFOLDER
     probe idle 10 Kestrova || return 1
     probe texts Kestrova | grep -qP '^Edit\tvisible\tenabled\t' ||
         { fail "choosing Other: did not enable the folder box"; return 1; }
-    click Kestrova 267 282
+    click Kestrova IDC_EDOUTPUTFOLDER
     xdotool key ctrl+a BackSpace
     # No trailing backslash: the program adds it.
     local folder
