@@ -53,11 +53,15 @@ void TApplication::ShowException(const std::exception_ptr& Error) {
 }
 
 std::wstring TApplication::LoadStr(UINT Id) const {
-    const wchar_t* Text = nullptr;
-    // With a zero length the call hands back a pointer into the resource itself.
-    int n = ::LoadStringW(Instance ? Instance : GetModuleHandleW(nullptr), Id,
-                          reinterpret_cast<wchar_t*>(&Text), 0);
-    return n > 0 ? std::wstring(Text, static_cast<size_t>(n)) : std::wstring();
+    // The strings live in the program's own module, whatever Instance stands for.
+    for (HINSTANCE Module : {Instance, GetModuleHandleW(nullptr)}) {
+        const wchar_t* Text = nullptr;
+        // With a zero length the call hands back a pointer into the resource itself.
+        int n = Module ? ::LoadStringW(Module, Id, reinterpret_cast<wchar_t*>(&Text), 0) : 0;
+        if (n > 0)
+            return std::wstring(Text, static_cast<size_t>(n));
+    }
+    return {};
 }
 
 int TApplication::Run() {

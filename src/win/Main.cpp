@@ -6,6 +6,7 @@
 #include "Dpi.h"
 #include "Images.h"
 #include "Layouts.h"
+#include "Progress.h"
 
 #include "resource.h"
 
@@ -107,7 +108,18 @@ INT_PTR TMainForm::DialogProc(UINT Msg, WPARAM WParam, LPARAM LParam) {
         return TRUE;
     }
     case WM_CLOSE:
+        // During a batch a close request (another program, the system) acts as Cancel first; the
+        // window closes once the batch has stopped.
+        if (CancelRunningBatch()) {
+            CloseAfterBatch = true;
+            return TRUE;
+        }
         DestroyWindow(Window);
+        return TRUE;
+    case WM_QUERYENDSESSION:
+        // The session may end; the converter is stopped and its half-made file removed first.
+        CancelRunningBatch();
+        SetWindowLongPtrW(Window, DWLP_MSGRESULT, TRUE);
         return TRUE;
     case WM_DESTROY:
         // Whatever FormDestroy throws, the window's own resources still go.
@@ -241,7 +253,7 @@ void TMainForm::FormCreate() {
         Column.iSubItem = i;
         ListView_InsertColumn(lstFilesToConvert, i, &Column);
     }
-    SetWindowSubclass(lstFilesToConvert, ListSubclassProc, 0, 0);
+    SetWindowSubclass(lstFilesToConvert, ListSubclassProc, 0, reinterpret_cast<DWORD_PTR>(this));
 
     PopupMenuResource.reset(LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDM_POPUP)));
     PopupMenu = GetSubMenu(PopupMenuResource.get(), 0);
@@ -320,6 +332,13 @@ void TMainForm::BuildImageLists() {
         Button_SetImageList(Control(ButtonIds[b]), &Images);
         ButtonImages[b] = std::move(States);
     }
+}
+
+bool TMainForm::CancelRunningBatch() {
+    if (!ProgressForm || ProgressForm->IsDone())
+        return false;
+    ProgressForm->Cancel = true;
+    return true;
 }
 
 void TMainForm::btnWebSiteClick() {

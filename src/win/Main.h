@@ -83,6 +83,9 @@ private:
     // How "UseCount" was stored, so text stays text.
     TValueKind UseCountKind = TValueKind::Missing;
 
+    // A close request came during a batch: the window closes once the batch has stopped.
+    bool CloseAfterBatch = false;
+
     UINT Dpi = 96;
     UniqueFont Font;
     UniqueImageList ImageList;
@@ -96,6 +99,9 @@ private:
     bool Command(int Id, int Code);
     INT_PTR Notify(const NMHDR& Header);
     INT_PTR ControlColor(HDC Dc, HWND Control, bool Editable);
+
+    // Sets Cancel on the batch that runs; false when none does.
+    bool CancelRunningBatch();
 
     void FormCreate();
     void FormShow();

@@ -15,6 +15,10 @@ void TMainForm::btnConvertClick() {
         ComposeSummaryText(Form->Summary(), Application.LoadStr(IDS_CONVERSIONFINISHED),
                            Application.LoadStr(IDS_SOMENOTCONVERTED));
     Form.reset();
+    if (CloseAfterBatch) {
+        PostMessageW(Window, WM_CLOSE, 0, 0);
+        return;
+    }
     if (!Text.empty())
         Application.ShowMessageBox(Window, Text, Application.LoadStr(IDS_INFORMATION),
                                    MB_OK | MB_ICONINFORMATION);

@@ -37,15 +37,29 @@ std::wstring LocaleLowerCase(const std::wstring& Text) {
 }
 
 LRESULT CALLBACK TMainForm::ListSubclassProc(HWND List, UINT Msg, WPARAM WParam, LPARAM LParam,
-                                             UINT_PTR, DWORD_PTR) {
-    // Enter belongs to the list (it plays the selected row) rather than to the dialog manager.
+                                             UINT_PTR, DWORD_PTR Data) {
+    // Enter belongs to the list (it plays the selected row) rather than to the dialog manager,
+    // with Alt too.
     if (Msg == WM_GETDLGCODE && LParam) {
         const MSG* Key = reinterpret_cast<const MSG*>(LParam);
-        if (Key->message == WM_KEYDOWN && Key->wParam == VK_RETURN)
+        if ((Key->message == WM_KEYDOWN || Key->message == WM_SYSKEYDOWN) &&
+            Key->wParam == VK_RETURN)
             return DefSubclassProc(List, Msg, WParam, LParam) | DLGC_WANTALLKEYS;
+        if (Key->message == WM_SYSCHAR && Key->wParam == L'\r')
+            return DefSubclassProc(List, Msg, WParam, LParam) | DLGC_WANTMESSAGE;
     }
-    if (Msg == WM_CHAR && WParam == L'\r')
+    if ((Msg == WM_CHAR || Msg == WM_SYSCHAR) && WParam == L'\r')
         return 0;
+    // With Alt held the keys arrive as system keys, which the list does not report; they act the
+    // same whatever modifiers are held.
+    if (Msg == WM_SYSKEYDOWN && (WParam == VK_RETURN || WParam == VK_DELETE)) {
+        try {
+            reinterpret_cast<TMainForm*>(Data)->lstFilesToConvertKeyDown(static_cast<WORD>(WParam));
+        } catch (...) {
+            Application.HandleException();
+        }
+        return 0;
+    }
     return DefSubclassProc(List, Msg, WParam, LParam);
 }
 

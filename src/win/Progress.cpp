@@ -1,5 +1,6 @@
 #include "Progress.h"
 
+#include "AppError.h"
 #include "Application.h"
 #include "DialogRouting.h"
 #include "Dpi.h"
@@ -42,8 +43,10 @@ TProgressForm::~TProgressForm() {
 }
 
 void TProgressForm::ShowModal() {
-    DialogBoxParamW(Application.Instance, MAKEINTRESOURCEW(IDD_PROGRESS), Owner, StaticDialogProc,
-                    reinterpret_cast<LPARAM>(this));
+    if (DialogBoxParamW(Application.Instance, MAKEINTRESOURCEW(IDD_PROGRESS), Owner,
+                        StaticDialogProc, reinterpret_cast<LPARAM>(this)) == -1)
+        throw EAppError(FormatMessageText(Application.LoadStr(IDS_PROGRESSFAILED),
+                                          {SystemErrorText(GetLastError())}));
 }
 
 // An exception from the batch has ended it all the same, so the timer still closes the window.

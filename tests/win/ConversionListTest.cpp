@@ -38,7 +38,7 @@ TEST_F(ConversionListTest, DroppedFilesBecomeRowsAndTheDropHandleIsReleased) {
     EXPECT_EQ(Form->RowLocation(0), Folder());
     EXPECT_EQ(Form->GetItemFileName(0), Clip);
     EXPECT_EQ(Form->RowFileSize(0), 1234);
-    EXPECT_EQ(Form->RowImage(0), 1);
+    EXPECT_EQ(Form->RowImage(0), iiFilmReel);
     EXPECT_FALSE(HintShown());
     EXPECT_TRUE(Enabled(IDC_BTNCONVERT));
     EXPECT_EQ(GlobalFlags(LastDrop), static_cast<UINT>(GMEM_INVALID_HANDLE));
@@ -235,8 +235,8 @@ TEST_F(ConversionListTest, RemoveDeletesTheSelectedRowsAndTheHintReturnsWhenEmpt
 
 TEST_F(ConversionListTest, BatchAccessorsMarkAndDeleteRows) {
     Drop({Make(L"one.webm", 5), Make(L"two.webm", 7)});
-    Form->SetRowImage(0, 2);
-    EXPECT_EQ(Form->RowImage(0), 2);
+    Form->SetRowImage(0, iiFailed);
+    EXPECT_EQ(Form->RowImage(0), iiFailed);
     Form->DeleteRow(1);
     Form->UpdateControlsOnListChange();
     ASSERT_EQ(Form->RowCount(), 1);
@@ -245,4 +245,19 @@ TEST_F(ConversionListTest, BatchAccessorsMarkAndDeleteRows) {
     Form->UpdateControlsOnListChange();
     EXPECT_TRUE(HintShown());
     EXPECT_FALSE(Enabled(IDC_BTNCONVERT));
+}
+
+// With Alt held, Enter and Delete arrive as system keys; they act all the same.
+TEST_F(ConversionListTest, AltEnterPlaysAndAltDeleteRemoves) {
+    Drop({Make(L"a.webm"), Make(L"b.webm")});
+    SelectRows({1});
+    HWND List = Form->Control(IDC_LSTFILESTOCONVERT);
+    const LPARAM AltDown = 1 | (1 << 29);
+    SendMessageW(List, WM_SYSKEYDOWN, VK_RETURN, AltDown);
+    ASSERT_EQ(ShellCalls.size(), 1u);
+    EXPECT_EQ(ShellCalls[0].Verb, L"open");
+    EXPECT_EQ(ShellCalls[0].File, Form->GetItemFileName(1));
+    SendMessageW(List, WM_SYSKEYDOWN, VK_DELETE, AltDown);
+    ASSERT_EQ(Form->RowCount(), 1);
+    EXPECT_EQ(Form->RowName(0), L"a.webm");
 }

@@ -100,7 +100,7 @@ TEST_F(ProgressFormTest, FailedRowStaysMarkedAndCaptionsCountFromTheStart) {
     EXPECT_TRUE(Progress.IsDone());
     ASSERT_EQ(Form->RowCount(), 1);
     EXPECT_EQ(Form->RowName(0), L"two.webm");
-    EXPECT_EQ(RowImage(0), 2);
+    EXPECT_EQ(RowImage(0), iiFailed);
     EXPECT_EQ(Progress.Summary(), TBatchSummary::FinishedWithFailures);
     EXPECT_TRUE(std::filesystem::exists(Dir.Path() / L"one.avi"));
     EXPECT_FALSE(std::filesystem::exists(Dir.Path() / L"two.avi"));
@@ -169,9 +169,9 @@ TEST_F(ProgressFormTest, EscDuringTheSecondOfThreeStopsIt) {
     EXPECT_EQ(Progress.Summary(), TBatchSummary::None);
     ASSERT_EQ(Form->RowCount(), 2);
     EXPECT_EQ(Form->RowName(0), L"b.webm");
-    EXPECT_EQ(RowImage(0), 2);
+    EXPECT_EQ(RowImage(0), iiFailed);
     EXPECT_EQ(Form->RowName(1), L"c.webm");
-    EXPECT_EQ(RowImage(1), 1);
+    EXPECT_EQ(RowImage(1), iiFilmReel);
     EXPECT_FALSE(std::filesystem::exists(Dir.Path() / L"c.avi"));
     EXPECT_LT(Converter.Shots.back().CurPos, 50) << "stopped well before the end of the file";
 }
@@ -192,8 +192,8 @@ TEST_F(ProgressFormTest, CancelButtonHoldsTheFocusAndStopsTheBatch) {
     Progress.ShowModal();
     EXPECT_TRUE(CancelHadFocus);
     EXPECT_EQ(Form->RowCount(), 2);
-    EXPECT_EQ(RowImage(0), 2);
-    EXPECT_EQ(RowImage(1), 1);
+    EXPECT_EQ(RowImage(0), iiFailed);
+    EXPECT_EQ(RowImage(1), iiFilmReel);
 }
 
 TEST_F(ProgressFormTest, WindowLayoutAndCaption) {
@@ -244,7 +244,7 @@ TEST_F(ProgressFormTest, ConvertButtonShowsTheSummary) {
     EXPECT_EQ(Boxes[0].Type & MB_ICONMASK, static_cast<UINT>(MB_ICONINFORMATION));
     ASSERT_EQ(Form->RowCount(), 1);
     EXPECT_EQ(Form->RowName(0), L"bad.webm");
-    EXPECT_EQ(RowImage(0), 2);
+    EXPECT_EQ(RowImage(0), iiFailed);
     EXPECT_TRUE(std::filesystem::exists(Dir.Path() / L"good.avi"));
     EXPECT_EQ(ProgressForm, nullptr) << "the window and its global reference are gone";
 
@@ -261,6 +261,47 @@ TEST_F(ProgressFormTest, ConvertButtonShowsTheSummary) {
     EXPECT_TRUE(std::filesystem::exists(Dir.Path() / L"good(2).avi"));
     EXPECT_EQ(std::filesystem::file_size(Dir.Path() / L"good.avi"), FirstSize);
     EXPECT_FALSE(IsWindowEnabled(Form->Control(IDC_BTNCONVERT)));
+}
+
+// A close request to the main window during a batch (another program, the system) cancels the
+// batch instead of destroying both windows under it.
+TEST_F(ProgressFormTest, CloseRequestDuringABatchActsAsCancel) {
+    CreateForm();
+    Drop({Script(L"a.webm", Long), Script(L"b.webm", Good)});
+    bool MainAliveAfterClose = false;
+    Converter.OnReport = [&](HWND, int Report) {
+        if (Report == 2) {
+            SendMessageW(Form->Handle(), WM_CLOSE, 0, 0);
+            MainAliveAfterClose = IsWindow(Form->Handle()) != FALSE;
+        }
+    };
+    TProgressForm Progress(*Form, &Converter);
+    Progress.ShowModal();
+    EXPECT_TRUE(MainAliveAfterClose);
+    EXPECT_TRUE(Progress.IsDone());
+    EXPECT_EQ(Progress.Summary(), TBatchSummary::None) << "the close request cancelled the batch";
+    ASSERT_EQ(Form->RowCount(), 2);
+    EXPECT_EQ(RowImage(0), iiFailed);
+    EXPECT_EQ(RowImage(1), iiFilmReel) << "the next file was not started";
+    // Once the batch is over, a close request closes.
+    SendMessageW(Form->Handle(), WM_CLOSE, 0, 0);
+    EXPECT_FALSE(IsWindow(Form->Handle()));
+}
+
+TEST_F(ProgressFormTest, AProgressWindowThatCannotBeCreatedIsReportedNotSummarised) {
+    CreateForm();
+    Drop({Script(L"a.webm", Good)});
+    // A module without the window's template: the dialog cannot be created.
+    HINSTANCE Saved = Application.Instance;
+    Application.Instance = GetModuleHandleW(L"kernel32.dll");
+    Click(IDC_BTNCONVERT);
+    Application.Instance = Saved;
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0].Text.rfind(L"The progress window could not be opened", 0), 0u);
+    EXPECT_EQ(Boxes[0].Type & MB_ICONMASK, static_cast<UINT>(MB_ICONERROR));
+    EXPECT_EQ(Form->RowCount(), 1) << "nothing was converted or marked";
+    EXPECT_EQ(RowImage(0), iiFilmReel);
+    EXPECT_EQ(ProgressForm, nullptr);
 }
 
 } // namespace
