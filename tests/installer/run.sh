@@ -184,6 +184,10 @@ scenario="silent install"
 rc=0
 timeout 120 wine "$setup" /S </dev/null >"$work/setup.log" 2>&1 || rc=$?
 expect_eq "Setup /S exit code" 0 "$rc"
+# Run again over the installation, as an update is; the checks below then see the result.
+rc=0
+timeout 120 wine "$setup" /S </dev/null >>"$work/setup.log" 2>&1 || rc=$?
+expect_eq "Setup /S over an installation, exit code" 0 "$rc"
 for f in Kestrova.exe ffmpeg.exe README.txt SOURCES.txt; do
     cmp -s "$stage/$f" "$install_unix/$f" || fail "$f is missing or differs from the release's"
 done
