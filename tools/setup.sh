@@ -9,6 +9,7 @@ packages=(
     ffmpeg                                                 # native converter, samples, ffprobe
     nasm pkg-config dpkg-dev make                          # building ffmpeg.exe
     zip unzip
+    nsis                                                   # the installer
 )
 
 missing=()

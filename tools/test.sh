@@ -32,6 +32,8 @@ cmake --build build/win -j "$jobs"
 cmake --build build/win --target package_zip
 unzip -l build/win/Kestrova-1.0-win64.zip | grep -q 'Kestrova-1.0-win64/ffmpeg.exe' ||
     { echo "The release package lacks ffmpeg.exe" >&2; exit 1; }
+# The installer, which the "installer" test below installs and uninstalls.
+cmake --build build/win --target package_installer
 
 step "Windows tests under Wine"
 # shellcheck source=tools/wine-env.sh

@@ -1,0 +1,60 @@
+// Prints the text of a message box another program shows, for tests/installer/run.sh:
+//   kestrova_message_text SECONDS TITLE
+// waits up to SECONDS for a visible top-level window TITLE, then prints its static texts (UTF-8,
+// one a line). Exit code 1 when no such window came.
+#include <windows.h>
+
+#include <cwchar>
+#include <string>
+
+namespace {
+
+void Print(const std::wstring& Line) {
+    std::wstring Text = Line + L"\n";
+    int n = WideCharToMultiByte(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()), nullptr, 0,
+                                nullptr, nullptr);
+    std::string Bytes(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()), Bytes.data(), n,
+                        nullptr, nullptr);
+    DWORD Written;
+    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), Bytes.data(), static_cast<DWORD>(Bytes.size()),
+              &Written, nullptr);
+}
+
+// WM_GETTEXT is marshalled between processes; the timeout keeps a hung program from stalling.
+std::wstring TextOf(HWND Window) {
+    wchar_t Text[1024] = L"";
+    DWORD_PTR Got = 0;
+    SendMessageTimeoutW(Window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(Text), SMTO_ABORTIFHUNG,
+                        5000, &Got);
+    return Text;
+}
+
+BOOL CALLBACK PrintStatic(HWND Child, LPARAM) {
+    wchar_t Class[64] = L"";
+    GetClassNameW(Child, Class, 64);
+    if (_wcsicmp(Class, L"Static") == 0) {
+        std::wstring Text = TextOf(Child);
+        if (!Text.empty())
+            Print(Text);
+    }
+    return TRUE;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc != 3)
+        return 2;
+    const DWORD Deadline = GetTickCount() + static_cast<DWORD>(_wtoi(argv[1])) * 1000;
+    for (;;) {
+        HWND Box = FindWindowW(nullptr, argv[2]);
+        if (Box && IsWindowVisible(Box)) {
+            EnumChildWindows(Box, PrintStatic, 0);
+            return 0;
+        }
+        if (static_cast<LONG>(GetTickCount() - Deadline) >= 0)
+            return 1;
+        Sleep(100);
+    }
+}

@@ -1,0 +1,306 @@
+#!/usr/bin/env bash
+# Kestrova-1.0-setup.exe worked as a user works it, under Wine, in a Wine prefix of its own that
+# starts empty ($KESTROVA_INSTALLER_WINEPREFIX, default <build-dir>/installer-prefix):
+#   - refused, silently and with a message, while Kestrova runs; nothing is installed then;
+#   - run silently, it puts every file, shortcut and registry value in place;
+#   - the Start menu and "Send to" shortcuts start the installed program, and its ffmpeg.exe
+#     converts a sample;
+#   - uninstalling is refused while Kestrova runs;
+#   - the uninstaller run as Windows runs it leaves the account as it was before, but for
+#     Kestrova's own settings key, which it keeps.
+#
+#   tests/installer/run.sh <build-dir>     e.g. build/win, after its package_installer target
+#
+# Always on a virtual display of its own, so no other program's window named Kestrova can answer
+# for this one. Exit code 0 when every check passed,
+# 1 when any failed, 2 when the run could not start.
+set -euo pipefail
+export LC_ALL=C.UTF-8
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+[ $# -eq 1 ] || { echo "usage: $0 <build-dir>" >&2; exit 2; }
+build=$(cd "$1" && pwd)
+setup=$build/Kestrova-1.0-setup.exe
+stage=$build/package/Kestrova-1.0-win64
+bin=$build/bin
+sample=$bin/samples/vp8-vorbis.webm
+for f in "$setup" "$stage/Kestrova.exe" "$bin/Kestrova.exe" "$bin/kestrova_message_text.exe" "$sample"; do
+    [ -f "$f" ] || { echo "installer test: $f is missing; build package_installer first" >&2; exit 2; }
+done
+for tool in wine xdotool ffprobe iconv timeout; do
+    command -v "$tool" >/dev/null || { echo "installer test: $tool is missing (tools/setup.sh)" >&2; exit 2; }
+done
+
+work=$build/installer-test
+rm -rf "$work"
+mkdir -p "$work"
+failures=()
+scenario=setup
+fail() {
+    echo "FAIL [$scenario] $*" >&2
+    failures+=("[$scenario] $*")
+}
+expect_eq() { # WHAT EXPECTED ACTUAL
+    [ "$2" = "$3" ] || fail "$1: expected [$2], got [$3]"
+}
+
+# --- Wine: a fresh prefix; shortcuts stay inside it ---------------------------------------------
+export KESTROVA_WINEPREFIX=${KESTROVA_INSTALLER_WINEPREFIX:-$build/installer-prefix}
+rm -rf "$KESTROVA_WINEPREFIX"
+# winemenubuilder would copy the Start menu shortcut into the Linux desktop's menus.
+export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
+cleanup() {
+    if declare -F kestrova_wine_stop >/dev/null; then kestrova_wine_stop; fi
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+# shellcheck source=tools/wine-env.sh
+unset DISPLAY
+source "$root/tools/wine-env.sh" --display
+
+unixpath() { winepath -u "$1" 2>/dev/null; }
+winpath() { winepath -w "$1" 2>/dev/null; }
+# %VARIABLE% of the Windows account.
+winvar() { wine cmd /c "echo %$1%" </dev/null 2>/dev/null | tr -d '\r'; }
+
+reg_value() { # KEY NAME: the value's data as `reg query` prints it, empty when missing
+    wine reg query "$1" /v "$2" </dev/null 2>/dev/null | tr -d '\r' |
+        awk -v name="$2" '$1 == name { sub(/^ *[^ ]+ +[^ ]+ +/, ""); print; exit }'
+}
+reg_default() { # KEY: its default value
+    wine reg query "$1" /ve </dev/null 2>/dev/null | tr -d '\r' |
+        awk '/^ *\(Default\)/ { sub(/^ *\(Default\) +[^ ]+ +/, ""); print; exit }'
+}
+key_exists() { wine reg query "$1" </dev/null >/dev/null 2>&1; }
+# Linux processes of this prefix whose command line matches: Wine shows a Windows program's own
+# command line, and other prefixes on this machine may run programs of the same names.
+prefix_pids() { # REGEX
+    local pid
+    for pid in $(pgrep -f "$1"); do
+        tr '\0' '\n' 2>/dev/null </proc/"$pid"/environ | grep -qxF "WINEPREFIX=$WINEPREFIX" &&
+            echo "$pid"
+    done
+    return 0
+}
+
+local_appdata=$(winvar LOCALAPPDATA)
+appdata=$(winvar APPDATA)
+install_dir="$local_appdata\\Programs\\Kestrova"
+install_unix=$(unixpath "$install_dir")
+programs_lnk=$(unixpath "$appdata\\Microsoft\\Windows\\Start Menu\\Programs\\Kestrova.lnk")
+sendto_lnk=$(unixpath "$appdata\\Microsoft\\Windows\\SendTo\\Kestrova.lnk")
+profile_unix=$(unixpath "$(winvar USERPROFILE)")
+[ -n "$install_unix" ] && [ -d "$profile_unix" ] ||
+    { echo "installer test: cannot find the Wine account's folders" >&2; exit 2; }
+uninstall_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Kestrova'
+verb_key='HKCU\Software\Classes\SystemFileAssociations\.webm\shell\Kestrova.ConvertToAvi'
+settings_key='HKCU\Software\Tamblin\Kestrova'
+
+# --- Kestrova's window, seen from the display ---------------------------------------------------
+kestrova_windows() { xdotool search --onlyvisible --name '^Kestrova$' 2>/dev/null || true; }
+await_kestrova() { # SECONDS: until its main window is shown
+    local i
+    for ((i = 0; i < $1 * 10; i++)); do
+        [ -n "$(kestrova_windows)" ] && return 0
+        sleep 0.1
+    done
+    return 1
+}
+# Closed as a user closes it (WM_CLOSE), so it saves its settings and lets go of its mutex.
+close_kestrova() {
+    wine taskkill /im Kestrova.exe </dev/null >/dev/null 2>&1 || true
+    local i
+    for ((i = 0; i < 300; i++)); do
+        [ -z "$(kestrova_windows)" ] && [ -z "$(prefix_pids 'Kestrova\.exe')" ] && return 0
+        sleep 0.1
+    done
+    fail "Kestrova did not close"
+    local pids
+    pids=$(prefix_pids 'Kestrova\.exe')
+    [ -z "$pids" ] || kill $pids 2>/dev/null || true
+}
+start_in() { # DIR PROGRAM ARGS...: a Windows program started in the background, as Explorer does
+    local dir=$1
+    shift
+    (cd "$dir" && exec wine "$@") </dev/null >>"$work/programs.log" 2>&1 &
+}
+
+# Every file of the account but temporary ones, and the whole of HKEY_CURRENT_USER.
+snapshot() { # NAME
+    (cd "$profile_unix" && find . -path ./AppData/Local/Temp -prune -o -path ./Temp -prune -o \
+        -print | sort) >"$work/$1.files"
+    wine reg export HKCU "$work/$1.reg.utf16" /y </dev/null >/dev/null 2>&1
+    # Wine's own bookkeeping under HKCU\Software\Wine changes whenever programs run.
+    iconv -f UTF-16 -t UTF-8 "$work/$1.reg.utf16" | tr -d '\r' |
+        awk '/^\[/ { skip = ($0 ~ /^\[HKEY_CURRENT_USER\\Software\\Wine(\\|\])/) } !skip' \
+            >"$work/$1.reg"
+}
+
+# Keys every Windows account has, which a fresh Wine prefix lacks: setup creates values below them,
+# and they stay, as on Windows.
+wine reg add 'HKCU\Software\Classes' /f </dev/null >/dev/null 2>&1
+wine reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall' /f </dev/null >/dev/null 2>&1
+# A user who has used Kestrova before: its settings must outlive the uninstaller.
+wine reg add "$settings_key" /v UseCount /t REG_DWORD /d 5 /f </dev/null >/dev/null 2>&1
+snapshot before
+
+# --- refused while Kestrova runs -----------------------------------------------------------------
+scenario="install while running"
+start_in "$bin" Kestrova.exe
+if await_kestrova 30; then
+    rc=0
+    timeout 120 wine "$setup" /S </dev/null >/dev/null 2>&1 || rc=$?
+    [ "$rc" -ne 0 ] && [ "$rc" -ne 124 ] ||
+        fail "silent Setup while Kestrova runs: exit code $rc (expected non-zero, without hanging)"
+    [ ! -e "$install_unix" ] || fail "silent Setup installed files while Kestrova runs"
+    ! key_exists "$uninstall_key" || fail "silent Setup registered itself while Kestrova runs"
+
+    # Interactive: the user reads why, presses OK, and Setup ends.
+    rc=0
+    start_in "$build" "$setup"
+    setup_pid=$!
+    message=$(timeout 60 wine "$bin/kestrova_message_text.exe" 30 "Kestrova 1.0 Setup" \
+        </dev/null 2>/dev/null | tr -d '\r') || true
+    echo "Setup's message: $message" >"$work/refusal-message.txt"
+    grep -q '^Kestrova is running\.' <<<"$message" && grep -q 'Close Kestrova' <<<"$message" ||
+        fail "Setup did not say that Kestrova is running; it said [$message]"
+    # The box has the focus: Return presses OK.
+    xdotool key Return
+    for _ in $(seq 100); do kill -0 "$setup_pid" 2>/dev/null || break; sleep 0.1; done
+    if kill -0 "$setup_pid" 2>/dev/null; then
+        fail "Setup did not end after its message was confirmed"
+        kill "$setup_pid" 2>/dev/null || true
+    fi
+    wait "$setup_pid" 2>/dev/null || rc=$?
+    [ "$rc" -ne 0 ] || fail "refused Setup ended with exit code 0"
+    [ ! -e "$install_unix" ] || fail "Setup installed files after its refusal"
+    close_kestrova
+else
+    fail "the built Kestrova.exe did not show its window"
+fi
+
+# --- silent installation -------------------------------------------------------------------------
+scenario="silent install"
+rc=0
+timeout 120 wine "$setup" /S </dev/null >"$work/setup.log" 2>&1 || rc=$?
+expect_eq "Setup /S exit code" 0 "$rc"
+# Run again over the installation, as an update is; the checks below then see the result.
+rc=0
+timeout 120 wine "$setup" /S </dev/null >>"$work/setup.log" 2>&1 || rc=$?
+expect_eq "Setup /S over an installation, exit code" 0 "$rc"
+for f in Kestrova.exe ffmpeg.exe README.txt SOURCES.txt; do
+    cmp -s "$stage/$f" "$install_unix/$f" || fail "$f is missing or differs from the release's"
+done
+diff -r "$stage/licenses" "$install_unix/licenses" >/dev/null 2>&1 ||
+    fail "the licences folder differs from the release's"
+[ -n "$(ls "$stage/licenses")" ] || fail "the release has no licences to compare"
+[ -f "$install_unix/Uninstall.exe" ] || fail "no Uninstall.exe"
+extra=$(cd "$install_unix" && ls -A | grep -vxE 'Kestrova\.exe|ffmpeg\.exe|README\.txt|SOURCES\.txt|licenses|Uninstall\.exe' || true)
+expect_eq "unexpected files in the program folder" "" "$extra"
+[ -f "$programs_lnk" ] || fail "no Start menu shortcut ($programs_lnk)"
+[ -f "$sendto_lnk" ] || fail "no \"Send to\" shortcut ($sendto_lnk)"
+
+exe="$install_dir\\Kestrova.exe"
+uninstaller="$install_dir\\Uninstall.exe"
+expect_eq DisplayName Kestrova "$(reg_value "$uninstall_key" DisplayName)"
+expect_eq DisplayVersion 1.0 "$(reg_value "$uninstall_key" DisplayVersion)"
+expect_eq Publisher "Tamblin Software" "$(reg_value "$uninstall_key" Publisher)"
+expect_eq DisplayIcon "$exe,0" "$(reg_value "$uninstall_key" DisplayIcon)"
+expect_eq InstallLocation "$install_dir" "$(reg_value "$uninstall_key" InstallLocation)"
+expect_eq UninstallString "\"$uninstaller\"" "$(reg_value "$uninstall_key" UninstallString)"
+expect_eq QuietUninstallString "\"$uninstaller\" /S" \
+    "$(reg_value "$uninstall_key" QuietUninstallString)"
+expect_eq NoModify 0x1 "$(reg_value "$uninstall_key" NoModify)"
+expect_eq NoRepair 0x1 "$(reg_value "$uninstall_key" NoRepair)"
+# Windows shows this many KB: the installed files' size, rounded either way.
+size=$(reg_value "$uninstall_key" EstimatedSize)
+files_kb=$(( $(find "$install_unix" -type f -printf '%s+' | sed 's/+$//') ))
+files_kb=$((files_kb / 1024))
+if [[ "$size" =~ ^0x[0-9a-f]+$ ]]; then
+    [ $((size)) -ge $((files_kb - 16)) ] && [ $((size)) -le $((files_kb + 16)) ] ||
+        fail "EstimatedSize $((size)) KB, but the files take $files_kb KB"
+else
+    fail "EstimatedSize is not a number: [$size]"
+fi
+expect_eq "context-menu text" "Convert to AVI with Kestrova" "$(reg_default "$verb_key")"
+expect_eq "context-menu command" "\"$exe\" \"%1\"" "$(reg_default "$verb_key\\command")"
+expect_eq "context-menu icon" "$exe,0" "$(reg_value "$verb_key" Icon)"
+
+# --- the installed program ------------------------------------------------------------------------
+scenario="installed program"
+# The Start menu entry, opened as the Start menu opens it.
+start_in "$build" start "$(winpath "$programs_lnk")"
+if await_kestrova 30; then
+    [ -n "$(prefix_pids 'Programs.Kestrova.Kestrova\.exe')" ] ||
+        fail "the Start menu shortcut started a Kestrova.exe other than the installed one"
+
+    scenario="uninstall while running"
+    rc=0
+    # In place (_?=): the exit code of the uninstaller itself, not of its copy in Temp.
+    timeout 120 wine "$install_unix/Uninstall.exe" /S "_?=$install_dir" </dev/null \
+        >/dev/null 2>&1 || rc=$?
+    [ "$rc" -ne 0 ] && [ "$rc" -ne 124 ] ||
+        fail "silent uninstall while Kestrova runs: exit code $rc (expected non-zero, without hanging)"
+    [ -f "$install_unix/Kestrova.exe" ] && [ -f "$programs_lnk" ] && key_exists "$uninstall_key" ||
+        fail "the refused uninstall removed something"
+
+    scenario="update while running"
+    rc=0
+    timeout 120 wine "$setup" /S </dev/null >/dev/null 2>&1 || rc=$?
+    [ "$rc" -ne 0 ] && [ "$rc" -ne 124 ] ||
+        fail "silent Setup over the running installed Kestrova: exit code $rc"
+    close_kestrova
+else
+    fail "the Start menu shortcut did not start Kestrova"
+fi
+
+scenario="send to"
+# "Send to" passes the chosen files to the shortcut's target.
+start_in "$build" start "$(winpath "$sendto_lnk")" "$(winpath "$sample")"
+await_kestrova 30 || fail "the \"Send to\" shortcut did not start Kestrova"
+close_kestrova
+# 5 before, and three starts: the built program, the Start menu, "Send to".
+expect_eq "start count kept by the installed program" 0x8 "$(reg_value "$settings_key" UseCount)"
+
+scenario="installed converter"
+rc=0
+cp "$sample" "$work/clip.webm"
+timeout 120 wine "$install_unix/ffmpeg.exe" -y -i "$(winpath "$work/clip.webm")" -q:v 2 \
+    -vtag XVID -threads 2 "$(winpath "$work/clip.avi")" </dev/null >"$work/ffmpeg.log" 2>&1 || rc=$?
+expect_eq "installed ffmpeg.exe exit code" 0 "$rc"
+probe_stream() { # STREAM ENTRIES
+    ffprobe -v error -select_streams "$1" -show_entries "stream=$2" -of csv=p=0 "$work/clip.avi" \
+        2>/dev/null | tr -d '\n'
+}
+expect_eq "video of the converted file" "mpeg4,XVID" "$(probe_stream v codec_name,codec_tag_string)"
+expect_eq "audio of the converted file" "mp3" "$(probe_stream a codec_name)"
+
+# --- uninstalling as Windows does it -------------------------------------------------------------
+scenario=uninstall
+rc=0
+# QuietUninstallString: the uninstaller copies itself to Temp, starts the copy and returns.
+timeout 120 wine "$install_unix/Uninstall.exe" /S </dev/null >/dev/null 2>&1 || rc=$?
+expect_eq "Uninstall.exe /S exit code" 0 "$rc"
+for _ in $(seq 600); do
+    [ ! -e "$install_unix" ] && ! key_exists "$uninstall_key" && [ -z "$(prefix_pids 'Un_A\.exe')" ] &&
+        break
+    sleep 0.1
+done
+[ -z "$(prefix_pids 'Un_A\.exe')" ] || fail "the uninstaller is still running"
+[ ! -e "$install_unix" ] || fail "the program folder is still there: $(ls -A "$install_unix" | tr '\n' ' ')"
+snapshot after
+diff "$work/before.files" "$work/after.files" >"$work/files.diff" ||
+    fail "files left or removed: $(grep '^[<>]' "$work/files.diff" | tr '\n' ' ')"
+# Kestrova's start count changed; nothing else in the user's registry may differ.
+grep -v '^"UseCount"=' "$work/before.reg" >"$work/before-nocount.reg"
+grep -v '^"UseCount"=' "$work/after.reg" >"$work/after-nocount.reg"
+diff "$work/before-nocount.reg" "$work/after-nocount.reg" >"$work/registry.diff" ||
+    fail "registry entries left or removed: $(grep '^[<>]' "$work/registry.diff" | head -n 20 | tr '\n' ' ')"
+expect_eq "settings kept" 0x8 "$(reg_value "$settings_key" UseCount)"
+
+if [ ${#failures[@]} -gt 0 ]; then
+    printf '\n%d installer check(s) failed:\n' "${#failures[@]}" >&2
+    printf '  %s\n' "${failures[@]}" >&2
+    exit 1
+fi
+echo "installer: all checks passed"
