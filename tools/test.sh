@@ -35,12 +35,19 @@ unzip -l build/win/Kestrova-1.0-win64.zip | grep -q 'Kestrova-1.0-win64/ffmpeg.e
 # The installer, which the "installer" test below installs and uninstalls.
 cmake --build build/win --target package_installer
 
+step "Windows build, unoptimised"
+# Inlining can hide what only an unoptimised link shows (two definitions of one function, say).
+cmake -S . -B build/win-debug -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+    -DCMAKE_BUILD_TYPE=Debug -DKESTROVA_FFMPEG_EXE="$ffmpeg_exe" >/dev/null
+cmake --build build/win-debug -j "$jobs" --target Kestrova kestrova_win_tests kestrova_core_tests
+
 step "Windows tests under Wine"
 # shellcheck source=tools/wine-env.sh
 source tools/wine-env.sh --display
 trap kestrova_wine_stop EXIT
 trap "exit 130" INT TERM
 ctest --test-dir build/win --output-on-failure
+ctest --test-dir build/win-debug --output-on-failure -R '^win$'
 
 if [ -x tests/e2e/run.sh ]; then
     step "End-to-end: Kestrova.exe driven as a user would"

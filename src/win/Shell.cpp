@@ -2,6 +2,7 @@
 
 #include "AppError.h"
 #include "Application.h"
+#include "FileSystem.h"
 
 #include "resource.h"
 
@@ -58,12 +59,6 @@ void ShellOpen(const std::wstring& FileName) {
 
 void ShellExplore(const std::wstring& Folder) {
     ShellExecuteVerb(L"explore", Folder);
-}
-
-std::wstring IncludeTrailingPathDelimiter(const std::wstring& Path) {
-    if (Path.empty() || Path.back() == L'\\')
-        return Path;
-    return Path + L'\\';
 }
 
 std::wstring GetSpecialFolder(int Csidl) {

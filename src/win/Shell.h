@@ -15,9 +15,6 @@ void ShellExplore(const std::wstring& Folder);
 // The current path of a shell special folder with a trailing delimiter, or empty on failure.
 std::wstring GetSpecialFolder(int Csidl);
 
-// Appends a backslash unless Path already ends in one (or is empty).
-std::wstring IncludeTrailingPathDelimiter(const std::wstring& Path);
-
 // A multi-selection file-open dialog.
 struct TOpenDialog {
     std::wstring Title;
