@@ -15,6 +15,7 @@
 // Dialog templates.
 #define IDD_MAIN 100
 #define IDD_PROGRESS 101
+#define IDD_DETAILS 102
 
 // Main window controls.
 #define IDC_LBLFILESTOCONVERT 1001
@@ -39,11 +40,15 @@
 #define IDC_LBLOVERALLPERCENTAGE 1105
 #define IDC_PBOVERALL 1106
 
+// Details window controls; its OK button is IDOK.
+#define IDC_EDDETAILS 1151
+
 // Context menu of the conversion list.
 #define IDM_POPUP 300
 #define IDM_PLAY 301
 #define IDM_OPENFOLDER 302
 #define IDM_REMOVE 303
+#define IDM_DETAILS 304
 
 // Strings.
 #define IDS_CONVERSIONFINISHED 1
@@ -74,6 +79,7 @@
 #define IDS_UNEXPECTEDERROR 27
 #define IDS_VALUENOTREAD 28
 #define IDS_PROGRESSFAILED 29
+#define IDS_DETAILSCAPTION 30
 
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)

@@ -19,6 +19,8 @@ struct TUiHooks {
     std::function<bool(HWND Owner, TOpenDialog& Dialog)> RunOpenDialog;
     std::function<bool(HWND Owner, const std::wstring& Instruction, std::wstring& Folder)>
         RunFolderChooser;
+    std::function<void(HWND Owner, const std::wstring& Caption, const std::wstring& Text)>
+        ShowDetails;
 };
 
 class TApplication {

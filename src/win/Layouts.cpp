@@ -41,6 +41,11 @@ constexpr TControlPlace ProgressControls[] = {
     {IDCANCEL, 296, 99, 81, 25},
 };
 
+constexpr TControlPlace DetailsControls[] = {
+    {IDC_EDDETAILS, 8, 8, 464, 240},
+    {IDOK, 391, 256, 81, 25},
+};
+
 void CentreIn(HWND Form, const RECT& Area, const RECT& Bounds) {
     RECT Window;
     GetWindowRect(Form, &Window);
@@ -65,6 +70,8 @@ RECT WorkAreaOf(HWND Window) {
 const TFormLayout MainFormLayout{442, 353, MainControls, static_cast<int>(std::size(MainControls))};
 const TFormLayout ProgressFormLayout{385, 135, ProgressControls,
                                      static_cast<int>(std::size(ProgressControls))};
+const TFormLayout DetailsFormLayout{480, 289, DetailsControls,
+                                    static_cast<int>(std::size(DetailsControls))};
 
 void ApplyLayout(HWND Form, const TFormLayout& Layout, UINT Dpi, HFONT Font) {
     auto Style = static_cast<DWORD>(GetWindowLongPtrW(Form, GWL_STYLE));

@@ -20,6 +20,7 @@ struct TFormLayout {
 
 extern const TFormLayout MainFormLayout;
 extern const TFormLayout ProgressFormLayout;
+extern const TFormLayout DetailsFormLayout;
 
 // Sizes Form's client area and places its controls for Dpi, keeping the window's top-left corner,
 // and gives every control Font.

@@ -177,6 +177,9 @@ bool TMainForm::Command(int Id, int Code) {
     case IDM_OPENFOLDER:
         mniOpenFolderClick();
         return true;
+    case IDM_DETAILS:
+        mniDetailsClick();
+        return true;
     case IDOK:
         // Enter presses the focused push button; elsewhere it does nothing (no default button).
         if (HWND Focus = GetFocus(); Focus && IsChild(Window, Focus) &&
@@ -207,6 +210,10 @@ INT_PTR TMainForm::Notify(const NMHDR& Header) {
         break;
     case LVN_KEYDOWN:
         lstFilesToConvertKeyDown(reinterpret_cast<const NMLVKEYDOWN&>(Header).wVKey);
+        break;
+    case LVN_GETINFOTIPW:
+        lstFilesToConvertInfoTip(
+            const_cast<NMLVGETINFOTIPW&>(reinterpret_cast<const NMLVGETINFOTIPW&>(Header)));
         break;
     case NM_DBLCLK:
         lstFilesToConvertDblClick();
@@ -241,7 +248,7 @@ void TMainForm::FormCreate() {
 
     CheckRadioButton(Window, IDC_RBSAMEFOLDER, IDC_RBOTHERFOLDER, IDC_RBSAMEFOLDER);
     ListView_SetExtendedListViewStyle(lstFilesToConvert,
-                                      LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
+                                      LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_INFOTIP);
     SetWindowTheme(lstFilesToConvert, L"Explorer", nullptr);
     std::wstring Captions[2] = {Application.LoadStr(IDS_COLUMNNAME),
                                 Application.LoadStr(IDS_COLUMNLOCATION)};

@@ -43,6 +43,9 @@ public:
     std::wstring GetItemFileName(int Row) const;
     void DeleteRow(int Row);
     void SetRowImage(int Row, int ImageIndex);
+    // Keeps why a conversion of the row failed, for its tooltip and its Details window.
+    void SetRowFailure(int Row, const std::wstring& Reason, const std::wstring& Details);
+    std::wstring RowFailureReason(int Row) const;
     int RowImage(int Row) const;
     void UpdateControlsOnListChange();
 
@@ -62,6 +65,9 @@ private:
     // What the list keeps per row besides its texts: the size stays 64-bit for the batch.
     struct TRowData {
         int64_t FileSize;
+        // Why the row's last conversion failed, and what the converter said last; empty until
+        // a conversion fails.
+        std::wstring FailureReason, FailureDetails;
     };
 
     HWND Window = nullptr;
@@ -124,6 +130,8 @@ private:
     void lstFilesToConvertContextMenu(LPARAM ScreenPoint);
     void mniPlayClick();
     void mniOpenFolderClick();
+    void mniDetailsClick();
+    void lstFilesToConvertInfoTip(NMLVGETINFOTIPW& Tip);
     void WMDropFiles(HDROP Drop);
 
     // Adds one file by the list's rules; throws EInOutError when its size cannot be read.
@@ -131,6 +139,7 @@ private:
     // Adds several files; the failures are reported together once all were tried.
     void AddFiles(const std::vector<std::wstring>& FileNames);
     int SelectedRow() const;
+    TRowData* RowData(int Row) const;
     bool HintShown() const;
     void EnableControl(HWND Control, bool Enabled);
     bool MenuItemEnabled(UINT Id) const;

@@ -4,6 +4,7 @@
 
 #include "AppError.h"
 #include "Application.h"
+#include "Details.h"
 #include "Layouts.h"
 
 #include "resource.h"
@@ -97,13 +98,31 @@ std::wstring TMainForm::GetItemFileName(int Row) const {
     return RowLocation(Row) + RowName(Row);
 }
 
-int64_t TMainForm::RowFileSize(int Row) const {
+TMainForm::TRowData* TMainForm::RowData(int Row) const {
     LVITEMW Item{};
     Item.mask = LVIF_PARAM;
     Item.iItem = Row;
-    if (!ListView_GetItem(lstFilesToConvert, &Item) || !Item.lParam)
-        return 0;
-    return reinterpret_cast<const TRowData*>(Item.lParam)->FileSize;
+    if (!ListView_GetItem(lstFilesToConvert, &Item))
+        return nullptr;
+    return reinterpret_cast<TRowData*>(Item.lParam);
+}
+
+int64_t TMainForm::RowFileSize(int Row) const {
+    const TRowData* Data = RowData(Row);
+    return Data ? Data->FileSize : 0;
+}
+
+void TMainForm::SetRowFailure(int Row, const std::wstring& Reason, const std::wstring& Details) {
+    if (TRowData* Data = RowData(Row)) {
+        Data->FailureReason = Reason;
+        Data->FailureDetails = Details;
+    }
+    lstFilesToConvertSelectItem();
+}
+
+std::wstring TMainForm::RowFailureReason(int Row) const {
+    const TRowData* Data = RowData(Row);
+    return Data ? Data->FailureReason : std::wstring();
 }
 
 void TMainForm::SetRowImage(int Row, int ImageIndex) {
@@ -174,7 +193,7 @@ void TMainForm::AddFile(const std::wstring& FileName) {
 
     std::wstring Name = FileName.substr(NameStart);
     std::wstring Location = FileName.substr(0, NameStart);
-    auto Data = std::make_unique<TRowData>(TRowData{Size.QuadPart});
+    auto Data = std::make_unique<TRowData>(TRowData{Size.QuadPart, {}, {}});
     LVITEMW Item{};
     Item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
     Item.iItem = RowCount();
@@ -222,6 +241,10 @@ void TMainForm::lstFilesToConvertSelectItem() {
     EnableMenuItem(PopupMenu, IDM_REMOVE, State);
     EnableMenuItem(PopupMenu, IDM_PLAY, State);
     EnableMenuItem(PopupMenu, IDM_OPENFOLDER, State);
+    int Row = SelectedRow();
+    EnableMenuItem(PopupMenu, IDM_DETAILS,
+                   MF_BYCOMMAND |
+                       (Row >= 0 && !RowFailureReason(Row).empty() ? MF_ENABLED : MF_GRAYED));
 }
 
 void TMainForm::btnAddFilesClick() {
@@ -296,4 +319,27 @@ void TMainForm::WMDropFiles(HDROP Drop) {
             Files.push_back(std::move(Path));
     }
     AddFiles(Files);
+}
+
+void TMainForm::mniDetailsClick() {
+    int Row = SelectedRow();
+    const TRowData* Data = Row >= 0 ? RowData(Row) : nullptr;
+    if (!Data || Data->FailureReason.empty())
+        return;
+    std::wstring Text = Data->FailureReason;
+    if (!Data->FailureDetails.empty())
+        Text += L"\r\n\r\n" + Data->FailureDetails;
+    ShowDetails(Window, FormatMessageText(Application.LoadStr(IDS_DETAILSCAPTION), {RowName(Row)}),
+                Text);
+}
+
+void TMainForm::lstFilesToConvertInfoTip(NMLVGETINFOTIPW& Tip) {
+    // A failed row says why; other rows keep the list's own tip (a cut text shown whole).
+    const TRowData* Data = RowData(Tip.iItem);
+    if (!Data || Data->FailureReason.empty() || !Tip.pszText || Tip.cchTextMax <= 0)
+        return;
+    std::wstring Text = Data->FailureReason;
+    if (Tip.dwFlags == 0 && Tip.pszText[0]) // the list offers the cut name: keep it first
+        Text = std::wstring(Tip.pszText) + L"\r\n" + Text;
+    lstrcpynW(Tip.pszText, Text.c_str(), Tip.cchTextMax);
 }

@@ -1,5 +1,6 @@
 // Adding files (drop and Add dialog), the admission rules, removing, and the controls that follow
 // the list and its selection.
+#include "Details.h"
 #include "MainFormFixture.h"
 
 #include "TestSupport.h"
@@ -260,4 +261,73 @@ TEST_F(ConversionListTest, AltEnterPlaysAndAltDeleteRemoves) {
     SendMessageW(List, WM_SYSKEYDOWN, VK_DELETE, AltDown);
     ASSERT_EQ(Form->RowCount(), 1);
     EXPECT_EQ(Form->RowName(0), L"a.webm");
+}
+
+// A failed row says why: in its tooltip, and whole in its Details window with the converter's
+// last lines; rows without a failure offer neither.
+TEST_F(ConversionListTest, FailedRowExplainsItselfInTooltipAndDetails) {
+    Drop({Make(L"good.webm"), Make(L"bad.webm")});
+    Form->SetRowImage(1, iiFailed);
+    Form->SetRowFailure(1, L"the file is not a WebM video, or it is damaged",
+                        L"[matroska,webm] EBML header parsing failed\nbad.webm: Invalid data");
+    std::vector<std::pair<std::wstring, std::wstring>> Shown;
+    Application.Hooks.ShowDetails = [&](HWND, const std::wstring& Caption,
+                                        const std::wstring& Text) {
+        Shown.emplace_back(Caption, Text);
+    };
+
+    auto Tip = [&](int Row) {
+        wchar_t Buffer[512] = L"";
+        NMLVGETINFOTIPW Info{};
+        Info.hdr.hwndFrom = Form->Control(IDC_LSTFILESTOCONVERT);
+        Info.hdr.idFrom = IDC_LSTFILESTOCONVERT;
+        Info.hdr.code = LVN_GETINFOTIPW;
+        Info.dwFlags = LVGIT_UNFOLDED;
+        Info.pszText = Buffer;
+        Info.cchTextMax = 512;
+        Info.iItem = Row;
+        SendMessageW(Form->Handle(), WM_NOTIFY, IDC_LSTFILESTOCONVERT,
+                     reinterpret_cast<LPARAM>(&Info));
+        return std::wstring(Buffer);
+    };
+    EXPECT_EQ(Tip(1), L"the file is not a WebM video, or it is damaged");
+    EXPECT_EQ(Tip(0), L"");
+
+    SelectRows({0});
+    EXPECT_FALSE(MenuEnabled(IDM_DETAILS));
+    SendMessageW(Form->Handle(), WM_COMMAND, IDM_DETAILS, 0);
+    EXPECT_TRUE(Shown.empty());
+
+    SelectRows({1});
+    EXPECT_TRUE(MenuEnabled(IDM_DETAILS));
+    SendMessageW(Form->Handle(), WM_COMMAND, IDM_DETAILS, 0);
+    ASSERT_EQ(Shown.size(), 1u);
+    EXPECT_EQ(Shown[0].first, L"bad.webm could not be converted");
+    EXPECT_EQ(Shown[0].second,
+              L"the file is not a WebM video, or it is damaged\r\n\r\n"
+              L"[matroska,webm] EBML header parsing failed\nbad.webm: Invalid data");
+}
+
+// The real Details window: the text whole, read-only, line breaks kept; Esc closes it.
+TEST_F(ConversionListTest, DetailsWindowShowsTheTextReadOnly) {
+    static std::wstring SeenText, SeenCaption;
+    static bool ReadOnly = false;
+    SetTimer(nullptr, 0, 200, [](HWND, UINT, UINT_PTR Id, DWORD) {
+        KillTimer(nullptr, Id);
+        HWND Dialog = FindWindowW(nullptr, L"clip.webm could not be converted");
+        if (!Dialog)
+            return;
+        wchar_t Buffer[512] = L"";
+        GetWindowTextW(Dialog, Buffer, 512);
+        SeenCaption = Buffer;
+        HWND Edit = GetDlgItem(Dialog, IDC_EDDETAILS);
+        GetWindowTextW(Edit, Buffer, 512);
+        SeenText = Buffer;
+        ReadOnly = (GetWindowLongPtrW(Edit, GWL_STYLE) & ES_READONLY) != 0;
+        PostMessageW(Dialog, WM_COMMAND, IDCANCEL, 0);
+    });
+    ShowDetails(Form->Handle(), L"clip.webm could not be converted", L"why\nline one\rline two");
+    EXPECT_EQ(SeenCaption, L"clip.webm could not be converted");
+    EXPECT_EQ(SeenText, L"why\r\nline one\r\nline two");
+    EXPECT_TRUE(ReadOnly);
 }
