@@ -37,6 +37,7 @@ inline constexpr wchar_t FFmpegOptions[] = L"-q:v 2 -vtag XVID -threads 2";
 //   the peak held to 4,854 kbit/s by the rate control with the 384 KiB (3,145,728-bit) buffer;
 // - MP3 at a constant 192 kbit/s, 44.1 or 48 kHz (the nearer one), mono kept, more channels
 //   mixed down to stereo.
+// PlayerSafe.h holds the same bitrates for the size estimate.
 inline constexpr wchar_t FFmpegPlayerSafeOptions[] =
     L"-vf "
     L"fps='if(lte(source_fps,30),source_fps,source_fps/ceil(source_fps/30))',"
