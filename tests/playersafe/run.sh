@@ -4,8 +4,9 @@
 # from src/core/FFmpeg.h, checks each AVI with check-avi.sh and measures its picture against the
 # source scaled to the same size (SSIM, goal >= 0.95). Prints a table; exits 1 when any file fails.
 #
-# As a control, one file is also converted with today's default options; the checker must reject
-# it, or it could not tell a player-safe file from any other.
+# As controls, the checker must reject today's default options on the 1080p 60 fps file and a file
+# made to break most limits, each for exactly the limits broken, or it could not tell a
+# player-safe file from any other.
 #
 #   run.sh [--converter "COMMAND"] [--work DIR]
 #
@@ -57,7 +58,7 @@ out=$work/out
 mkdir -p "$src" "$out"
 rm -f "$out"/*
 
-ff() { ffmpeg -hide_banner -loglevel error -nostdin -y "$@"; }
+ff() { SVT_LOG=1 ffmpeg -hide_banner -loglevel error -nostdin -y "$@"; }
 encoders=$(ffmpeg -hide_banner -encoders 2>/dev/null)
 have_encoder() { grep -q " $1 " <<<"$encoders"; }
 
@@ -181,18 +182,32 @@ for name in "${sources[@]}"; do
     [ "$verdict" = PASS ] || sed 's/^/    /' "$avi.check"
 done
 
-# The control: today's options on the 1080p 60 fps file must not pass.
-control=$out/control-default-options.avi
+# Controls: files the checker must reject, each for exactly the limits it breaks.
+expect_rejected() { # label, file, names of the limits it must fail
+    local label=$1 avi=$2 expected=$3 got
+    "$here/check-avi.sh" "$avi" >"$avi.check" 2>&1 || true
+    got=$(awk '$2 == "FAIL" { printf "%s%s", sep, $1; sep = " " }' "$avi.check")
+    if [ "$got" = "$expected" ]; then
+        echo "control rejected as expected ($label): $got"
+    else
+        echo "control ($label) failed [$got], expected [$expected]:"
+        sed 's/^/    /' "$avi.check"
+        failures=$((failures + 1))
+    fi
+}
 echo
-if convert "$src/vp9-1080p60.webm" "$control" "${default_opts[@]}" &&
-    ! "$here/check-avi.sh" "$control" >"$control.check" 2>&1; then
-    echo "control (default options) rejected as expected: $(grep -c ' FAIL ' "$control.check") limits broken:"
-    grep ' FAIL ' "$control.check" | sed 's/^/    /'
+control=$out/control-default-options.avi
+if convert "$src/vp9-1080p60.webm" "$control" "${default_opts[@]}"; then
+    expect_rejected "today's options on 1080p 60 fps" "$control" "frame-rate size peak-bitrate"
 else
-    echo "control (default options) was NOT rejected by the checker"
+    echo "control conversion failed (see $control.log)"
     failures=$((failures + 1))
 fi
-
+control=$out/control-broken.avi
+ff -f lavfi -i "testsrc2=size=720x576:rate=30" -f lavfi -i "sine=sample_rate=32000" -t 9 \
+    -c:v mpeg4 -vtag XVID -bf 2 -g 300 -flags +qpel -c:a libmp3lame -q:a 4 "$control"
+expect_rejected "576 lines at 30 fps, B-frames, qpel, long GOP, VBR MP3 at 32 kHz" "$control" \
+    "size keyframes b-frames qpel-gmc sample-rate mp3-cbr"
 echo
 echo "total $(($(date +%s) - started)) s, $failures failure(s)"
 [ "$failures" = 0 ]
