@@ -1,0 +1,35 @@
+// Player-safe conversions (FFmpegPlayerSafeOptions): how large their files may grow, and the
+// source's length that this depends on.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// The bitrates FFmpegPlayerSafeOptions asks for, in bits per second.
+inline constexpr int64_t PlayerSafeVideoBitrate = 2'500'000;    // average, -b:v
+inline constexpr int64_t PlayerSafeVideoMaxBitrate = 4'854'000; // peak, -maxrate
+inline constexpr int64_t PlayerSafeAudioBitrate = 192'000;      // constant, -b:a
+
+// Many players stop reading an AVI file at 2 GiB.
+inline constexpr int64_t PlayerSafeFileLimit = int64_t{1} << 31;
+
+// Bytes of an AVI file of DurationMs holding video and audio at the given bitrates (bits per
+// second), with an allowance for the container's chunk headers, index and file headers.
+// Negative values count as 0.
+int64_t EstimateAviSize(int64_t DurationMs, int64_t VideoBitrate, int64_t AudioBitrate);
+
+struct PlayerSafeSize {
+    int64_t Expected = 0; // at the average video bitrate
+    int64_t Largest = 0;  // with the video at its peak bitrate throughout
+    bool OverLimit = false;
+};
+
+// The average is only what the rate control aims at over the whole file; the peak is the bound
+// it holds. So the limit is judged by the largest size: a warning given when not needed costs the
+// user a glance, a file past 2 GiB may not play at all.
+PlayerSafeSize EstimatePlayerSafeSize(int64_t DurationMs);
+
+// The source's playing time in ms, read by running the converter on the source alone: it prints
+// the input's description and stops without writing anything. 0 when the source carries no
+// duration (live recordings), is not a media file, or the converter cannot be started.
+int32_t ReadSourceDuration(const std::wstring& FFmpegPath, const std::wstring& Source);
