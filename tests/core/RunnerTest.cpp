@@ -104,7 +104,7 @@ TEST_F(Runner, ConverterSilentForSecondsKeepsBeingReportedOn) {
     std::wstring output;
     auto started = std::chrono::steady_clock::now();
     EXPECT_TRUE(Run(Script("err Duration: 00:00:10.00, x\\n\nstatus 2000 1000 0\nsleep 3000\n"
-                           "status 10000 10000 0\nexit 0\n"),
+                           "err frame=250 time=00:00:10.00 bitrate=1\\r\nexit 0\n"),
                     output));
     const auto elapsed = std::chrono::steady_clock::now() - started;
     // The silence lasts three seconds: at one report per 100 ms that is about 30 calls with the

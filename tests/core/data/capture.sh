@@ -3,9 +3,12 @@
 # stream when run as the runner runs it, for the report and verdict tests. Run it in this folder;
 # sources are generated in a scratch folder and referred to by short names, so the files stay small.
 #   tests/core/data/capture.sh
-# av1-10bit-8bit-decoder.txt is not captured here: see its own note in FFmpegReportTest.cpp.
+# With the project's ffmpeg.exe (8-bit-only dav1d, few decoders) under Wine, when its path is given:
+#   tests/core/data/capture.sh build/win/bin/ffmpeg.exe   (after: source tools/wine-env.sh)
+# it also writes av1-10bit-8bit-decoder.txt and no-decoder.txt (PCM sound, as Chromium records it).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+windows_converter=${1:+$(realpath "$1")}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
@@ -44,3 +47,19 @@ convert source-missing gone.webm gone.avi
 convert folder-missing clip.webm no/such/folder/clip.avi
 convert permission-denied clip.webm /sys/clip.avi
 convert av1-10bit av1-10bit.webm av1.avi
+
+if [ -n "$windows_converter" ]; then
+    gen -f lavfi -i "$video" -f lavfi -i "$audio" -t 2 -c:v libaom-av1 -cpu-used 8 \
+        -pix_fmt yuv420p10le -c:a libopus av1-10bit-sound.webm
+    gen -f lavfi -i "$video" -f lavfi -i "$audio" -t 2 -c:v libvpx -b:v 200k -c:a pcm_f32le \
+        -f matroska pcm.webm
+    wine_convert() {
+        local name=$1 source=$2 destination=$3
+        local code=0
+        wine "$windows_converter" -i "$source" -q:v 2 -vtag XVID -threads 2 "$destination" \
+            </dev/null 2>"$here/$name.txt" || code=$?
+        echo "$name: exit $code"
+    }
+    wine_convert av1-10bit-8bit-decoder av1-10bit-sound.webm av1.avi
+    wine_convert no-decoder pcm.webm pcm.avi
+fi
