@@ -27,22 +27,24 @@ std::wstring Clock(int64_t Ms) {
 }
 
 std::wstring Opening() {
-    std::wstring text = L"ffmpeg version 5.1.9-0+deb12u1 Copyright (c) 2000-2025 the FFmpeg developers\n"
-                        L"  built with gcc 12 (Debian 12.2.0-14)\n  configuration: ";
+    std::wstring text =
+        L"ffmpeg version 5.1.9-0+deb12u1 Copyright (c) 2000-2025 the FFmpeg developers\n"
+        L"  built with gcc 12 (Debian 12.2.0-14)\n  configuration: ";
     text += std::wstring(1500, L'-');
-    text += L"\n  libavutil      57. 28.100 / 57. 28.100\n"
-            L"Input #0, matroska,webm, from 'holiday.webm':\n"
-            L"  Metadata:\n    ENCODER         : Lavf59.27.100\n"
-            L"  Duration: 10:00:00.00, start: 0.000000, bitrate: 1200 kb/s\n"
-            L"  Stream #0:0: Video: vp9 (Profile 0), yuv420p(tv), 1280x720, 25 fps, 25 tbr, 1k tbn\n"
-            L"  Stream #0:1: Audio: opus, 48000 Hz, stereo, fltp\n"
-            L"Stream mapping:\n"
-            L"  Stream #0:0 -> #0:0 (vp9 (native) -> mpeg4 (native))\n"
-            L"  Stream #0:1 -> #0:1 (opus (native) -> mp3 (libmp3lame))\n"
-            L"Press [q] to stop, [?] for help\n"
-            L"Output #0, avi, to 'holiday.avi':\n"
-            L"  Stream #0:0: Video: mpeg4 (XVID / 0x44495658), yuv420p(tv), 1280x720, q=2-31\n"
-            L"  Stream #0:1: Audio: mp3 (U[0][0][0] / 0x0055), 48000 Hz, stereo, fltp\n";
+    text +=
+        L"\n  libavutil      57. 28.100 / 57. 28.100\n"
+        L"Input #0, matroska,webm, from 'holiday.webm':\n"
+        L"  Metadata:\n    ENCODER         : Lavf59.27.100\n"
+        L"  Duration: 10:00:00.00, start: 0.000000, bitrate: 1200 kb/s\n"
+        L"  Stream #0:0: Video: vp9 (Profile 0), yuv420p(tv), 1280x720, 25 fps, 25 tbr, 1k tbn\n"
+        L"  Stream #0:1: Audio: opus, 48000 Hz, stereo, fltp\n"
+        L"Stream mapping:\n"
+        L"  Stream #0:0 -> #0:0 (vp9 (native) -> mpeg4 (native))\n"
+        L"  Stream #0:1 -> #0:1 (opus (native) -> mp3 (libmp3lame))\n"
+        L"Press [q] to stop, [?] for help\n"
+        L"Output #0, avi, to 'holiday.avi':\n"
+        L"  Stream #0:0: Video: mpeg4 (XVID / 0x44495658), yuv420p(tv), 1280x720, q=2-31\n"
+        L"  Stream #0:1: Audio: mp3 (U[0][0][0] / 0x0055), 48000 Hz, stereo, fltp\n";
     return text;
 }
 

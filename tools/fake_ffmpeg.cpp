@@ -205,7 +205,8 @@ int Run(const std::vector<Arg>& Args) {
         } else if (command == "crash") {
             std::fflush(stderr);
 #ifdef _WIN32
-            TerminateProcess(GetCurrentProcess(), static_cast<UINT>(std::strtoul(rest.c_str(), nullptr, 10)));
+            TerminateProcess(GetCurrentProcess(),
+                             static_cast<UINT>(std::strtoul(rest.c_str(), nullptr, 10)));
 #else
             std::raise(SIGKILL);
 #endif

@@ -154,7 +154,8 @@ void TBatch::Run() {
         } leftOver{destination, destinationExisted};
 
         TConversionOutcome outcome;
-        const bool converted = Converter.ConvertFile(source, destination, ::UpdateProgress, outcome);
+        const bool converted =
+            Converter.ConvertFile(source, destination, ::UpdateProgress, outcome);
         leftOver.Keep = leftOver.Keep || converted;
         if (converted) {
             if (outcome.EndedEarly)

@@ -179,7 +179,7 @@ std::wstring DescribeFailure(const TConversionOutcome& Outcome, const TFailureTe
         return Texts.SourceMissing;
     case TFailureKind::NoDecoder:
         return FormatTemplate(Outcome.CodecKind == TStreamKind::Audio ? Texts.NoSoundDecoder
-                                                                       : Texts.NoVideoDecoder,
+                                                                      : Texts.NoVideoDecoder,
                               {Outcome.Codec});
     case TFailureKind::CannotWrite:
         return Texts.CannotWrite;

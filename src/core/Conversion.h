@@ -25,10 +25,10 @@ enum class TFailureKind {
 struct TConversionOutcome {
     bool Converted = false; // the AVI is kept and the row leaves the list
     TFailureKind Failure = TFailureKind::None;
-    std::wstring Codec;     // for NoDecoder, NoPicture and NoSound
+    std::wstring Codec;                         // for NoDecoder, NoPicture and NoSound
     TStreamKind CodecKind = TStreamKind::Other; // for NoDecoder: video or sound
     uint32_t ExitCode = 0;
-    std::wstring LastLine;  // the converter's last meaningful message
+    std::wstring LastLine; // the converter's last meaningful message
     // The last lines (about DetailLineCount) of the converter's output, status lines one by one,
     // joined by "\r\n" as the window's edit box takes them.
     std::wstring Details;

@@ -116,6 +116,7 @@ void ParseFFmpegProgress(const std::wstring& Output, int32_t& Position, int32_t&
 bool ExecuteFFmpeg(const std::wstring& FFmpegPath, const std::wstring& Source,
                    const std::wstring& Destination, const std::wstring& Options,
                    std::wstring& Output, TProgressProc ProgressProc) {
-    const TFFmpegRun run = RunFFmpeg(FFmpegPath, Source, Destination, Options, Output, ProgressProc);
+    const TFFmpegRun run =
+        RunFFmpeg(FFmpegPath, Source, Destination, Options, Output, ProgressProc);
     return run.Started && !run.Cancelled && run.ExitCode == 0;
 }

@@ -127,8 +127,8 @@ std::optional<TReportedStream> StreamLine(View Line) {
 }
 
 bool IsStatusLine(View Line) {
-    return Contains(Line, L"time=") && (Line.starts_with(L"frame=") || Line.starts_with(L"size=") ||
-                                        Contains(Line, L" size="));
+    return Contains(Line, L"time=") &&
+           (Line.starts_with(L"frame=") || Line.starts_with(L"size=") || Contains(Line, L" size="));
 }
 
 // "[matroska,webm @ 0x55ad5af76940] EBML header parsing failed" -> "EBML header parsing failed".

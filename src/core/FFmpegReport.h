@@ -13,9 +13,9 @@ enum class TStreamKind { Video, Audio, Other };
 
 // One "Stream #0:N...: Video: <codec>, ..." line.
 struct TReportedStream {
-    std::wstring Id;          // "0:1"
+    std::wstring Id; // "0:1"
     TStreamKind Kind = TStreamKind::Other;
-    std::wstring Codec;       // "vp9", "av1", "mp3"; "none" when the converter does not know it
+    std::wstring Codec;           // "vp9", "av1", "mp3"; "none" when the converter does not know it
     bool AttachedPicture = false; // cover art, not a picture that moves
 };
 
@@ -30,7 +30,7 @@ struct TFFmpegReport {
     std::optional<int64_t> TimeMs;     // the last "time=" that held a time
     std::optional<int64_t> VideoKB;    // closing totals, "video:125kB audio:24kB ..."
     std::optional<int64_t> AudioKB;
-    bool EndedPrematurely = false;     // the source ended before its own structure said it would
+    bool EndedPrematurely = false; // the source ended before its own structure said it would
     // Messages: unindented lines other than descriptions, status lines and totals, with any
     // "[component @ 0x...] " prefix taken off. The last few, oldest first.
     std::vector<std::wstring> Messages;

@@ -55,8 +55,9 @@ TFFmpegRun RunFFmpeg(const std::wstring& FFmpegPath, const std::wstring& Source,
         const bool wakeOnInput = ProgressProc && now - lastReport >= InputGap;
         uint32_t timeout = UnreportedWaitMs;
         if (ProgressProc) {
-            timeout = wakeOnInput ? MsUntil(now, due)
-                                  : std::min(MsUntil(now, due), MsUntil(now, lastReport + InputGap));
+            timeout = wakeOnInput
+                          ? MsUntil(now, due)
+                          : std::min(MsUntil(now, due), MsUntil(now, lastReport + InputGap));
         }
 
         size_t received = 0;

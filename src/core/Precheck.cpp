@@ -76,7 +76,8 @@ std::wstring DescribePrecheck(const TPrecheck& Check, const TPrecheckTexts& Text
         break;
     case TPrecheckKind::ConverterMissing: {
         const size_t cut = Check.Path.find_last_of(PathDelim);
-        const std::wstring name = cut == std::wstring::npos ? Check.Path : Check.Path.substr(cut + 1);
+        const std::wstring name =
+            cut == std::wstring::npos ? Check.Path : Check.Path.substr(cut + 1);
         const std::wstring folder = cut == std::wstring::npos ? L"" : Check.Path.substr(0, cut + 1);
         return FormatTemplate(Texts.ConverterMissing, {name, folder});
     }

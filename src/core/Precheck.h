@@ -19,7 +19,8 @@ struct TPrecheck {
 };
 
 // A full path as Windows reads it: "X:\..." (or "X:/...") or a UNC path "\\server\share...".
-// "\Films" (the current drive's root), "Films" and "C:Films" (relative to a current folder) are not.
+// "\Films" (the current drive's root), "Films" and "C:Films" (relative to a current folder) are
+// not.
 bool IsAbsoluteWindowsPath(const std::wstring& Path);
 // A full POSIX path: it starts with "/".
 bool IsAbsolutePosixPath(const std::wstring& Path);
@@ -46,8 +47,9 @@ inline const TPrecheckTexts DefaultPrecheckTexts{
     .ConverterMissing = L"The converter %1 is missing from the folder %2. Put %1 back beside the "
                         L"program and try again.",
     .FolderEmpty = L"Type the folder for the AVI files beside \"Other:\", or choose \"Same\".",
-    .FolderRelative = L"The folder \"%1\" is not a full path. Type a path that starts with a drive, "
-                      L"such as C:\\Videos, or a network path such as \\\\server\\share\\Videos.",
+    .FolderRelative =
+        L"The folder \"%1\" is not a full path. Type a path that starts with a drive, "
+        L"such as C:\\Videos, or a network path such as \\\\server\\share\\Videos.",
     .FolderNotCreated = L"The folder %1 could not be created: %2",
 };
 

@@ -80,9 +80,9 @@ int Clamped(int Position, int Max) {
 class FakeDisplay : public TProgressDisplay {
 public:
     Shown Now;
-    std::vector<Shown> AtCaption; // as each file started
-    std::vector<Shown> AtPump;    // as each progress report left it
-    std::function<void()> OnPump; // the user (or a failure) acting while messages are handled
+    std::vector<Shown> AtCaption;    // as each file started
+    std::vector<Shown> AtPump;       // as each progress report left it
+    std::function<void()> OnPump;    // the user (or a failure) acting while messages are handled
     std::function<void()> OnCaption; // something happening as a file starts
 
     void SetCurFileCaption(const std::wstring& Text) override {
@@ -460,11 +460,13 @@ TEST_F(BatchRun, FailedConversionsLeaveNoFileAndSayWhy) {
               L"The conversion is finished. Some files were not converted.\n"
               L"\n"
               L"a.webm: Error writing trailer: Invalid argument\n"
-              L"c.webm: " + crashCode + L"\n"
-              L"d.webm: the video could not be decoded (av1)\n"
-              L"\n"
-              L"holiday.webm ends early: 0:04 of 0:10 converted \u2014 the file is damaged or "
-              L"incomplete");
+              L"c.webm: " +
+                  crashCode +
+                  L"\n"
+                  L"d.webm: the video could not be decoded (av1)\n"
+                  L"\n"
+                  L"holiday.webm ends early: 0:04 of 0:10 converted \u2014 the file is damaged or "
+                  L"incomplete");
 }
 
 TEST_F(BatchRun, ADestinationThatAppearedBeforeTheRunIsNotTouched) {
@@ -520,8 +522,8 @@ TEST(BatchSummaryText, EndedEarlyNotesFollowTheSentence) {
     longOne.Name = L"film.webm";
     longOne.Outcome.ReachedMs = 3723000;
     longOne.Outcome.DurationMs = 7200000;
-    EXPECT_EQ(ComposeBatchSummary(TBatchSummary::Finished, {}, {note, longOne},
-                                  DefaultSummaryTexts, DefaultFailureTexts),
+    EXPECT_EQ(ComposeBatchSummary(TBatchSummary::Finished, {}, {note, longOne}, DefaultSummaryTexts,
+                                  DefaultFailureTexts),
               L"The conversion is finished.\n"
               L"\n"
               L"holiday.webm ends early: 4:55 of 10:00 converted \u2014 the file is damaged or "

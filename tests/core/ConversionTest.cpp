@@ -1,8 +1,8 @@
 // The verdict on one conversion: on captured converter output (tests/core/data), through the
 // scripted fake converter, and with the real converter.
 #include "Conversion.h"
-#include "TextTemplate.h"
 #include "TestSupport.h"
+#include "TextTemplate.h"
 
 #include <gtest/gtest.h>
 
@@ -101,8 +101,7 @@ TEST(Verdict, ShortMeansMoreThanASecondAndMoreThanTwoPercent) {
     const TConversionOutcome shortOne = judge(L"00:00:30.00", L"00:00:28.50");
     EXPECT_TRUE(shortOne.EndedEarly) << "1.5 s and 5 %";
     EXPECT_TRUE(shortOne.Converted);
-    EXPECT_EQ(DescribeEndedEarly(L"a.webm", judge(L"02:00:00.00", L"01:02:03.00"),
-                                 L"%1: %2 / %3"),
+    EXPECT_EQ(DescribeEndedEarly(L"a.webm", judge(L"02:00:00.00", L"01:02:03.00"), L"%1: %2 / %3"),
               L"a.webm: 1:02:03 / 2:00:00");
 }
 
@@ -184,8 +183,7 @@ TEST(Verdict, CrashesCancelsAndStartFailures) {
     EXPECT_FALSE(crashed.Converted);
     EXPECT_EQ(crashed.Failure, TFailureKind::Crashed);
     EXPECT_EQ(Reason(crashed), L"the converter stopped unexpectedly (exit code 0xC0000005)");
-    EXPECT_EQ(Reason(Judge("clean", 137)),
-              L"the converter stopped unexpectedly (exit code 137)");
+    EXPECT_EQ(Reason(Judge("clean", 137)), L"the converter stopped unexpectedly (exit code 137)");
 
     const TConversionOutcome cancelled = JudgeConversion(true, 1223, Captured("clean"));
     EXPECT_FALSE(cancelled.Converted);
@@ -217,8 +215,7 @@ protected:
 
 TEST_F(VerdictRun, CapturedOutputsReachTheSameVerdicts) {
     EXPECT_TRUE(Run(Replay("clean") + "exit 0\n").Converted);
-    EXPECT_EQ(Run(Replay("av1-10bit-8bit-decoder") + "exit 0\n").Failure,
-              TFailureKind::NoPicture);
+    EXPECT_EQ(Run(Replay("av1-10bit-8bit-decoder") + "exit 0\n").Failure, TFailureKind::NoPicture);
     const TConversionOutcome early = Run(Replay("ended-early") + "exit 0\n");
     EXPECT_TRUE(early.Converted);
     EXPECT_TRUE(early.EndedEarly);
@@ -259,7 +256,8 @@ TEST(VerdictRealConverter, RandomBytesAreNotReadable) {
     const TConversionOutcome o =
         ConvertWithFFmpeg(RealConverterPath(), WideFromPath(SamplesFolder() / "corrupt.webm"),
                           WideFromPath(dir.Path() / "x.avi"), FFmpegOptions, nullptr);
-    EXPECT_EQ(o.Failure, TFailureKind::NotReadable) << std::string(o.Details.begin(), o.Details.end());
+    EXPECT_EQ(o.Failure, TFailureKind::NotReadable)
+        << std::string(o.Details.begin(), o.Details.end());
 }
 
 } // namespace

@@ -1,5 +1,5 @@
-#include "FFmpeg.h"
 #include "KeptOutput.h"
+#include "FFmpeg.h"
 
 #include <gtest/gtest.h>
 
@@ -19,7 +19,8 @@ const std::wstring Head = L"ffmpeg version 5.1\n"
 std::wstring Clock(int64_t Ms) {
     wchar_t text[32];
     swprintf(text, 32, L"%02lld:%02lld:%02lld.%02lld", (long long)(Ms / 3600000),
-             (long long)(Ms / 60000 % 60), (long long)(Ms / 1000 % 60), (long long)(Ms % 1000 / 10));
+             (long long)(Ms / 60000 % 60), (long long)(Ms / 1000 % 60),
+             (long long)(Ms % 1000 / 10));
     return text;
 }
 

@@ -1,5 +1,5 @@
-#include "FileSystem.h"
 #include "Precheck.h"
+#include "FileSystem.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -12,14 +12,14 @@ using namespace testing_support;
 namespace {
 
 TEST(AbsolutePath, WindowsRule) {
-    for (const wchar_t* full : {L"C:\\Films", L"c:\\", L"D:/Out/x", L"\\\\server\\share",
-                                L"\\\\server\\share\\Films", L"//server/share/x",
-                                L"\\\\?\\C:\\Films"}) {
+    for (const wchar_t* full :
+         {L"C:\\Films", L"c:\\", L"D:/Out/x", L"\\\\server\\share", L"\\\\server\\share\\Films",
+          L"//server/share/x", L"\\\\?\\C:\\Films"}) {
         EXPECT_TRUE(IsAbsoluteWindowsPath(full)) << fs::path(full).string();
     }
-    for (const wchar_t* relative : {L"", L"Films", L"\\Films", L"/Films", L"C:Films", L"C:",
-                                    L"1:\\x", L"\\\\server", L"\\\\server\\", L"\\\\\\share",
-                                    L"\\\\server\\\\x", L".\\Films", L"..\\Films"}) {
+    for (const wchar_t* relative :
+         {L"", L"Films", L"\\Films", L"/Films", L"C:Films", L"C:", L"1:\\x", L"\\\\server",
+          L"\\\\server\\", L"\\\\\\share", L"\\\\server\\\\x", L".\\Films", L"..\\Films"}) {
         EXPECT_FALSE(IsAbsoluteWindowsPath(relative)) << fs::path(relative).string();
     }
 }
@@ -36,7 +36,9 @@ class Precheck : public ::testing::Test {
 protected:
     TempFolder Dir{L"kestrova-precheck"};
     std::wstring Converter = WideFromPath(Dir.WriteFile(L"ffmpeg.exe", "MZ"));
-    std::wstring In(const std::wstring& Name) { return WideFromPath(Dir.Path() / PathFromWide(Name)); }
+    std::wstring In(const std::wstring& Name) {
+        return WideFromPath(Dir.Path() / PathFromWide(Name));
+    }
 };
 
 TEST_F(Precheck, AllWell) {
@@ -66,8 +68,9 @@ TEST_F(Precheck, FolderEmptyOrRelative) {
         << "the folder text does not matter with Same";
     const TPrecheck relative = CheckBeforeBatch(Converter, false, L"Films");
     EXPECT_EQ(relative.Kind, TPrecheckKind::FolderRelative);
-    EXPECT_EQ(DescribePrecheck(relative, DefaultPrecheckTexts).find(L"\"Films\" is not a full path"),
-              11u);
+    EXPECT_EQ(
+        DescribePrecheck(relative, DefaultPrecheckTexts).find(L"\"Films\" is not a full path"),
+        11u);
     EXPECT_FALSE(fs::exists("Films")) << "nothing created for a relative path";
 }
 
@@ -89,8 +92,7 @@ TEST_F(Precheck, FolderThatCannotBeCreatedSaysWhy) {
     EXPECT_FALSE(check.Reason.empty());
     EXPECT_EQ(DescribePrecheck(check, DefaultPrecheckTexts),
               L"The folder " + folder + L" could not be created: " + check.Reason);
-    EXPECT_EQ(CheckBeforeBatch(Converter, false, In(L"file")).Kind,
-              TPrecheckKind::FolderNotCreated)
+    EXPECT_EQ(CheckBeforeBatch(Converter, false, In(L"file")).Kind, TPrecheckKind::FolderNotCreated)
         << "a file where the folder should be";
 }
 

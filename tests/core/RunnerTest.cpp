@@ -65,8 +65,8 @@ TEST_F(Runner, ReportsProgressFromChunksAndSucceedsOnExitCodeZero) {
     EXPECT_TRUE(ok);
     // Calls made while the converter was still starting, before it printed the duration, report
     // nothing known yet.
-    auto known = std::find_if(Rec.Calls.begin(), Rec.Calls.end(),
-                              [](const Call& c) { return c.Size != 0; });
+    auto known =
+        std::find_if(Rec.Calls.begin(), Rec.Calls.end(), [](const Call& c) { return c.Size != 0; });
     for (auto c = Rec.Calls.begin(); c != known; ++c)
         EXPECT_EQ(c->Position, 0);
     ASSERT_GE(Rec.Calls.end() - known, 2) << "one call per chunk";
@@ -113,8 +113,7 @@ TEST_F(Runner, ConverterSilentForSecondsKeepsBeingReportedOn) {
         return c.Position == 2000 && c.Size == 10000;
     });
     EXPECT_GE(silent, 10);
-    const auto elapsedMs =
-        std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count();
+    const auto elapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count();
     EXPECT_LE(silent, elapsedMs / 50 + 5) << "no more than about one call per 100 ms: no busy loop";
     EXPECT_EQ(Rec.Calls.back().Position, 10000);
     for (size_t i = 1; i < Rec.Calls.size(); ++i)

@@ -40,7 +40,8 @@ public:
         const std::wstring name = UniquePipeName();
         // Our end: inbound only, overlapped, this one instance, no remote clients.
         ReadEnd.reset(::CreateNamedPipeW(
-            name.c_str(), PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
+            name.c_str(),
+            PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
             PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1, 0,
             PipeBufferSize, 0, nullptr));
         if (!ReadEnd)
@@ -140,8 +141,7 @@ private:
         Overlapped = OVERLAPPED{};
         Overlapped.hEvent = ReadEvent.get();
         DWORD transferred = 0;
-        if (::ReadFile(ReadEnd.get(), Pending.data(), PipeBufferSize, &transferred,
-                       &Overlapped)) {
+        if (::ReadFile(ReadEnd.get(), Pending.data(), PipeBufferSize, &transferred, &Overlapped)) {
             // Done at once; the event is set as well, so take the count from the result.
             if (!::GetOverlappedResult(ReadEnd.get(), &Overlapped, &transferred, FALSE))
                 return Fail(), false;
