@@ -13,7 +13,10 @@
 //   flood <bytes>     write that many bytes of filler text to stderr
 //   ignore-signals    ignore the polite termination signals (SIGTERM, SIGINT, SIGHUP)
 //   hang              go silent and never end by itself
+//   replay <path>     write that file's bytes to stderr unchanged (captured converter output)
 //   exit <code>       end with that exit code (the default at the end of the script is 0)
+//   crash <code>      end abruptly, as a crash does: on Windows TerminateProcess with <code>
+//                     (e.g. 3221225477, which is 0xC0000005); elsewhere killed by SIGKILL
 // A source that cannot be opened gives the converter's message and exit code 1.
 #include <chrono>
 #include <cstdint>
@@ -48,6 +51,13 @@ std::string Narrow(const Arg& Text) {
 FILE* OpenFile(const Arg& Path, const wchar_t* Mode) {
     return _wfopen(Path.c_str(), Mode);
 }
+Arg Wide(const std::string& Utf8) {
+    int n = MultiByteToWideChar(CP_UTF8, 0, Utf8.c_str(), -1, nullptr, 0);
+    std::wstring s(n > 0 ? n - 1 : 0, L'\0');
+    if (n > 1)
+        MultiByteToWideChar(CP_UTF8, 0, Utf8.c_str(), -1, s.data(), n);
+    return s;
+}
 #define MODE(m) L##m
 #else
 using Arg = std::string;
@@ -56,6 +66,9 @@ std::string Narrow(const Arg& Text) {
 }
 FILE* OpenFile(const Arg& Path, const char* Mode) {
     return std::fopen(Path.c_str(), Mode);
+}
+Arg Wide(const std::string& Utf8) {
+    return Utf8;
 }
 #define MODE(m) m
 #endif
@@ -179,8 +192,24 @@ int Run(const std::vector<Arg>& Args) {
         } else if (command == "hang") {
             for (;;)
                 SleepMs(1000);
+        } else if (command == "replay") {
+            FILE* captured = OpenFile(Wide(rest), MODE("rb"));
+            if (!captured)
+                return 2;
+            for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, captured)) > 0;)
+                std::fwrite(chunk, 1, n, stderr);
+            std::fclose(captured);
+            std::fflush(stderr);
         } else if (command == "exit") {
             return std::atoi(rest.c_str());
+        } else if (command == "crash") {
+            std::fflush(stderr);
+#ifdef _WIN32
+            TerminateProcess(GetCurrentProcess(),
+                             static_cast<UINT>(std::strtoul(rest.c_str(), nullptr, 10)));
+#else
+            std::raise(SIGKILL);
+#endif
         }
     }
     return 0;

@@ -1,6 +1,8 @@
 #include "Batch.h"
 
+#include "FileSystem.h"
 #include "OutputNaming.h"
+#include "TextTemplate.h"
 
 #include <algorithm>
 #include <limits>
@@ -44,6 +46,31 @@ std::wstring ComposeSummaryText(TBatchSummary Summary, const std::wstring& Finis
         break;
     }
     return {};
+}
+
+std::wstring ComposeBatchSummary(TBatchSummary Summary, const std::vector<TFileNote>& Failures,
+                                 const std::vector<TFileNote>& EndedEarly,
+                                 const TSummaryTexts& Texts, const TFailureTexts& FailureTexts) {
+    std::wstring text = ComposeSummaryText(Summary, Texts.Finished, Texts.SomeFailed);
+    if (text.empty())
+        return text;
+    if (!Failures.empty()) {
+        text += L"\n";
+        const size_t listed = std::min(Failures.size(), SummaryFailureLimit);
+        for (size_t i = 0; i < listed; ++i) {
+            text += L"\n" + FormatTemplate(Texts.FailedFile,
+                                           {Failures[i].Name,
+                                            DescribeFailure(Failures[i].Outcome, FailureTexts)});
+        }
+        if (Failures.size() > listed)
+            text += L"\n" + FormatTemplate(Texts.More, {std::to_wstring(Failures.size() - listed)});
+    }
+    if (!EndedEarly.empty()) {
+        text += L"\n";
+        for (const TFileNote& note : EndedEarly)
+            text += L"\n" + DescribeEndedEarly(note.Name, note.Outcome, Texts.EndedEarly);
+    }
+    return text;
 }
 
 int64_t MulDivRound(int64_t A, int64_t B, int64_t C) {
@@ -114,17 +141,42 @@ void TBatch::Run() {
         Display.SetCurFileCaption(row.Name + L" (" + std::to_wstring(fileNumber) + L" of " +
                                   std::to_wstring(fileTotal) + L"):");
 
-        if (Converter.ConvertFile(source, destination, ::UpdateProgress)) {
+        // The name was free when it was chosen; should anything have taken it since, it is not
+        // this run's to delete.
+        const bool destinationExisted = PathExists(destination);
+        struct RemoveUnlessKept {
+            const std::wstring& Destination;
+            bool Keep;
+            ~RemoveUnlessKept() {
+                if (!Keep)
+                    RemoveFile(Destination);
+            }
+        } leftOver{destination, destinationExisted};
+
+        TConversionOutcome outcome;
+        const bool converted =
+            Converter.ConvertFile(source, destination, ::UpdateProgress, outcome);
+        leftOver.Keep = leftOver.Keep || converted;
+        if (converted) {
+            if (outcome.EndedEarly)
+                EndedEarlyFiles.push_back({row.Name, outcome});
             // The next row moves up into this index.
             List.DeleteRow(rowIndex);
             List.UpdateControlsOnListChange();
         } else {
             List.SetRowImage(rowIndex, RowImageFailed);
+            List.SetRowOutcome(rowIndex, outcome);
+            FailedFiles.push_back({row.Name, std::move(outcome)});
             ++rowIndex;
         }
         ProcessedFilesSize = AddSaturated(ProcessedFilesSize, CurFileSize);
         ++fileNumber;
     }
+}
+
+std::wstring TBatch::SummaryText(const TSummaryTexts& Texts,
+                                 const TFailureTexts& FailureTexts) const {
+    return ComposeBatchSummary(Summary(), FailedFiles, EndedEarlyFiles, Texts, FailureTexts);
 }
 
 TBatchSummary TBatch::Summary() const {

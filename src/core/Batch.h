@@ -3,10 +3,13 @@
 // the small interfaces below.
 #pragma once
 
+#include "Conversion.h"
 #include "FFmpeg.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Image indices of list rows.
 inline constexpr int RowImageNormal = 1;
@@ -25,6 +28,9 @@ struct TConversionList {
     virtual TListRow Row(int Index) const = 0;
     virtual void DeleteRow(int Index) = 0;
     virtual void SetRowImage(int Index, int Image) = 0;
+    // Why the row's conversion failed (called right after it is marked RowImageFailed); the
+    // window keeps it for the row's tooltip and its Details box.
+    virtual void SetRowOutcome(int Index, const TConversionOutcome& Outcome) = 0;
     // The owner's refresh after the number of rows has changed.
     virtual void UpdateControlsOnListChange() = 0;
 };
@@ -58,11 +64,18 @@ struct TProgressDisplay {
     virtual void ProcessMessages() = 0;
 };
 
-// Converts one file; false when it failed or was cancelled (the main window's ConvertFile).
+// Converts one file (the main window's ConvertFile): fills Outcome and returns
+// Outcome.Converted, false when it failed or was cancelled.
 struct TConverter {
     virtual ~TConverter() = default;
     virtual bool ConvertFile(const std::wstring& Source, const std::wstring& Destination,
-                             TProgressProc ProgressProc) = 0;
+                             TProgressProc ProgressProc, TConversionOutcome& Outcome) = 0;
+};
+
+// A file the batch has something to say about: its name (with extension) and how it went.
+struct TFileNote {
+    std::wstring Name;
+    TConversionOutcome Outcome;
 };
 
 // What to tell the user once the batch is over.
@@ -71,6 +84,36 @@ enum class TBatchSummary { None, Finished, FinishedWithFailures };
 // The message for Summary: empty for None, FinishedText alone, or both joined by one blank.
 std::wstring ComposeSummaryText(TBatchSummary Summary, const std::wstring& FinishedText,
                                 const std::wstring& FailuresText);
+
+// The words of the closing summary; the window fills them from its string table.
+// FailedFile: %1 the file's name, %2 the reason (DescribeFailure). More: %1 how many failed files
+// are not listed. EndedEarly: as DescribeEndedEarly takes it.
+struct TSummaryTexts {
+    std::wstring Finished;
+    std::wstring SomeFailed;
+    std::wstring FailedFile;
+    std::wstring More;
+    std::wstring EndedEarly;
+};
+
+inline const TSummaryTexts DefaultSummaryTexts{
+    .Finished = L"The conversion is finished.",
+    .SomeFailed = L"Some files were not converted.",
+    .FailedFile = L"%1: %2",
+    .More = L"and %1 more",
+    .EndedEarly = DefaultEndedEarlyText,
+};
+
+// Failed files listed by name in the summary; the rest are counted.
+inline constexpr size_t SummaryFailureLimit = 10;
+
+// The whole summary message: empty for None (after a cancel). Otherwise the sentence(s) of
+// ComposeSummaryText; then, after a blank line, one line per failed file with its reason (at most
+// SummaryFailureLimit, then "and N more"); then, after a blank line, one note per file that ended
+// early. Lines are separated by "\n".
+std::wstring ComposeBatchSummary(TBatchSummary Summary, const std::vector<TFileNote>& Failures,
+                                 const std::vector<TFileNote>& EndedEarly,
+                                 const TSummaryTexts& Texts, const TFailureTexts& FailureTexts);
 
 // A * B / C rounded to the nearest integer, halves to the even neighbour, computed exactly
 // (62.5 -> 62, 63.5 -> 64). 0 when C is 0; saturates at the 64-bit limits.
@@ -88,13 +131,21 @@ public:
     TBatch& operator=(const TBatch&) = delete;
 
     // Converts every row once; returns at once when the batch has already run. Rows that convert
-    // leave the list, rows that fail get RowImageFailed. Done is set however the run ends, also
-    // when an exception passes through (the converter has been stopped by then).
+    // leave the list, rows that fail get RowImageFailed and their outcome. Done is set however the
+    // run ends, also when an exception passes through (the converter has been stopped by then).
+    // A failed or cancelled conversion, or one an exception interrupts, leaves no file behind:
+    // what it created at the destination is deleted (a file that was there before is not).
     void Run();
 
     bool IsDone() const { return Done; }
     // Meaningful once done: None after a cancel, otherwise by whether rows are left.
     TBatchSummary Summary() const;
+    // The files that failed and the files that were converted but ended early, in order.
+    const std::vector<TFileNote>& Failures() const { return FailedFiles; }
+    const std::vector<TFileNote>& EndedEarly() const { return EndedEarlyFiles; }
+    // ComposeBatchSummary for this batch.
+    std::wstring SummaryText(const TSummaryTexts& Texts = DefaultSummaryTexts,
+                             const TFailureTexts& FailureTexts = DefaultFailureTexts) const;
 
     // Shows one progress report of the current file and hands the Cancel field back in Stop.
     void ReportProgress(int64_t Position, int64_t Size, bool& Stop);
@@ -117,6 +168,8 @@ private:
     TProgressDisplay& Display;
     TConverter& Converter;
     int64_t TotalSize = 0;
+    std::vector<TFileNote> FailedFiles;
+    std::vector<TFileNote> EndedEarlyFiles;
 };
 
 // The batch that UpdateProgress reports to. A progress callback is a plain function, so it can

@@ -7,6 +7,13 @@
 #include <memory>
 #include <string>
 
+// What one bounded wait for the child's error stream brought.
+enum class TChildOutput {
+    Data,  // bytes arrived
+    Quiet, // nothing yet: the time ran out, or input arrived for this thread's windows
+    Ended, // the stream ended (the child closed it, or the pipe failed)
+};
+
 class ChildProcess {
 public:
     virtual ~ChildProcess() = default;
@@ -15,8 +22,13 @@ public:
     // False when the pipe or the process could not be created; nothing is left running then.
     virtual bool Start(const std::wstring& Executable, const std::wstring& CommandLine) = 0;
 
-    // Blocks until the child writes to its error stream; 0 at end of stream or on failure.
-    virtual size_t Read(char* Buffer, size_t Size) = 0;
+    // Waits at most TimeoutMs for the child's error stream and never longer. Data: Received bytes
+    // (at least one) are in Buffer. With WakeOnInput, the wait also ends as soon as new input
+    // (keys, mouse, posted messages) arrives for the calling thread's windows, so that the caller
+    // can let them handle it; input already there before the wait does not end it, so a caller
+    // that leaves messages in the queue is not woken again and again.
+    virtual TChildOutput Read(char* Buffer, size_t Size, uint32_t TimeoutMs, bool WakeOnInput,
+                              size_t& Received) = 0;
 
     // Ends the child at once with the given exit code (where the platform lets one be chosen).
     virtual void Terminate(uint32_t ExitCode) = 0;

@@ -1,17 +1,17 @@
 #include "FFmpeg.h"
 
-#include "ChildProcess.h"
+#include "FFmpegRun.h"
 #include "IntegerText.h"
 
 #include <algorithm>
-#include <array>
 #include <limits>
+#include <string_view>
 
 namespace {
 
 constexpr std::wstring_view DurationMarker = L"Duration: ";
 constexpr std::wstring_view TimeMarker = L"time=";
-constexpr size_t ReadBufferSize = 4096;
+constexpr std::wstring_view NotAvailable = L"N/A";
 
 // A field of the text at a fixed position; what lies past the end of the text is simply missing.
 int32_t FieldAt(const std::wstring& Text, size_t Pos, size_t Length) {
@@ -55,6 +55,15 @@ enum class TimeForm { Seconds, Clock, Incomplete };
 // Current converters print "time=H...H:MM:SS.cc" (possibly negative or "N/A"); old ones printed
 // plain seconds "time=SSSS.cc".
 TimeForm ReadTime(const std::wstring& Output, size_t J, int32_t& Position) {
+    // "time=N/A" (nothing written yet) is position 0; it must not fall through to the seconds
+    // form, which would read the "." of a later "speed=1.23x".
+    const std::wstring_view rest = std::wstring_view(Output).substr(J);
+    if (rest.starts_with(NotAvailable)) {
+        Position = 0;
+        return TimeForm::Clock;
+    }
+    if (!rest.empty() && NotAvailable.starts_with(rest))
+        return TimeForm::Incomplete;
     size_t hoursAt = J < Output.size() && Output[J] == L'-' ? J + 1 : J;
     size_t hourDigits = DigitRun(Output, hoursAt);
     size_t colon = hoursAt + hourDigits;
@@ -107,32 +116,7 @@ void ParseFFmpegProgress(const std::wstring& Output, int32_t& Position, int32_t&
 bool ExecuteFFmpeg(const std::wstring& FFmpegPath, const std::wstring& Source,
                    const std::wstring& Destination, const std::wstring& Options,
                    std::wstring& Output, TProgressProc ProgressProc) {
-    // The first token stands in the program name's place; the converter acts on the rest.
-    const std::wstring commandLine =
-        L"-y -i \"" + Source + L"\" " + Options + L" \"" + Destination + L"\"";
-
-    std::unique_ptr<ChildProcess> process = CreateChildProcess();
-    if (!process->Start(FFmpegPath, commandLine))
-        return false;
-    Output.clear();
-
-    // Should the callback throw, destroying the process object ends the converter, waits for it
-    // and closes its handles before the exception travels on.
-    bool cancel = false;
-    std::array<char, ReadBufferSize> buffer;
-    while (size_t received = process->Read(buffer.data(), buffer.size())) {
-        Output += process->DecodeOutput(buffer.data(), received);
-        if (!ProgressProc)
-            continue;
-        int32_t position = 0;
-        int32_t duration = 0;
-        ParseFFmpegProgress(Output, position, duration);
-        ProgressProc(std::max(position, 0), std::max(duration, 0), cancel);
-        if (cancel) {
-            process->Terminate(FFmpegCancelExitCode);
-            break;
-        }
-    }
-    const uint32_t exitCode = process->WaitForExitCode();
-    return !cancel && exitCode == 0;
+    const TFFmpegRun run =
+        RunFFmpeg(FFmpegPath, Source, Destination, Options, Output, ProgressProc);
+    return run.Started && !run.Cancelled && run.ExitCode == 0;
 }

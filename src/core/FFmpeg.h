@@ -13,8 +13,10 @@ using TProgressProc = void (*)(int64_t Position, int64_t Size, bool& Cancel);
 void ParseFFmpegProgress(const std::wstring& Output, int32_t& Position, int32_t& Duration);
 
 // Runs the converter on Source, writing Destination. True when it ran to the end, was not
-// cancelled and exited with 0. Output receives the converter's error stream; it is left untouched
-// when the converter could not be started. ProgressProc may be nullptr.
+// cancelled and exited with 0. Output receives the converter's error stream, its opening part and
+// its latest part (see KeptOutput.h); it is left untouched when the converter could not be
+// started. ProgressProc may be nullptr; it is also called while the converter is silent (see
+// FFmpegRun.h).
 bool ExecuteFFmpeg(const std::wstring& FFmpegPath, const std::wstring& Source,
                    const std::wstring& Destination, const std::wstring& Options,
                    std::wstring& Output, TProgressProc ProgressProc);

@@ -1,4 +1,4 @@
-// Paths as this platform writes them, and the one file-system question the core asks.
+// Paths as this platform writes them, and what the core asks of the file system.
 #pragma once
 
 #include <string>
@@ -20,3 +20,14 @@ inline std::wstring IncludeTrailingPathDelimiter(const std::wstring& Path) {
 // True when anything at all is at Path: a file (also one held open by another program), a
 // directory, a link (even a dangling one), a device.
 bool PathExists(const std::wstring& Path);
+
+// True when Path names a directory (following links).
+bool DirectoryExists(const std::wstring& Path);
+
+// Deletes the file at Path. False when nothing was deleted: nothing there, a directory, or the
+// system refused.
+bool RemoveFile(const std::wstring& Path);
+
+// Creates the directory Path with every missing parent. True when it exists afterwards; otherwise
+// SystemReason holds the system's own words for why not.
+bool CreateDirectories(const std::wstring& Path, std::wstring& SystemReason);

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <limits>
 #include <stdexcept>
@@ -21,6 +22,8 @@ namespace {
 struct FakeRow {
     TListRow Row;
     int Image = RowImageNormal;
+    TConversionOutcome Outcome;
+    int OutcomesSet = 0;
 };
 
 class FakeList : public TConversionList {
@@ -32,6 +35,12 @@ public:
     TListRow Row(int Index) const override { return Rows.at(Index).Row; }
     void DeleteRow(int Index) override { Rows.erase(Rows.begin() + Index); }
     void SetRowImage(int Index, int Image) override { Rows.at(Index).Image = Image; }
+    void SetRowOutcome(int Index, const TConversionOutcome& Outcome) override {
+        FakeRow& row = Rows.at(Index);
+        EXPECT_EQ(row.Image, RowImageFailed) << "the outcome follows the failed mark";
+        row.Outcome = Outcome;
+        ++row.OutcomesSet;
+    }
     void UpdateControlsOnListChange() override { ++Refreshes; }
 
     std::vector<std::wstring> Names() const {
@@ -71,13 +80,16 @@ int Clamped(int Position, int Max) {
 class FakeDisplay : public TProgressDisplay {
 public:
     Shown Now;
-    std::vector<Shown> AtCaption; // as each file started
-    std::vector<Shown> AtPump;    // as each progress report left it
-    std::function<void()> OnPump; // the user (or a failure) acting while messages are handled
+    std::vector<Shown> AtCaption;    // as each file started
+    std::vector<Shown> AtPump;       // as each progress report left it
+    std::function<void()> OnPump;    // the user (or a failure) acting while messages are handled
+    std::function<void()> OnCaption; // something happening as a file starts
 
     void SetCurFileCaption(const std::wstring& Text) override {
         Now.Caption = Text;
         AtCaption.push_back(Now);
+        if (OnCaption)
+            OnCaption();
     }
     void SetCurFileBarStyle(TBarStyle Style) override { Now.CurStyle = Style; }
     void SetCurFileBarPosition(int Position) override {
@@ -118,11 +130,11 @@ public:
     std::vector<std::wstring> Destinations;
 
     bool ConvertFile(const std::wstring& Source, const std::wstring& Destination,
-                     TProgressProc ProgressProc) override {
+                     TProgressProc ProgressProc, TConversionOutcome& Outcome) override {
         Destinations.push_back(Destination);
-        std::wstring output;
-        return ExecuteFFmpeg(testing_support::FakeConverterPath(), Source, Destination,
-                             FFmpegOptions, output, ProgressProc);
+        Outcome = ConvertWithFFmpeg(testing_support::FakeConverterPath(), Source, Destination,
+                                    FFmpegOptions, ProgressProc);
+        return Outcome.Converted;
     }
 };
 
@@ -139,18 +151,27 @@ public:
         bool Converts = true;
     };
     std::vector<Job> Jobs; // one per file, in order
+    // Handed back as they are, with Converted set from the job; per file, in order.
+    std::vector<TConversionOutcome> Outcomes;
     std::vector<std::wstring> Destinations;
 
     bool ConvertFile(const std::wstring&, const std::wstring& Destination,
-                     TProgressProc ProgressProc) override {
+                     TProgressProc ProgressProc, TConversionOutcome& Outcome) override {
         const Job job = Destinations.size() < Jobs.size() ? Jobs[Destinations.size()] : Job{};
         Destinations.push_back(Destination);
         bool cancel = false;
         for (const Report& report : job.Reports) {
             ProgressProc(report.Position, report.Size, cancel);
-            if (cancel)
+            if (cancel) {
+                Outcome.Failure = TFailureKind::Cancelled;
                 return false;
+            }
         }
+        const size_t index = Destinations.size() - 1;
+        Outcome = index < Outcomes.size() ? Outcomes[index] : TConversionOutcome{};
+        Outcome.Converted = job.Converts;
+        if (!job.Converts && Outcome.Failure == TFailureKind::None)
+            Outcome.Failure = TFailureKind::Other;
         return job.Converts;
     }
 };
@@ -177,7 +198,9 @@ protected:
         AddRowWithoutFile(Name, Size);
     }
     void AddRowWithoutFile(const std::wstring& Name, int64_t Size = 100) {
-        List.Rows.push_back({{Name, Location, Size}});
+        FakeRow row;
+        row.Row = {Name, Location, Size};
+        List.Rows.push_back(row);
     }
     bool Exists(const std::wstring& Name) const { return fs::exists(Temp.Path() / Name); }
 };
@@ -231,7 +254,7 @@ TEST_F(BatchRun, AllRowsConvertWithoutOverwritingAnything) {
 
 TEST_F(BatchRun, CancelDuringTheSecondOfThree) {
     AddRow(L"a.webm", Converts);
-    AddRow(L"b.webm", Duration10s + "status 10000 500 100\ncreate\nexit 0\n");
+    AddRow(L"b.webm", Duration10s + "create\nstatus 10000 500 100\nexit 0\n");
     AddRow(L"c.webm", Converts);
     ProcessConverter converter;
     TBatch batch(List, Folder, Display, converter);
@@ -246,8 +269,14 @@ TEST_F(BatchRun, CancelDuringTheSecondOfThree) {
     ASSERT_EQ(List.Names(), (std::vector<std::wstring>{L"b.webm", L"c.webm"}));
     EXPECT_EQ(List.Rows[0].Image, RowImageFailed);
     EXPECT_EQ(List.Rows[1].Image, RowImageNormal);
-    EXPECT_FALSE(Exists(L"b.avi")) << "the converter was stopped before it wrote";
+    EXPECT_TRUE(Exists(L"a.avi"));
+    EXPECT_FALSE(Exists(L"b.avi")) << "what the cancelled conversion wrote is deleted";
+    ASSERT_EQ(batch.Failures().size(), 1u);
+    EXPECT_EQ(batch.Failures()[0].Name, L"b.webm");
+    EXPECT_EQ(batch.Failures()[0].Outcome.Failure, TFailureKind::Cancelled);
+    EXPECT_EQ(List.Rows[0].Outcome.Failure, TFailureKind::Cancelled);
     EXPECT_EQ(batch.Summary(), TBatchSummary::None);
+    EXPECT_EQ(batch.SummaryText(), L"") << "nothing after a cancel";
     EXPECT_EQ(ComposeSummaryText(batch.Summary(), FinishedText, FailuresText), L"");
 }
 
@@ -368,12 +397,14 @@ TEST_F(BatchRun, OutputFolderChoiceIsReadForEveryFile) {
 }
 
 TEST_F(BatchRun, ExceptionEndsTheBatchAndStopsTheConverter) {
-    AddRow(L"a.webm", Duration10s + "status 1000 100 50\ncreate\nexit 0\n");
+    AddRow(L"a.webm", Duration10s + "create\nstatus 1000 100 50\ncreate\nexit 0\n");
     ProcessConverter converter;
     TBatch batch(List, Folder, Display, converter);
     Display.OnPump = [] { throw std::runtime_error("display gone"); };
 
     EXPECT_THROW(batch.Run(), std::runtime_error);
+    EXPECT_FALSE(Exists(L"a.avi")) << "what the interrupted conversion wrote is deleted";
+    EXPECT_TRUE(batch.Failures().empty()) << "an exception is not a file failure";
     EXPECT_TRUE(batch.IsDone()) << "the progress window must be able to close";
     EXPECT_EQ(ProgressForm, nullptr);
     ASSERT_EQ(List.Names(), std::vector<std::wstring>{L"a.webm"});
@@ -385,6 +416,131 @@ TEST_F(BatchRun, ExceptionEndsTheBatchAndStopsTheConverter) {
 
     EXPECT_NO_THROW(batch.Run()) << "a finished batch does not start again";
     EXPECT_EQ(converter.Destinations.size(), 1u);
+}
+
+std::string Replay(const std::string& Name) {
+    return "replay " + (testing_support::TestDataFolder() / (Name + ".txt")).string() + "\n";
+}
+
+TEST_F(BatchRun, FailedConversionsLeaveNoFileAndSayWhy) {
+    AddRow(L"a.webm", Duration10s + "create\nerr Error writing trailer: Invalid argument\\n\n"
+                                    "exit 1\n");
+    AddRow(L"b.webm", Converts);
+    AddRow(L"c.webm", "create\ncrash 3221225477\n");
+    AddRow(L"d.webm", "create\n" + Replay("av1-10bit-8bit-decoder") + "exit 0\n");
+    AddRow(L"holiday.webm", "create\n" + Replay("ended-early") + "exit 0\n");
+    ProcessConverter converter;
+    TBatch batch(List, Folder, Display, converter);
+    batch.Run();
+
+    EXPECT_FALSE(Exists(L"a.avi"));
+    EXPECT_TRUE(Exists(L"b.avi"));
+    EXPECT_FALSE(Exists(L"c.avi"));
+    EXPECT_FALSE(Exists(L"d.avi")) << "exit code 0, but no picture: not converted";
+    EXPECT_TRUE(Exists(L"holiday.avi")) << "an early end keeps what there is";
+
+    ASSERT_EQ(List.Names(), (std::vector<std::wstring>{L"a.webm", L"c.webm", L"d.webm"}));
+    for (const FakeRow& row : List.Rows) {
+        EXPECT_EQ(row.Image, RowImageFailed);
+        EXPECT_EQ(row.OutcomesSet, 1);
+    }
+    EXPECT_EQ(List.Rows[0].Outcome.Failure, TFailureKind::Other);
+    EXPECT_EQ(List.Rows[0].Outcome.LastLine, L"Error writing trailer: Invalid argument");
+    EXPECT_EQ(List.Rows[1].Outcome.Failure, TFailureKind::Crashed);
+    EXPECT_EQ(List.Rows[2].Outcome.Failure, TFailureKind::NoPicture);
+    EXPECT_FALSE(List.Rows[2].Outcome.Details.empty());
+
+    ASSERT_EQ(batch.Failures().size(), 3u);
+    EXPECT_EQ(batch.Failures()[1].Name, L"c.webm");
+    ASSERT_EQ(batch.EndedEarly().size(), 1u);
+    EXPECT_EQ(batch.EndedEarly()[0].Name, L"holiday.webm");
+
+    const std::wstring crashCode = DescribeFailure(List.Rows[1].Outcome, DefaultFailureTexts);
+    EXPECT_EQ(batch.SummaryText(),
+              L"The conversion is finished. Some files were not converted.\n"
+              L"\n"
+              L"a.webm: Error writing trailer: Invalid argument\n"
+              L"c.webm: " +
+                  crashCode +
+                  L"\n"
+                  L"d.webm: the video could not be decoded (av1)\n"
+                  L"\n"
+                  L"holiday.webm ends early: 0:04 of 0:10 converted \u2014 the file is damaged or "
+                  L"incomplete");
+}
+
+TEST_F(BatchRun, ADestinationThatAppearedBeforeTheRunIsNotTouched) {
+    AddRow(L"a.webm", Duration10s + "exit 1\n");
+    // Another program takes the name between the naming and the conversion.
+    Display.OnCaption = [&] { Temp.WriteFile(L"a.avi", "theirs"); };
+    ProcessConverter converter;
+    TBatch batch(List, Folder, Display, converter);
+    batch.Run();
+
+    ASSERT_EQ(converter.Destinations, std::vector<std::wstring>{Location + L"a.avi"});
+    ASSERT_TRUE(Exists(L"a.avi"));
+    std::ifstream in(Temp.Path() / "a.avi");
+    std::string content;
+    in >> content;
+    EXPECT_EQ(content, "theirs");
+}
+
+TEST(BatchSummaryText, ListsAtMostTenFailuresThenCounts) {
+    std::vector<TFileNote> failures;
+    for (int i = 1; i <= 13; ++i) {
+        TFileNote note{L"clip" + std::to_wstring(i) + L".webm", {}};
+        note.Outcome.Failure = TFailureKind::NoPicture;
+        note.Outcome.Codec = L"av1";
+        failures.push_back(note);
+    }
+    std::wstring expected = L"The conversion is finished. Some files were not converted.\n";
+    for (int i = 1; i <= 10; ++i)
+        expected += L"\nclip" + std::to_wstring(i) + L".webm: the video could not be decoded (av1)";
+    expected += L"\nand 3 more";
+    EXPECT_EQ(ComposeBatchSummary(TBatchSummary::FinishedWithFailures, failures, {},
+                                  DefaultSummaryTexts, DefaultFailureTexts),
+              expected);
+
+    failures.resize(10);
+    EXPECT_EQ(ComposeBatchSummary(TBatchSummary::FinishedWithFailures, failures, {},
+                                  DefaultSummaryTexts, DefaultFailureTexts)
+                  .find(L"more"),
+              std::wstring::npos)
+        << "exactly ten: all listed";
+    EXPECT_EQ(ComposeBatchSummary(TBatchSummary::None, failures, {}, DefaultSummaryTexts,
+                                  DefaultFailureTexts),
+              L"");
+}
+
+TEST(BatchSummaryText, EndedEarlyNotesFollowTheSentence) {
+    TFileNote note{L"holiday.webm", {}};
+    note.Outcome.Converted = true;
+    note.Outcome.EndedEarly = true;
+    note.Outcome.ReachedMs = 295000;
+    note.Outcome.DurationMs = 600000;
+    TFileNote longOne = note;
+    longOne.Name = L"film.webm";
+    longOne.Outcome.ReachedMs = 3723000;
+    longOne.Outcome.DurationMs = 7200000;
+    EXPECT_EQ(ComposeBatchSummary(TBatchSummary::Finished, {}, {note, longOne}, DefaultSummaryTexts,
+                                  DefaultFailureTexts),
+              L"The conversion is finished.\n"
+              L"\n"
+              L"holiday.webm ends early: 4:55 of 10:00 converted \u2014 the file is damaged or "
+              L"incomplete\n"
+              L"film.webm ends early: 1:02:03 of 2:00:00 converted \u2014 the file is damaged or "
+              L"incomplete");
+    // Other words, from the string table.
+    TSummaryTexts texts{L"Fertig.", L"Nicht alles.", L"%1 \u2013 %2", L"und %1 weitere",
+                        L"%1: nur %2 von %3"};
+    TFileNote failed{L"a.webm", {}};
+    failed.Outcome.Failure = TFailureKind::Cancelled;
+    TFailureTexts failureTexts = DefaultFailureTexts;
+    failureTexts.Cancelled = L"abgebrochen";
+    EXPECT_EQ(ComposeBatchSummary(TBatchSummary::FinishedWithFailures, {failed}, {note}, texts,
+                                  failureTexts),
+              L"Fertig. Nicht alles.\n\na.webm \u2013 abgebrochen\n\nholiday.webm: nur 4:55 von "
+              L"10:00");
 }
 
 TEST(BatchArithmetic, MulDivRoundIsExactWithHalvesToEven) {

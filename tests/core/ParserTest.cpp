@@ -72,6 +72,19 @@ TEST(ParseFFmpegProgress, ClockFormAsCurrentConvertersPrintIt) {
     EXPECT_EQ(Parse(L"Duration: 00:00:01.00\ntime=N/A bitrate=N/A speed=1.5x").Position, 0);
 }
 
+TEST(ParseFFmpegProgress, NotAvailableTimeIsPositionZero) {
+    // The seconds form must not take over: it would read "1.23" of the speed as 230 ms.
+    EXPECT_EQ(Parse(L"Duration: 00:00:10.00\ntime=N/A bitrate=N/A speed=1.23x").Position, 0);
+    EXPECT_EQ(Parse(L"Duration: 00:00:10.00\ntime=00:00:04.00 x\rtime=N/A bitrate=N/A speed=1.23x")
+                  .Position,
+              0)
+        << "the newest status counts, even when it knows no time";
+    // Still arriving: the previous complete status holds.
+    EXPECT_EQ(Parse(L"Duration: 00:00:10.00\ntime=00:00:04.00 x\rtime=N").Position, 4000);
+    EXPECT_EQ(Parse(L"Duration: 00:00:10.00\ntime=00:00:04.00 x\rtime=N/").Position, 4000);
+    EXPECT_EQ(Parse(L"Duration: 00:00:10.00\ntime=00:00:04.00 x\rtime=N/A").Position, 0);
+}
+
 TEST(ParseFFmpegProgress, UnfinishedClockFallsBackToThePreviousStatus) {
     // The chunk ended inside the newest status line: the last complete one still holds.
     EXPECT_EQ(Parse(L"Duration: 00:01:00.00\ntime=00:00:44.00 x\rframe= 9 time=00:00:4").Position,

@@ -1,8 +1,10 @@
 #include "FFmpeg.h"
+#include "KeptOutput.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <stdexcept>
@@ -61,9 +63,15 @@ TEST_F(Runner, ReportsProgressFromChunksAndSucceedsOnExitCodeZero) {
                          "sleep 30\nstatus 10000 2500 30\ncreate\nexit 0\n"),
                   output);
     EXPECT_TRUE(ok);
-    ASSERT_GE(Rec.Calls.size(), 2u) << "one call per chunk";
-    for (const Call& c : Rec.Calls)
-        EXPECT_EQ(c.Size, 10000);
+    // Calls made while the converter was still starting, before it printed the duration, report
+    // nothing known yet.
+    auto known =
+        std::find_if(Rec.Calls.begin(), Rec.Calls.end(), [](const Call& c) { return c.Size != 0; });
+    for (auto c = Rec.Calls.begin(); c != known; ++c)
+        EXPECT_EQ(c->Position, 0);
+    ASSERT_GE(Rec.Calls.end() - known, 2) << "one call per chunk";
+    for (auto c = known; c != Rec.Calls.end(); ++c)
+        EXPECT_EQ(c->Size, 10000);
     for (size_t i = 1; i < Rec.Calls.size(); ++i)
         EXPECT_GE(Rec.Calls[i].Position, Rec.Calls[i - 1].Position);
     EXPECT_EQ(Rec.Calls.back().Position, 10000);
@@ -81,11 +89,48 @@ TEST_F(Runner, NonZeroExitCodeIsFailure) {
     EXPECT_TRUE(Run(Script("exit 0\n"), output));
 }
 
-TEST_F(Runner, SilentConverterNeverCallsBack) {
+TEST_F(Runner, SilentConverterIsReportedOnWithNothingKnown) {
     std::wstring output = L"left over";
-    EXPECT_TRUE(Run(Script("sleep 50\nexit 0\n"), output));
-    EXPECT_TRUE(Rec.Calls.empty());
+    EXPECT_TRUE(Run(Script("sleep 500\nexit 0\n"), output));
+    EXPECT_GE(Rec.Calls.size(), 2u) << "the window hears from the runner while nothing comes";
+    for (const Call& c : Rec.Calls) {
+        EXPECT_EQ(c.Position, 0);
+        EXPECT_EQ(c.Size, 0);
+    }
     EXPECT_EQ(output, L"") << "the output starts empty once the converter runs";
+}
+
+TEST_F(Runner, ConverterSilentForSecondsKeepsBeingReportedOn) {
+    std::wstring output;
+    auto started = std::chrono::steady_clock::now();
+    EXPECT_TRUE(Run(Script("err Duration: 00:00:10.00, x\\n\nstatus 2000 1000 0\nsleep 3000\n"
+                           "err frame=250 time=00:00:10.00 bitrate=1\\r\nexit 0\n"),
+                    output));
+    const auto elapsed = std::chrono::steady_clock::now() - started;
+    // The silence lasts three seconds: at one report per 100 ms that is about 30 calls with the
+    // last known values. Generous bounds: a busy machine may stretch waits, never shorten them.
+    const auto silent = std::count_if(Rec.Calls.begin(), Rec.Calls.end(), [](const Call& c) {
+        return c.Position == 2000 && c.Size == 10000;
+    });
+    EXPECT_GE(silent, 10);
+    const auto elapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count();
+    EXPECT_LE(silent, elapsedMs / 50 + 5) << "no more than about one call per 100 ms: no busy loop";
+    EXPECT_EQ(Rec.Calls.back().Position, 10000);
+    for (size_t i = 1; i < Rec.Calls.size(); ++i)
+        EXPECT_GE(Rec.Calls[i].Position, Rec.Calls[i - 1].Position);
+}
+
+TEST_F(Runner, CancelDuringSilenceTakesEffectAtTheNextQuietReport) {
+    std::wstring output;
+    // The converter prints its duration and a status, then hangs, ignoring polite signals.
+    Rec.CancelAtCall = 4;
+    auto started = std::chrono::steady_clock::now();
+    EXPECT_FALSE(Run(Script("ignore-signals\nerr Duration: 00:01:00.00, x\\n\n"
+                            "status 1000 1000 0\nhang\n"),
+                     output));
+    EXPECT_EQ(Rec.Calls.size(), 5u) << "no call after the one that cancelled";
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20))
+        << "a silent converter must not keep the cancel waiting";
 }
 
 TEST_F(Runner, ExitCodeIsTakenOnlyAfterTheConverterEnded) {
@@ -102,6 +147,26 @@ TEST_F(Runner, WithoutCallbackTheWholeStreamIsGathered) {
     EXPECT_TRUE(Rec.Calls.empty());
     EXPECT_EQ(output.size(), std::wstring(L"Duration: 00:00:01.00, x\n").size() + 20000 + 3);
     EXPECT_EQ(output.substr(output.size() - 3), L"END");
+}
+
+TEST_F(Runner, FloodedOutputIsKeptBoundedWithItsOpeningAndItsEnd) {
+    std::wstring output;
+    // Eight megabytes of status-like text: the kept text holds the opening part and the latest
+    // part, and the parser still finds both values.
+    EXPECT_TRUE(Run(Script("err Input #0, matroska,webm\\n  Duration: 00:00:10.00, start: 0\\n"
+                           "  Stream #0:0: Video: vp8\\n\nstatus 1000 1000 0\nflood 8000000\n"
+                           "err time=00:00:07.00 bitrate=1\\r\nerr END\nexit 0\n"),
+                    output));
+    EXPECT_LE(output.size(), TKeptOutput::HeadLimit + TKeptOutput::TailLimit + 4096);
+    EXPECT_EQ(output.rfind(L"Input #0", 0), 0u);
+    EXPECT_NE(output.find(L"Stream #0:0: Video: vp8"), std::wstring::npos);
+    EXPECT_EQ(output.substr(output.size() - 3), L"END");
+    int32_t position = 0;
+    int32_t duration = 0;
+    ParseFFmpegProgress(output, position, duration);
+    EXPECT_EQ(duration, 10000);
+    EXPECT_EQ(position, 7000);
+    EXPECT_EQ(Rec.Calls.back().Position, 7000);
 }
 
 TEST_F(Runner, CancelOnTheFirstCallStopsTheConverterAtOnce) {

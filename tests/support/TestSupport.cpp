@@ -76,6 +76,17 @@ fs::path SamplesFolder() {
     return ExecutableFolder() / "samples";
 }
 
+fs::path TestDataFolder() {
+    return ExecutableFolder() / "data";
+}
+
+std::string ReadTestData(const std::string& Name) {
+    std::ifstream in(TestDataFolder() / Name, std::ios::binary);
+    if (!in)
+        throw std::runtime_error("test data missing: " + Name);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
 TempFolder::TempFolder(const std::wstring& Hint) {
     static std::atomic<unsigned> counter{0};
     auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();

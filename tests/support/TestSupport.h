@@ -18,6 +18,10 @@ std::wstring FakeConverterPath();
 // The real converter: ffmpeg.exe beside the tests on Windows, the system's one natively.
 std::wstring RealConverterPath();
 std::filesystem::path SamplesFolder();
+// Captured converter output and other test data (tests/core/data, copied beside the tests).
+std::filesystem::path TestDataFolder();
+// A test data file's bytes.
+std::string ReadTestData(const std::string& Name);
 
 // A fresh folder under the system's temporary folder, removed with everything in it at the end.
 class TempFolder {

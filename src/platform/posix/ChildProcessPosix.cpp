@@ -1,11 +1,14 @@
-// Child process over pipe, posix_spawn, read, kill and waitpid.
+// Child process over pipe, posix_spawn, poll, read, kill and waitpid.
 #include "ChildProcess.h"
 #include "CommandLine.h"
 #include "posix/Utf8.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -58,13 +61,25 @@ public:
         return true;
     }
 
-    size_t Read(char* Buffer, size_t Size) override {
+    // There are no windows here, so WakeOnInput has nothing to wake on.
+    TChildOutput Read(char* Buffer, size_t Size, uint32_t TimeoutMs, bool /*WakeOnInput*/,
+                      size_t& Received) override {
+        Received = 0;
+        pollfd watched{ReadFd, POLLIN, 0};
+        int ready = poll(&watched, 1, static_cast<int>(std::min<uint32_t>(TimeoutMs, INT_MAX)));
+        if (ready == 0 || (ready < 0 && errno == EINTR))
+            return TChildOutput::Quiet;
+        if (ready < 0)
+            return TChildOutput::Ended;
+        // Readable, hung up or failed: read tells which, without blocking now.
         for (;;) {
             ssize_t n = read(ReadFd, Buffer, Size);
-            if (n >= 0)
-                return static_cast<size_t>(n);
-            if (errno != EINTR)
-                return 0;
+            if (n > 0) {
+                Received = static_cast<size_t>(n);
+                return TChildOutput::Data;
+            }
+            if (n == 0 || errno != EINTR)
+                return TChildOutput::Ended;
         }
     }
 

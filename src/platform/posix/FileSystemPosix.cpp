@@ -1,11 +1,46 @@
-// File queries over lstat.
+// File queries and changes over lstat, stat, unlink and mkdir.
 #include "FileSystem.h"
 #include "posix/Utf8.h"
 
+#include <cerrno>
+#include <cstring>
 #include <sys/stat.h>
+#include <unistd.h>
 
 bool PathExists(const std::wstring& Path) {
     // lstat, not stat: a dangling link would still send the converter's output somewhere.
     struct stat info;
     return ::lstat(ToUtf8(Path).c_str(), &info) == 0;
+}
+
+bool DirectoryExists(const std::wstring& Path) {
+    struct stat info;
+    return ::stat(ToUtf8(Path).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool RemoveFile(const std::wstring& Path) {
+    const std::string path = ToUtf8(Path);
+    struct stat info;
+    if (::lstat(path.c_str(), &info) != 0 || S_ISDIR(info.st_mode))
+        return false;
+    return ::unlink(path.c_str()) == 0;
+}
+
+bool CreateDirectories(const std::wstring& Path, std::wstring& SystemReason) {
+    SystemReason.clear();
+    const std::string path = ToUtf8(Path);
+    // Each prefix ending before a "/", then the whole path; existing ones are passed over.
+    for (size_t end = path.find('/', 1);; end = path.find('/', end + 1)) {
+        const std::string prefix = path.substr(0, end);
+        if (!prefix.empty() && ::mkdir(prefix.c_str(), 0777) != 0 && errno != EEXIST) {
+            SystemReason = FromUtf8(std::strerror(errno));
+            return false;
+        }
+        if (end == std::string::npos)
+            break;
+    }
+    if (DirectoryExists(Path))
+        return true;
+    SystemReason = FromUtf8(std::strerror(ENOTDIR)); // a file stands where the folder should be
+    return false;
 }

@@ -26,3 +26,18 @@ inline std::string ToUtf8(const std::wstring& Text) {
     }
     return out;
 }
+
+// UTF-8 bytes (paths, system messages) to wide text.
+inline std::wstring FromUtf8(const std::string& Bytes) {
+    std::wstring text;
+    for (size_t i = 0; i < Bytes.size();) {
+        auto c = static_cast<unsigned char>(Bytes[i]);
+        int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
+        uint32_t code = extra == 0 ? c : c & (0x3F >> extra);
+        for (int k = 1; k <= extra && i + k < Bytes.size(); ++k)
+            code = code << 6 | (static_cast<unsigned char>(Bytes[i + k]) & 0x3F);
+        text += static_cast<wchar_t>(code);
+        i += 1 + extra;
+    }
+    return text;
+}

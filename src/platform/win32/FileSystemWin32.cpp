@@ -1,7 +1,9 @@
-// File queries over GetFileAttributesW.
+// File queries and changes over GetFileAttributesW, DeleteFileW and CreateDirectoryW.
 #include "FileSystem.h"
 
 #include <windows.h>
+
+#include <string>
 
 namespace {
 
@@ -16,6 +18,41 @@ bool FolderListsEntry(const std::wstring& Path) {
         return false;
     ::FindClose(search);
     return true;
+}
+
+// The system's own words for an error code, without the line break it ends with.
+std::wstring SystemMessage(DWORD Code) {
+    wchar_t* buffer = nullptr;
+    DWORD length = ::FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, Code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    std::wstring text = length > 0 && buffer ? std::wstring(buffer, length) : std::wstring();
+    if (buffer)
+        ::LocalFree(buffer);
+    while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' '))
+        text.pop_back();
+    if (text.empty())
+        text = L"error " + std::to_wstring(Code);
+    return text;
+}
+
+bool IsDelimiter(wchar_t C) {
+    return C == L'\\' || C == L'/';
+}
+
+// Where the first component that may have to be created starts: after "X:\", after the share
+// of "\\server\share\", after a leading delimiter.
+size_t FirstCreatable(const std::wstring& Path) {
+    if (Path.size() >= 2 && IsDelimiter(Path[0]) && IsDelimiter(Path[1])) {
+        size_t server = Path.find_first_of(L"\\/", 2);
+        if (server == std::wstring::npos)
+            return Path.size();
+        size_t share = Path.find_first_of(L"\\/", server + 1);
+        return share == std::wstring::npos ? Path.size() : share + 1;
+    }
+    if (Path.size() >= 2 && Path[1] == L':')
+        return Path.size() >= 3 && IsDelimiter(Path[2]) ? 3 : 2;
+    return !Path.empty() && IsDelimiter(Path[0]) ? 1 : 0;
 }
 
 } // namespace
@@ -34,4 +71,46 @@ bool PathExists(const std::wstring& Path) {
         // it cannot write.
         return false;
     }
+}
+
+bool DirectoryExists(const std::wstring& Path) {
+    DWORD attributes = ::GetFileAttributesW(Path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool RemoveFile(const std::wstring& Path) {
+    // A converter that was just terminated may still hold the file for a moment while the
+    // system closes its handles.
+    for (int attempt = 0;; ++attempt) {
+        if (::DeleteFileW(Path.c_str()))
+            return true;
+        const DWORD error = ::GetLastError();
+        if ((error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED) || attempt == 10)
+            return false;
+        if (DirectoryExists(Path))
+            return false;
+        ::Sleep(50);
+    }
+}
+
+bool CreateDirectories(const std::wstring& Path, std::wstring& SystemReason) {
+    SystemReason.clear();
+    for (size_t end = Path.find_first_of(L"\\/", FirstCreatable(Path));;
+         end = Path.find_first_of(L"\\/", end + 1)) {
+        const std::wstring prefix = Path.substr(0, end);
+        if (!prefix.empty() && !IsDelimiter(prefix.back()) && !DirectoryExists(prefix) &&
+            !::CreateDirectoryW(prefix.c_str(), nullptr)) {
+            const DWORD error = ::GetLastError();
+            if (error != ERROR_ALREADY_EXISTS || !DirectoryExists(prefix)) {
+                SystemReason = SystemMessage(error);
+                return false;
+            }
+        }
+        if (end == std::wstring::npos)
+            break;
+    }
+    if (DirectoryExists(Path))
+        return true;
+    SystemReason = SystemMessage(ERROR_DIRECTORY);
+    return false;
 }

@@ -1,0 +1,204 @@
+#include "Conversion.h"
+
+#include "FFmpegRun.h"
+#include "TextTemplate.h"
+
+#include <algorithm>
+#include <initializer_list>
+#include <string_view>
+
+namespace {
+
+using View = std::wstring_view;
+
+// A source this much short of its duration, and by this share of it, ended early: shorter gaps
+// are the ordinary difference between the streams' ends and the container's duration.
+constexpr int64_t ShortByMs = 1000;
+constexpr int64_t ShortByFiftieths = 1; // 2 %
+
+// The newest message holding any of the parts, or nullptr.
+const std::wstring* FindMessage(const TFFmpegReport& Report, std::initializer_list<View> Parts) {
+    for (auto message = Report.Messages.rbegin(); message != Report.Messages.rend(); ++message) {
+        for (View part : Parts) {
+            if (message->find(part) != std::wstring::npos)
+                return &*message;
+        }
+    }
+    return nullptr;
+}
+
+// The text between Before and the next After in Message ("(codec ", ")").
+std::wstring Between(const std::wstring& Message, View Before, View After) {
+    size_t start = Message.find(Before);
+    if (start == std::wstring::npos)
+        return {};
+    start += Before.size();
+    size_t end = Message.find(After, start);
+    return Message.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start);
+}
+
+// "... for input stream #0:1 ..." -> "0:1".
+std::wstring StreamIdIn(const std::wstring& Message) {
+    std::wstring id = Between(Message, L"stream #", L" ");
+    while (!id.empty() && !(id.back() >= L'0' && id.back() <= L'9'))
+        id.pop_back();
+    return id;
+}
+
+std::wstring JoinLines(const std::vector<std::wstring>& Lines) {
+    std::wstring text;
+    for (const std::wstring& line : Lines) {
+        if (!text.empty())
+            text += L"\r\n";
+        text += line;
+    }
+    return text;
+}
+
+void JudgeFinished(const TFFmpegReport& Report, TConversionOutcome& Outcome) {
+    // Frames counted by the status line; without one, the closing totals tell.
+    const TReportedStream* video = Report.FirstInput(TStreamKind::Video);
+    const bool noFrame = Report.Frames ? *Report.Frames == 0 : Report.VideoKB == 0;
+    if (video && noFrame) {
+        Outcome.Failure = TFailureKind::NoPicture;
+        Outcome.Codec = video->Codec;
+        return;
+    }
+    const TReportedStream* sound = Report.FirstInput(TStreamKind::Audio);
+    if (sound && Report.AudioKB == 0) {
+        Outcome.Failure = TFailureKind::NoSound;
+        Outcome.Codec = sound->Codec;
+        return;
+    }
+    Outcome.Converted = true;
+
+    // Live recordings carry no duration and are never short. The container's duration runs to
+    // its last timestamp, so a source that starts later is measured from its start.
+    if (!Report.DurationMs)
+        return;
+    const int64_t length = *Report.DurationMs - std::max<int64_t>(Report.StartMs, 0);
+    const int64_t reached = Report.TimeMs.value_or(0);
+    const int64_t shortBy = length - reached;
+    const bool short_ = shortBy > ShortByMs && shortBy * 50 > length * ShortByFiftieths;
+    if (length > 0 && (short_ || Report.EndedPrematurely)) {
+        Outcome.EndedEarly = true;
+        Outcome.ReachedMs = std::min(reached, length);
+        Outcome.DurationMs = length;
+    }
+}
+
+void JudgeFailed(const TFFmpegReport& Report, TConversionOutcome& Outcome) {
+    if (const std::wstring* message = FindMessage(Report, {L"Decoder (codec "})) {
+        Outcome.Failure = TFailureKind::NoDecoder;
+        Outcome.Codec = Between(*message, L"(codec ", L")");
+        if (const TReportedStream* stream = Report.InputStream(StreamIdIn(*message)))
+            Outcome.CodecKind = stream->Kind;
+        return;
+    }
+    if (const std::wstring* message =
+            FindMessage(Report, {L"Error while opening decoder for input stream #"})) {
+        const TReportedStream* stream = Report.InputStream(StreamIdIn(*message));
+        if (stream && stream->Kind != TStreamKind::Other) {
+            Outcome.Failure = stream->Kind == TStreamKind::Video ? TFailureKind::NoPicture
+                                                                 : TFailureKind::NoSound;
+            Outcome.Codec = stream->Codec;
+            return;
+        }
+    }
+    // The converter opens the source before the destination: a file-system error before the
+    // source was understood is about the source, after it about the destination.
+    if (!Report.InputOpened) {
+        if (FindMessage(Report, {L"No such file or directory"}))
+            Outcome.Failure = TFailureKind::SourceMissing;
+        else if (FindMessage(Report, {L"Invalid data found when processing input",
+                                      L"EBML header parsing failed"}))
+            Outcome.Failure = TFailureKind::NotReadable;
+        else
+            Outcome.Failure = TFailureKind::Other;
+        return;
+    }
+    if (FindMessage(Report, {L"No such file or directory", L"Permission denied",
+                             L"Read-only file system", L"No space left on device",
+                             L"Disk quota exceeded", L"Error opening output file",
+                             L"Could not open file", L"Could not write header",
+                             L"Error writing trailer", L"av_interleaved_write_frame()"})) {
+        Outcome.Failure = TFailureKind::CannotWrite;
+        return;
+    }
+    Outcome.Failure = FindMessage(Report, {L"Invalid data found when processing input"})
+                          ? TFailureKind::NotReadable
+                          : TFailureKind::Other;
+}
+
+} // namespace
+
+TConversionOutcome JudgeConversion(bool Cancelled, uint32_t ExitCode, const std::wstring& Output) {
+    TConversionOutcome outcome;
+    outcome.ExitCode = ExitCode;
+    outcome.Details = JoinLines(LastOutputLines(Output, DetailLineCount));
+    const TFFmpegReport report = ReadFFmpegReport(Output);
+    if (!report.Messages.empty())
+        outcome.LastLine = report.Messages.back();
+
+    if (Cancelled)
+        outcome.Failure = TFailureKind::Cancelled;
+    else if (ExitCode == 0)
+        JudgeFinished(report, outcome);
+    else if (ExitCode != 1) // the converter's errors end with 1; anything else ended it abnormally
+        outcome.Failure = TFailureKind::Crashed;
+    else
+        JudgeFailed(report, outcome);
+    return outcome;
+}
+
+TConversionOutcome ConvertWithFFmpeg(const std::wstring& FFmpegPath, const std::wstring& Source,
+                                     const std::wstring& Destination, const std::wstring& Options,
+                                     TProgressProc ProgressProc) {
+    std::wstring output;
+    const TFFmpegRun run =
+        RunFFmpeg(FFmpegPath, Source, Destination, Options, output, ProgressProc);
+    if (!run.Started) {
+        TConversionOutcome outcome;
+        outcome.Failure = TFailureKind::NotStarted;
+        return outcome;
+    }
+    return JudgeConversion(run.Cancelled, run.ExitCode, output);
+}
+
+std::wstring DescribeFailure(const TConversionOutcome& Outcome, const TFailureTexts& Texts) {
+    switch (Outcome.Failure) {
+    case TFailureKind::None:
+        return {};
+    case TFailureKind::NotStarted:
+        return Texts.NotStarted;
+    case TFailureKind::Cancelled:
+        return Texts.Cancelled;
+    case TFailureKind::NotReadable:
+        return Texts.NotReadable;
+    case TFailureKind::SourceMissing:
+        return Texts.SourceMissing;
+    case TFailureKind::NoDecoder:
+        return FormatTemplate(Outcome.CodecKind == TStreamKind::Audio ? Texts.NoSoundDecoder
+                                                                      : Texts.NoVideoDecoder,
+                              {Outcome.Codec});
+    case TFailureKind::CannotWrite:
+        return Texts.CannotWrite;
+    case TFailureKind::Crashed:
+        return FormatTemplate(Texts.Crashed, {FormatExitCode(Outcome.ExitCode)});
+    case TFailureKind::NoPicture:
+        return FormatTemplate(Texts.NoPicture, {Outcome.Codec});
+    case TFailureKind::NoSound:
+        return FormatTemplate(Texts.NoSound, {Outcome.Codec});
+    case TFailureKind::Other:
+        break;
+    }
+    if (Outcome.LastLine.empty())
+        return FormatTemplate(Texts.OtherWithoutLine, {FormatExitCode(Outcome.ExitCode)});
+    return FormatTemplate(Texts.Other, {Outcome.LastLine});
+}
+
+std::wstring DescribeEndedEarly(const std::wstring& Name, const TConversionOutcome& Outcome,
+                                const std::wstring& Template) {
+    return FormatTemplate(Template, {Name, FormatPlayingTime(Outcome.ReachedMs),
+                                     FormatPlayingTime(Outcome.DurationMs)});
+}

@@ -1,0 +1,103 @@
+// The verdict on one conversion: whether the AVI holds what the source has, and if not, why, in
+// terms the window turns into words. A zero exit code alone does not make a conversion done.
+#pragma once
+
+#include "FFmpeg.h"
+#include "FFmpegReport.h"
+
+#include <cstdint>
+#include <string>
+
+enum class TFailureKind {
+    None,
+    NotStarted,    // the converter could not be started
+    Cancelled,     // the user stopped it
+    NotReadable,   // not a WebM file, or damaged beyond reading
+    SourceMissing, // the source is no longer there
+    NoDecoder,     // the converter has no decoder for a stream (Codec, CodecKind)
+    CannotWrite,   // the AVI file could not be created or written
+    Crashed,       // the converter ended abnormally (ExitCode)
+    NoPicture,     // the source has video, the AVI got no frame of it (Codec)
+    NoSound,       // the source has sound, the AVI got none of it (Codec)
+    Other,         // anything else: the converter's own words (LastLine)
+};
+
+struct TConversionOutcome {
+    bool Converted = false; // the AVI is kept and the row leaves the list
+    TFailureKind Failure = TFailureKind::None;
+    std::wstring Codec;                         // for NoDecoder, NoPicture and NoSound
+    TStreamKind CodecKind = TStreamKind::Other; // for NoDecoder: video or sound
+    uint32_t ExitCode = 0;
+    std::wstring LastLine; // the converter's last meaningful message
+    // The last lines (about DetailLineCount) of the converter's output, status lines one by one,
+    // joined by "\r\n" as the window's edit box takes them.
+    std::wstring Details;
+    // Converted, but the source stopped short of its stated duration: how far it went of how
+    // long it should have been (both measured from the source's start).
+    bool EndedEarly = false;
+    int64_t ReachedMs = 0;
+    int64_t DurationMs = 0;
+};
+
+inline constexpr size_t DetailLineCount = 20;
+
+// Runs the converter (as ExecuteFFmpeg does, same command line, same callback contract) and judges
+// what it did.
+TConversionOutcome ConvertWithFFmpeg(const std::wstring& FFmpegPath, const std::wstring& Source,
+                                     const std::wstring& Destination, const std::wstring& Options,
+                                     TProgressProc ProgressProc);
+
+// The judgement alone, from a started run's facts and the converter's kept output:
+// - cancelled: Cancelled;
+// - exit code 0: converted, unless the source has video and no frame was written (NoPicture) or
+//   it has sound and none was written (NoSound); EndedEarly when the source has a duration and
+//   the conversion stopped more than 1 s and more than 2 % short of it, or the converter said
+//   the file ended prematurely (live files, without a duration, are never short);
+// - exit code other than 0 and 1: Crashed;
+// - exit code 1: from the converter's messages (SourceMissing, NoDecoder, NoPicture/NoSound for a
+//   decoder that cannot open its stream, NotReadable, CannotWrite), otherwise Other.
+TConversionOutcome JudgeConversion(bool Cancelled, uint32_t ExitCode, const std::wstring& Output);
+
+// Default English words; the window fills the same structure from its string table.
+// Placeholders: %1 codec for the decoder, picture and sound texts; %1 exit code for Crashed and
+// OtherWithoutLine; %1 the converter's line for Other.
+struct TFailureTexts {
+    std::wstring NotStarted;
+    std::wstring Cancelled;
+    std::wstring NotReadable;
+    std::wstring SourceMissing;
+    std::wstring NoVideoDecoder;
+    std::wstring NoSoundDecoder;
+    std::wstring CannotWrite;
+    std::wstring Crashed;
+    std::wstring NoPicture;
+    std::wstring NoSound;
+    std::wstring Other;
+    std::wstring OtherWithoutLine;
+};
+
+inline const TFailureTexts DefaultFailureTexts{
+    .NotStarted = L"the converter could not be started",
+    .Cancelled = L"cancelled",
+    .NotReadable = L"the file is not a WebM video, or it is damaged",
+    .SourceMissing = L"the file is no longer there",
+    .NoVideoDecoder = L"this kind of video cannot be read (%1)",
+    .NoSoundDecoder = L"this kind of sound cannot be read (%1)",
+    .CannotWrite = L"the AVI file could not be written",
+    .Crashed = L"the converter stopped unexpectedly (exit code %1)",
+    .NoPicture = L"the video could not be decoded (%1)",
+    .NoSound = L"the sound could not be decoded (%1)",
+    .Other = L"%1",
+    .OtherWithoutLine = L"the converter failed (exit code %1)",
+};
+
+// The reason for a failed conversion, from Texts; empty when nothing failed.
+std::wstring DescribeFailure(const TConversionOutcome& Outcome, const TFailureTexts& Texts);
+
+// The note for a source that ended early, from a template with %1 the file's name, %2 how far
+// the conversion went and %3 the source's duration ("m:ss", or "h:mm:ss" from one hour on).
+std::wstring DescribeEndedEarly(const std::wstring& Name, const TConversionOutcome& Outcome,
+                                const std::wstring& Template);
+
+inline const std::wstring DefaultEndedEarlyText =
+    L"%1 ends early: %2 of %3 converted \u2014 the file is damaged or incomplete";
