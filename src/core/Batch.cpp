@@ -164,7 +164,7 @@ void TBatch::Run() {
             List.DeleteRow(rowIndex);
             List.UpdateControlsOnListChange();
         } else {
-            List.SetRowImage(rowIndex, RowImageFailed);
+            List.SetRowImage(rowIndex, iiFailed);
             List.SetRowOutcome(rowIndex, outcome);
             FailedFiles.push_back({row.Name, std::move(outcome)});
             ++rowIndex;

@@ -5,15 +5,12 @@
 
 #include "Conversion.h"
 #include "FFmpeg.h"
+#include "ImageIndex.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
-
-// Image indices of list rows.
-inline constexpr int RowImageNormal = 1;
-inline constexpr int RowImageFailed = 2;
 
 struct TListRow {
     std::wstring Name;     // file name with extension
@@ -28,7 +25,7 @@ struct TConversionList {
     virtual TListRow Row(int Index) const = 0;
     virtual void DeleteRow(int Index) = 0;
     virtual void SetRowImage(int Index, int Image) = 0;
-    // Why the row's conversion failed (called right after it is marked RowImageFailed); the
+    // Why the row's conversion failed (called right after it is marked iiFailed); the
     // window keeps it for the row's tooltip and its Details box.
     virtual void SetRowOutcome(int Index, const TConversionOutcome& Outcome) = 0;
     // The owner's refresh after the number of rows has changed.
@@ -131,7 +128,7 @@ public:
     TBatch& operator=(const TBatch&) = delete;
 
     // Converts every row once; returns at once when the batch has already run. Rows that convert
-    // leave the list, rows that fail get RowImageFailed and their outcome. Done is set however the
+    // leave the list, rows that fail get iiFailed and their outcome. Done is set however the
     // run ends, also when an exception passes through (the converter has been stopped by then).
     // A failed or cancelled conversion, or one an exception interrupts, leaves no file behind:
     // what it created at the destination is deleted (a file that was there before is not).

@@ -17,11 +17,12 @@ public:
     TListRow Row(int Index) const override;
     void DeleteRow(int Index) override;
     void SetRowImage(int Index, int Image) override;
+    void SetRowOutcome(int Index, const TConversionOutcome& Outcome) override;
     void UpdateControlsOnListChange() override;
     bool SameFolderSelected() const override;
     std::wstring OutputFolderText() const override;
     bool ConvertFile(const std::wstring& Source, const std::wstring& Destination,
-                     TProgressProc ProgressProc) override;
+                     TProgressProc ProgressProc, TConversionOutcome& Outcome) override;
 
 protected:
     TMainForm& Form;

@@ -5,6 +5,7 @@
 #include "Registry.h"
 #include "Shell.h"
 
+#include "Conversion.h"
 #include "FFmpeg.h"
 #include "ImageIndex.h"
 #include "win32/UiOwners.h"
@@ -32,7 +33,7 @@ public:
 
     // Converts one file with the converter beside the program; true on success.
     bool ConvertFile(const std::wstring& Source, const std::wstring& Destination,
-                     TProgressProc ProgressProc);
+                     TProgressProc ProgressProc, TConversionOutcome& Outcome);
 
     // The conversion list as the batch sees it. Rows are numbered from 0 in list order.
     int RowCount() const;

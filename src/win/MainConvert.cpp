@@ -2,18 +2,52 @@
 // adapters through which the batch reaches the main window; and the conversion of one file.
 #include "Application.h"
 #include "Main.h"
+#include "Precheck.h"
 #include "Progress.h"
 #include "resource.h"
 
 #include <memory>
 
+namespace {
+
+TFailureTexts FailureTexts() {
+    auto S = [](UINT Id) { return Application.LoadStr(Id); };
+    return {S(IDS_FAILNOTSTARTED),    S(IDS_FAILCANCELLED),      S(IDS_FAILNOTREADABLE),
+            S(IDS_FAILSOURCEMISSING), S(IDS_FAILNOVIDEODECODER), S(IDS_FAILNOSOUNDDECODER),
+            S(IDS_FAILCANNOTWRITE),   S(IDS_FAILCRASHED),        S(IDS_FAILNOPICTURE),
+            S(IDS_FAILNOSOUND),       S(IDS_FAILOTHER),          S(IDS_FAILOTHERWITHOUTLINE)};
+}
+
+TSummaryTexts SummaryTexts() {
+    auto S = [](UINT Id) { return Application.LoadStr(Id); };
+    return {S(IDS_CONVERSIONFINISHED), S(IDS_SOMENOTCONVERTED), S(IDS_SUMMARYFAILEDFILE),
+            S(IDS_SUMMARYMORE), S(IDS_SUMMARYENDEDEARLY)};
+}
+
+TPrecheckTexts PrecheckTexts() {
+    auto S = [](UINT Id) { return Application.LoadStr(Id); };
+    return {S(IDS_CHECKCONVERTERMISSING), S(IDS_CHECKFOLDEREMPTY), S(IDS_CHECKFOLDERRELATIVE),
+            S(IDS_CHECKFOLDERNOTCREATED)};
+}
+
+} // namespace
+
 void TMainForm::btnConvertClick() {
+    // What would fail every file is said once, before anything is converted or marked.
+    TPrecheck Check =
+        CheckBeforeBatch(AppPath + FFmpegExeName, SameFolderChecked(), OutputFolderText());
+    if (Check.Kind != TPrecheckKind::Ok) {
+        Application.ShowMessageBox(Window, DescribePrecheck(Check, PrecheckTexts()),
+                                   Application.Title, MB_OK | MB_ICONWARNING);
+        if (Check.Kind == TPrecheckKind::FolderEmpty || Check.Kind == TPrecheckKind::FolderRelative)
+            SendMessageW(Window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(edOutputFolder), TRUE);
+        return;
+    }
+
     // A new window, with fresh state, for every batch; destroyed however the run ends.
     auto Form = std::make_unique<TProgressForm>(*this);
     Form->ShowModal();
-    std::wstring Text =
-        ComposeSummaryText(Form->Summary(), Application.LoadStr(IDS_CONVERSIONFINISHED),
-                           Application.LoadStr(IDS_SOMENOTCONVERTED));
+    std::wstring Text = Form->SummaryText(SummaryTexts(), FailureTexts());
     Form.reset();
     if (CloseAfterBatch) {
         PostMessageW(Window, WM_CLOSE, 0, 0);
@@ -25,10 +59,10 @@ void TMainForm::btnConvertClick() {
 }
 
 bool TMainForm::ConvertFile(const std::wstring& Source, const std::wstring& Destination,
-                            TProgressProc ProgressProc) {
-    std::wstring Output;
-    return ExecuteFFmpeg(AppPath + FFmpegExeName, Source, Destination, FFmpegOptions, Output,
-                         ProgressProc);
+                            TProgressProc ProgressProc, TConversionOutcome& Outcome) {
+    Outcome = ConvertWithFFmpeg(AppPath + FFmpegExeName, Source, Destination, FFmpegOptions,
+                                ProgressProc);
+    return Outcome.Converted;
 }
 
 int TMainFormBatchPorts::RowCount() const {
@@ -60,6 +94,10 @@ std::wstring TMainFormBatchPorts::OutputFolderText() const {
 }
 
 bool TMainFormBatchPorts::ConvertFile(const std::wstring& Source, const std::wstring& Destination,
-                                      TProgressProc ProgressProc) {
-    return Form.ConvertFile(Source, Destination, ProgressProc);
+                                      TProgressProc ProgressProc, TConversionOutcome& Outcome) {
+    return Form.ConvertFile(Source, Destination, ProgressProc, Outcome);
+}
+
+void TMainFormBatchPorts::SetRowOutcome(int Index, const TConversionOutcome& Outcome) {
+    Form.SetRowFailure(Index, DescribeFailure(Outcome, FailureTexts()), Outcome.Details);
 }

@@ -21,7 +21,7 @@ namespace {
 
 struct FakeRow {
     TListRow Row;
-    int Image = RowImageNormal;
+    int Image = iiFilmReel;
     TConversionOutcome Outcome;
     int OutcomesSet = 0;
 };
@@ -37,7 +37,7 @@ public:
     void SetRowImage(int Index, int Image) override { Rows.at(Index).Image = Image; }
     void SetRowOutcome(int Index, const TConversionOutcome& Outcome) override {
         FakeRow& row = Rows.at(Index);
-        EXPECT_EQ(row.Image, RowImageFailed) << "the outcome follows the failed mark";
+        EXPECT_EQ(row.Image, iiFailed) << "the outcome follows the failed mark";
         row.Outcome = Outcome;
         ++row.OutcomesSet;
     }
@@ -217,8 +217,8 @@ TEST_F(BatchRun, FailedRowsStayMarkedAndCaptionsKeepTheTotal) {
     EXPECT_TRUE(batch.IsDone());
     EXPECT_EQ(ProgressForm, nullptr);
     ASSERT_EQ(List.Names(), (std::vector<std::wstring>{L"b.webm", L"c.webm"}));
-    EXPECT_EQ(List.Rows[0].Image, RowImageFailed);
-    EXPECT_EQ(List.Rows[1].Image, RowImageFailed);
+    EXPECT_EQ(List.Rows[0].Image, iiFailed);
+    EXPECT_EQ(List.Rows[1].Image, iiFailed);
     EXPECT_EQ(List.Refreshes, 2);
     EXPECT_TRUE(Exists(L"a.avi"));
     EXPECT_FALSE(Exists(L"b.avi"));
@@ -267,8 +267,8 @@ TEST_F(BatchRun, CancelDuringTheSecondOfThree) {
     EXPECT_TRUE(batch.IsDone());
     EXPECT_EQ(converter.Destinations.size(), 2u) << "the loop ends before the next file";
     ASSERT_EQ(List.Names(), (std::vector<std::wstring>{L"b.webm", L"c.webm"}));
-    EXPECT_EQ(List.Rows[0].Image, RowImageFailed);
-    EXPECT_EQ(List.Rows[1].Image, RowImageNormal);
+    EXPECT_EQ(List.Rows[0].Image, iiFailed);
+    EXPECT_EQ(List.Rows[1].Image, iiFilmReel);
     EXPECT_TRUE(Exists(L"a.avi"));
     EXPECT_FALSE(Exists(L"b.avi")) << "what the cancelled conversion wrote is deleted";
     ASSERT_EQ(batch.Failures().size(), 1u);
@@ -408,7 +408,7 @@ TEST_F(BatchRun, ExceptionEndsTheBatchAndStopsTheConverter) {
     EXPECT_TRUE(batch.IsDone()) << "the progress window must be able to close";
     EXPECT_EQ(ProgressForm, nullptr);
     ASSERT_EQ(List.Names(), std::vector<std::wstring>{L"a.webm"});
-    EXPECT_EQ(List.Rows[0].Image, RowImageNormal);
+    EXPECT_EQ(List.Rows[0].Image, iiFilmReel);
 
     // Left running, the script would have written its output within about half a second.
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
@@ -441,7 +441,7 @@ TEST_F(BatchRun, FailedConversionsLeaveNoFileAndSayWhy) {
 
     ASSERT_EQ(List.Names(), (std::vector<std::wstring>{L"a.webm", L"c.webm", L"d.webm"}));
     for (const FakeRow& row : List.Rows) {
-        EXPECT_EQ(row.Image, RowImageFailed);
+        EXPECT_EQ(row.Image, iiFailed);
         EXPECT_EQ(row.OutcomesSet, 1);
     }
     EXPECT_EQ(List.Rows[0].Outcome.Failure, TFailureKind::Other);

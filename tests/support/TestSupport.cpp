@@ -16,6 +16,19 @@
 
 namespace fs = std::filesystem;
 
+#ifdef _WIN32
+namespace {
+// A console made for a converter can outlive it under Wine, holding every handle it inherited
+// from us. The test program's own output must not be among them: whoever waits for that output
+// to end (ctest) would wait for ever.
+const bool StandardHandlesKeptPrivate = [] {
+    for (DWORD Id : {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE})
+        SetHandleInformation(GetStdHandle(Id), HANDLE_FLAG_INHERIT, 0);
+    return true;
+}();
+} // namespace
+#endif
+
 namespace testing_support {
 
 fs::path PathFromWide(const std::wstring& Text) {

@@ -33,12 +33,12 @@ public:
     HWND Window = nullptr;
 
     bool ConvertFile(const std::wstring& Source, const std::wstring& Destination,
-                     TProgressProc ProgressProc) override {
+                     TProgressProc ProgressProc, TConversionOutcome& Outcome) override {
         EXPECT_EQ(ProgressProc, &UpdateProgress);
         Recording = this;
-        std::wstring Output;
-        return ExecuteFFmpeg(FakeConverterPath(), Source, Destination, FFmpegOptions, Output,
-                             &Report);
+        Outcome =
+            ConvertWithFFmpeg(FakeConverterPath(), Source, Destination, FFmpegOptions, &Report);
+        return Outcome.Converted;
     }
 
 private:
@@ -80,8 +80,10 @@ protected:
     static constexpr const char* Good =
         "err   Duration: 00:00:10.00, start: 0\\n\nstatus 10000 5000 20\ncreate\nexit 0\n";
     static constexpr const char* Bad = "err   Duration: 00:00:10.00, start: 0\\n\nexit 1\n";
+    // Ten minutes in steps of 5 s every 50 ms: long enough that a cancel lands well inside it on a
+    // busy machine.
     static constexpr const char* Long =
-        "err   Duration: 00:01:00.00, start: 0\\n\nstatus 60000 1000 50\ncreate\nexit 0\n";
+        "err   Duration: 00:10:00.00, start: 0\\n\nstatus 600000 5000 50\ncreate\nexit 0\n";
 
     int RowImage(int Row) { return Form->RowImage(Row); }
 
@@ -239,13 +241,16 @@ TEST_F(ProgressFormTest, ConvertButtonShowsTheSummary) {
     Drop({(Dir.Path() / L"good.webm").wstring(), (Dir.Path() / L"bad.webm").wstring()});
     Click(IDC_BTNCONVERT);
     ASSERT_EQ(Boxes.size(), 1u);
-    EXPECT_EQ(Boxes[0].Text, L"The conversion is finished. Some files were not converted.");
+    EXPECT_EQ(Boxes[0].Text, L"The conversion is finished. Some files were not converted.\n\n"
+                             L"bad.webm: the file is not a WebM video, or it is damaged");
     EXPECT_EQ(Boxes[0].Caption, L"Information");
     EXPECT_EQ(Boxes[0].Type & MB_ICONMASK, static_cast<UINT>(MB_ICONINFORMATION));
     ASSERT_EQ(Form->RowCount(), 1);
     EXPECT_EQ(Form->RowName(0), L"bad.webm");
     EXPECT_EQ(RowImage(0), iiFailed);
+    EXPECT_EQ(Form->RowFailureReason(0), L"the file is not a WebM video, or it is damaged");
     EXPECT_TRUE(std::filesystem::exists(Dir.Path() / L"good.avi"));
+    EXPECT_FALSE(std::filesystem::exists(Dir.Path() / L"bad.avi")) << "nothing half-made is left";
     EXPECT_EQ(ProgressForm, nullptr) << "the window and its global reference are gone";
 
     // Again over the remaining corrupt row removed, with the good one added back: its name is
@@ -302,6 +307,62 @@ TEST_F(ProgressFormTest, AProgressWindowThatCannotBeCreatedIsReportedNotSummaris
     EXPECT_EQ(Form->RowCount(), 1) << "nothing was converted or marked";
     EXPECT_EQ(RowImage(0), iiFilmReel);
     EXPECT_EQ(ProgressForm, nullptr);
+}
+
+// An "Other:" folder that cannot take the files is caught before anything is converted or
+// marked; one that does not exist yet is made.
+TEST_F(ProgressFormTest, OtherFolderIsCheckedAndCreatedBeforeTheBatch) {
+    std::filesystem::copy_file(SamplesFolder() / L"vp8-vorbis.webm", Dir.Path() / L"clip.webm");
+    CreateForm();
+    Drop({(Dir.Path() / L"clip.webm").wstring()});
+    SendMessageW(Form->Control(IDC_RBOTHERFOLDER), BM_CLICK, 0, 0);
+    HWND Box = Form->Control(IDC_EDOUTPUTFOLDER);
+
+    const struct {
+        std::wstring Folder, Message;
+    } Refused[] = {
+        {L"   ", L"Type the folder for the AVI files beside \"Other:\", or choose \"Same\"."},
+        {L"Videos\\Out", L"The folder \"Videos\\Out\" is not a full path. Type a path that starts "
+                         L"with a drive, such as C:\\Videos, or a network path such as "
+                         L"\\\\server\\share\\Videos."},
+        {L"\\Videos", L"The folder \"\\Videos\" is not a full path. Type a path that starts with a "
+                      L"drive, such as C:\\Videos, or a network path such as "
+                      L"\\\\server\\share\\Videos."},
+    };
+    for (const auto& Case : Refused) {
+        SetWindowTextW(Box, Case.Folder.c_str());
+        Boxes.clear();
+        Click(IDC_BTNCONVERT);
+        ASSERT_EQ(Boxes.size(), 1u) << testing::PrintToString(Case.Folder);
+        EXPECT_EQ(Boxes[0].Text, Case.Message);
+        EXPECT_EQ(Boxes[0].Type & MB_ICONMASK, static_cast<UINT>(MB_ICONWARNING));
+        EXPECT_EQ(Form->RowCount(), 1);
+        EXPECT_EQ(RowImage(0), iiFilmReel) << "nothing was marked";
+        EXPECT_EQ(GetFocus(), Box) << "the box to mend has the focus";
+    }
+
+    // A file where the folder should be: it cannot be made, and the system says why.
+    std::filesystem::path Blocked = Dir.Path() / L"blocked";
+    std::ofstream(Blocked) << "x";
+    SetWindowTextW(Box, (Blocked / L"sub").wstring().c_str());
+    Boxes.clear();
+    Click(IDC_BTNCONVERT);
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0].Text.rfind(
+                  L"The folder " + (Blocked / L"sub").wstring() + L" could not be created: ", 0),
+              0u)
+        << testing::PrintToString(Boxes[0].Text);
+    EXPECT_EQ(RowImage(0), iiFilmReel);
+
+    // A folder two levels down that does not exist yet is made, and the file converts into it.
+    std::filesystem::path Made = Dir.Path() / L"new" / L"out ä";
+    SetWindowTextW(Box, Made.wstring().c_str());
+    Boxes.clear();
+    Click(IDC_BTNCONVERT);
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0].Text, L"The conversion is finished.");
+    EXPECT_TRUE(std::filesystem::exists(Made / L"clip.avi"));
+    EXPECT_EQ(Form->RowCount(), 0);
 }
 
 } // namespace
