@@ -1,6 +1,7 @@
 // The Convert button: one batch over the list in a modal progress window, then the summary; the
 // adapters through which the batch reaches the main window; and the conversion of one file.
 #include "Application.h"
+#include "LongPath.h"
 #include "Main.h"
 #include "Progress.h"
 #include "resource.h"
@@ -27,8 +28,9 @@ void TMainForm::btnConvertClick() {
 bool TMainForm::ConvertFile(const std::wstring& Source, const std::wstring& Destination,
                             TProgressProc ProgressProc) {
     std::wstring Output;
-    return ExecuteFFmpeg(AppPath + FFmpegExeName, Source, Destination, FFmpegOptions, Output,
-                         ProgressProc);
+    // Long paths only in the form the converter's file functions can open.
+    return ExecuteFFmpeg(AppPath + FFmpegExeName, ExtendedLengthPath(Source),
+                         ExtendedLengthPath(Destination), FFmpegOptions, Output, ProgressProc);
 }
 
 int TMainFormBatchPorts::RowCount() const {
