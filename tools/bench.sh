@@ -11,14 +11,18 @@ native=${KESTROVA_BENCH_NATIVE:-$root/build/bench-native}
 win=${KESTROVA_BENCH_WIN:-$root/build/bench-win}
 ffmpeg_exe=${KESTROVA_BENCH_FFMPEG_EXE:-$root/build/win/bin/ffmpeg.exe}
 targets=(parser_bench runner_bench kestrova_samples)
+native_targets=("${targets[@]}" timeleft_bench)
 
 cmake -S "$root" -B "$native" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$native" --target "${targets[@]}" >/dev/null
+cmake --build "$native" --target "${native_targets[@]}" >/dev/null
 echo "== native: parser_bench"
 "$native/bin/parser_bench" "$rounds"
 echo
 echo "== native: runner_bench"
 "$native/bin/runner_bench" --rounds "$rounds"
+echo
+echo "== native: timeleft_bench"
+"$native/bin/timeleft_bench"
 
 if [ ! -f "$ffmpeg_exe" ]; then
     echo

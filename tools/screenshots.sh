@@ -14,18 +14,20 @@ out=$root/build/screenshots
 files=$out/files
 mkdir -p "$out" "$files"
 
-for tool in Xvfb xdotool import; do
+for tool in Xvfb xdotool import ffmpeg; do
     command -v "$tool" >/dev/null || { echo "screenshots: $tool is missing" >&2; exit 1; }
 done
 
-# A few source files with realistic names: a minute of real video each, so the progress window
-# can be caught mid-run.
+# A few source files with realistic names: ten minutes of real video each (the one-minute sample
+# looped, not re-encoded), so the progress window can be caught mid-run with its time left.
 sample=$build/bin/samples/long.webm
 [ -f "$sample" ] || { echo "screenshots: $sample is missing; build first" >&2; exit 1; }
+ffmpeg -v error -nostdin -y -stream_loop 9 -i "$sample" -c copy "$files/long.webm"
 for name in "Holiday at the lake.webm" "interview-2024-03.webm" "Ärger im Büro.webm" \
     "screen recording 17.WEBM"; do
-    cp "$sample" "$files/$name"
+    cp "$files/long.webm" "$files/$name"
 done
+rm "$files/long.webm"
 
 export KESTROVA_WINEPREFIX=$build/screenshot-prefix
 
@@ -89,7 +91,8 @@ for dpi in 96 144; do
     # cancelled with Esc.
     rm -f "$WINEPREFIX"/drive_c/users/*/Videos/*.avi
     key Tab Tab Tab Tab Return
-    sleep 1.5
+    # The time left comes a few seconds in.
+    sleep 8
     shot "progress-$dpi"
     key Escape
     sleep 2

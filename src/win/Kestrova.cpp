@@ -2,6 +2,7 @@
 #include "AppError.h"
 #include "Application.h"
 #include "Main.h"
+#include "PathForms.h"
 
 #include "win32/UiOwners.h"
 
@@ -18,6 +19,13 @@ int WINAPI wWinMain(HINSTANCE Instance, HINSTANCE, LPWSTR, int) {
         TMainForm Form;
         Form.Create();
         Form.Show();
+        // Files and folders handed over by the shell ("Open with", "Send to", a drop on the
+        // program's icon), once the window is there to show them and any message.
+        try {
+            Form.AddPaths(CommandLinePaths(GetCommandLineW()));
+        } catch (...) {
+            Application.HandleException();
+        }
         ExitCode = Application.Run();
     } catch (...) {
         Application.HandleException();

@@ -39,6 +39,8 @@ constexpr TControlPlace ProgressControls[] = {
     {IDC_LBLOVERALLPERCENTAGE, 360, 55, 17, 13},
     {IDC_PBOVERALL, 8, 74, 369, 16},
     {IDCANCEL, 296, 99, 81, 25},
+    // Left of Cancel, centred on it.
+    {IDC_LBLTIMELEFT, 8, 105, 280, 13},
 };
 
 constexpr TControlPlace DetailsControls[] = {

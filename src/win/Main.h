@@ -16,7 +16,9 @@
 #include <shellapi.h>
 
 #include <cstdint>
+#include <exception>
 #include <string>
+#include <utility>
 #include <vector>
 
 class TMainForm {
@@ -34,6 +36,11 @@ public:
     // Converts one file with the converter beside the program; true on success.
     bool ConvertFile(const std::wstring& Source, const std::wstring& Destination,
                      TProgressProc ProgressProc, TConversionOutcome& Outcome);
+
+    // Adds files, and the WebM files in folders and their subfolders (in natural name order), by
+    // the list's rules; the failures are reported together once all were tried. For paths that
+    // come from outside: the command line and drops.
+    void AddPaths(const std::vector<std::wstring>& Paths);
 
     // The conversion list as the batch sees it. Rows are numbered from 0 in list order.
     int RowCount() const;
@@ -139,6 +146,9 @@ private:
     void AddFile(const std::wstring& FileName);
     // Adds several files; the failures are reported together once all were tried.
     void AddFiles(const std::vector<std::wstring>& FileNames);
+    using TAddFailures = std::vector<std::pair<std::wstring, std::exception_ptr>>;
+    // Throws what the failures of one Add come to: the one failure itself, or all of them listed.
+    static void ThrowAddFailures(const TAddFailures& Failures);
     int SelectedRow() const;
     TRowData* RowData(int Row) const;
     bool HintShown() const;

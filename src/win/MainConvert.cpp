@@ -1,6 +1,7 @@
 // The Convert button: one batch over the list in a modal progress window, then the summary; the
 // adapters through which the batch reaches the main window; and the conversion of one file.
 #include "Application.h"
+#include "LongPath.h"
 #include "Main.h"
 #include "Precheck.h"
 #include "Progress.h"
@@ -60,8 +61,9 @@ void TMainForm::btnConvertClick() {
 
 bool TMainForm::ConvertFile(const std::wstring& Source, const std::wstring& Destination,
                             TProgressProc ProgressProc, TConversionOutcome& Outcome) {
-    Outcome = ConvertWithFFmpeg(AppPath + FFmpegExeName, Source, Destination, FFmpegOptions,
-                                ProgressProc);
+    // Long paths only in the form the converter's file functions can open.
+    Outcome = ConvertWithFFmpeg(AppPath + FFmpegExeName, ExtendedLengthPath(Source),
+                                ExtendedLengthPath(Destination), FFmpegOptions, ProgressProc);
     return Outcome.Converted;
 }
 

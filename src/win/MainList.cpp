@@ -6,6 +6,8 @@
 #include "Application.h"
 #include "Details.h"
 #include "Layouts.h"
+#include "LongPath.h"
+#include "PathForms.h"
 
 #include "resource.h"
 
@@ -181,7 +183,7 @@ void TMainForm::AddFile(const std::wstring& FileName) {
             return;
 
     // Reading the size needs no more than read access, so read-only files are welcome.
-    UniqueFileHandle File(CreateFileW(FileName.c_str(), GENERIC_READ,
+    UniqueFileHandle File(CreateFileW(ExtendedLengthPath(FileName).c_str(), GENERIC_READ,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!File)
@@ -209,7 +211,7 @@ void TMainForm::AddFile(const std::wstring& FileName) {
 }
 
 void TMainForm::AddFiles(const std::vector<std::wstring>& FileNames) {
-    std::vector<std::pair<std::wstring, std::exception_ptr>> Failures;
+    TAddFailures Failures;
     for (const std::wstring& FileName : FileNames) {
         try {
             AddFile(FileName);
@@ -217,6 +219,10 @@ void TMainForm::AddFiles(const std::vector<std::wstring>& FileNames) {
             Failures.emplace_back(FileName, std::current_exception());
         }
     }
+    ThrowAddFailures(Failures);
+}
+
+void TMainForm::ThrowAddFailures(const TAddFailures& Failures) {
     if (Failures.empty())
         return;
     if (Failures.size() == 1)
@@ -297,13 +303,13 @@ void TMainForm::lstFilesToConvertContextMenu(LPARAM ScreenPoint) {
 void TMainForm::mniPlayClick() {
     int Row = SelectedRow();
     if (Row >= 0)
-        ShellOpen(GetItemFileName(Row));
+        ShellOpen(ShellPathForm(GetItemFileName(Row)));
 }
 
 void TMainForm::mniOpenFolderClick() {
     int Row = SelectedRow();
     if (Row >= 0)
-        ShellExplore(RowLocation(Row));
+        ShellExplore(ShellPathForm(RowLocation(Row)));
 }
 
 void TMainForm::WMDropFiles(HDROP Drop) {
@@ -318,7 +324,7 @@ void TMainForm::WMDropFiles(HDROP Drop) {
         if (!Path.empty())
             Files.push_back(std::move(Path));
     }
-    AddFiles(Files);
+    AddPaths(Files);
 }
 
 void TMainForm::mniDetailsClick() {

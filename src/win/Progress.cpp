@@ -33,7 +33,7 @@ bool EscapeWithModifiers() {
 
 TProgressForm::TProgressForm(TMainForm& Owner, TConverter* Converter)
     : TMainFormBatchPorts(Owner), TBatch(*this, *this, *this, Converter ? *Converter : *this),
-      Owner(Owner.Handle()) {}
+      Clock([] { return static_cast<double>(GetTickCount64()) / 1000; }), Owner(Owner.Handle()) {}
 
 TProgressForm::~TProgressForm() {
     if (Window)
@@ -131,6 +131,7 @@ void TProgressForm::FormDestroy() {
     KillTimer(Window, TimerId);
     if (Taskbar) {
         Taskbar->SetProgressState(Owner, TBPF_NOPROGRESS);
+        Taskbar->SetThumbnailTooltip(Owner, nullptr);
         Taskbar.reset();
     }
 }
@@ -212,11 +213,13 @@ int TProgressForm::CurFileBarMax() const {
 void TProgressForm::SetOverallBarMax(int Max) {
     SendMessageW(pbOverall, PBM_SETRANGE32, 0, Max);
     UpdateTaskbar();
+    UpdateTimeLeft();
 }
 
 void TProgressForm::SetOverallBarPosition(int Position) {
     SendMessageW(pbOverall, PBM_SETPOS, static_cast<WPARAM>(Position), 0);
     UpdateTaskbar();
+    UpdateTimeLeft();
 }
 
 int TProgressForm::OverallBarPosition() const {

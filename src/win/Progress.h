@@ -4,11 +4,14 @@
 
 #include "Batch.h"
 #include "BatchPorts.h"
+#include "TimeLeft.h"
 #include "win32/UiOwners.h"
 
 #include <windows.h>
 
 #include <shobjidl.h>
+
+#include <functional>
 
 class TProgressForm final : private TMainFormBatchPorts, public TProgressDisplay, public TBatch {
 public:
@@ -21,6 +24,8 @@ public:
     // has closed.
     void ShowModal();
     HWND Handle() const { return Window; }
+    // Seconds on a steady clock, for the time left; tests stand in their own.
+    std::function<double()> Clock;
 
     // The display, on the window's controls.
     void SetCurFileCaption(const std::wstring& Text) override;
@@ -51,6 +56,8 @@ private:
     void FitPercentageLabel(int Id);
     void SetPercentage(int Id, const std::wstring& Text);
     void UpdateTaskbar();
+    // Shows the estimate of the time the batch has left, or nothing (ProgressTimeLeft.cpp).
+    void UpdateTimeLeft();
 
     HWND Owner;
     HWND Window = nullptr;
@@ -63,4 +70,5 @@ private:
     TBarStyle CurFileStyle = TBarStyle::Normal;
     // The main window's taskbar button mirrors the overall bar where the shell offers it.
     TComPtr<ITaskbarList3> Taskbar;
+    TTimeLeft TimeLeft;
 };

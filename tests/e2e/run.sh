@@ -123,8 +123,11 @@ click() { # TITLE CONTROL-NAME
     xdotool mousemove "$x" "$y" click 1
 }
 
+# Arguments for the next start, as "Open with", "Send to" or a drop on the icon give them.
+kestrova_args=()
+
 start_kestrova() {
-    (cd "$bin" && exec wine Kestrova.exe) </dev/null >>"$work/kestrova.log" 2>&1 &
+    (cd "$bin" && exec wine Kestrova.exe "${kestrova_args[@]}") </dev/null >>"$work/kestrova.log" 2>&1 &
     kestrova_pid=$!
     probe idle 30 Kestrova || { fail "the main window did not come up"; return 1; }
 }
@@ -326,8 +329,8 @@ ffmpeg -v error -nostdin -stream_loop 4 -i "$samples/long.webm" -c copy "$s4/lon
 cp "$samples/vp8-vorbis.webm" "$s4/queued.webm"
 
 # Converts long.webm with queued.webm behind it and stops it by CANCEL-ACTION once the current
-# file's bar has moved.
-cancel_during_long_file() { # CANCEL-ACTION SHOT-NAME
+# file's bar has moved (and, given TIME-LEFT-SHOT, once the time left is shown).
+cancel_during_long_file() { # CANCEL-ACTION SHOT-NAME [TIME-LEFT-SHOT]
     add_file "$s4/long.webm" || return 1
     add_file "$s4/queued.webm" || return 1
     press_convert || return 1
@@ -339,6 +342,22 @@ cancel_during_long_file() { # CANCEL-ACTION SHOT-NAME
     grep -qP '^Static\t\w+\t\w+\tOverall progress:$' <<<"$texts" ||
         fail "no \"Overall progress:\" label in the progress window"
     expect_eq "percentage labels" 2 "$(grep -cP '^Static\t\w+\t\w+\t\d+%$' <<<"$texts")"
+    if [ -n "${3:-}" ]; then
+        # The estimate comes a few seconds in, left of Cancel.
+        local waited
+        for waited in $(seq 40); do
+            texts=$(probe texts Converting) || break
+            grep -qP '^Static\tvisible\t\w+\t(About .+|Less than a minute|A few seconds) left$' \
+                <<<"$texts" && break
+            sleep 0.5
+        done
+        if grep -qP '^Static\tvisible\t\w+\t(About .+|Less than a minute|A few seconds) left$' \
+            <<<"$texts"; then
+            shot "$3"
+        else
+            fail "no time left shown in the progress window after $((waited / 2)) s"
+        fi
+    fi
     "$1" || return 1
     probe gone 15 Converting || { fail "the progress window did not close after the cancel"; return 1; }
     if probe wait 3 Information >/dev/null 2>&1; then
@@ -380,7 +399,7 @@ abandon_batch() {
     if probe wait 3 Information >/dev/null 2>&1; then dismiss_summary; fi
 }
 
-cancel_with_escape() { cancel_during_long_file press_escape 4-progress-mid-run; }
+cancel_with_escape() { cancel_during_long_file press_escape 4-progress-mid-run 4-progress-time-left; }
 cancel_with_button() { cancel_during_long_file click_cancel 4-progress-before-cancel-click; }
 
 s5=$work/s5
@@ -412,6 +431,55 @@ other_folder() {
     expect_avi "$s5/out ä/clip.avi" 3
 }
 
+# Started with a file, a folder and a path of more than 260 characters, as the shell starts it.
+s6=$work/s6
+s6_long=$s6/long
+for part in a b c d; do s6_long=$s6_long/$(printf "$part%.0s" $(seq 60)); done
+mkdir -p "$s6/files" "$s6/Folder/sub" "$s6_long"
+cp "$samples/vp8-vorbis.webm" "$s6/files/one.webm"
+cp "$samples/vp9-opus.webm" "$s6/Folder/clip10.webm"
+cp "$samples/vp8-vorbis.webm" "$s6/Folder/Clip2.WEBM"
+cp "$samples/vp8-vorbis.webm" "$s6/Folder/sub/deep.webm"
+echo notes >"$s6/Folder/notes.txt"
+cp "$samples/vp9-opus.webm" "$s6_long/far.webm"
+
+started_with_paths() {
+    local long_folder
+    long_folder=$(winpath "$s6_long")\\
+    [ ${#long_folder} -gt 260 ] || fail "the long folder is only ${#long_folder} characters"
+    expect_eq "rows from the command line" "$(printf '1\t%s\t%s\n' \
+        one.webm "$(winpath "$s6/files")\\" \
+        Clip2.WEBM "$(winpath "$s6/Folder")\\" \
+        clip10.webm "$(winpath "$s6/Folder")\\" \
+        deep.webm "$(winpath "$s6/Folder/sub")\\" \
+        far.webm "$long_folder")" "$(rows)"
+    shot 6-started-with-paths
+    press_convert || return 1
+    await_summary || return 1
+    expect_eq "summary" "The conversion is finished." "$summary"
+    dismiss_summary
+    expect_empty_list
+    expect_files "$s6/files" one.webm one.avi
+    expect_files "$s6/Folder" Clip2.WEBM Clip2.avi clip10.webm clip10.avi notes.txt sub
+    expect_files "$s6/Folder/sub" deep.webm deep.avi
+    expect_files "$s6_long" far.webm far.avi
+    expect_avi "$s6/files/one.avi" 3
+    expect_avi "$s6/Folder/clip10.avi" 3
+    expect_avi "$s6/Folder/sub/deep.avi" 3
+    expect_avi "$s6_long/far.avi" 3
+}
+
+# A file the list cannot take, given on the command line: the list's own message, over the window.
+started_with_missing_file() {
+    # The box comes over the window, under the same title; it is the topmost of the two.
+    sleep 1
+    expect_eq "message" "The specified file was not found." "$(probe message Kestrova 2>/dev/null)"
+    shot 7-missing-file-message
+    xdotool key Return
+    sleep 0.5
+    expect_eq "rows" "$(printf '1\tone.webm\t%s\\' "$(winpath "$s6/files")")" "$(rows)"
+}
+
 echo "e2e: display $DISPLAY, prefix $WINEPREFIX, files in $work"
 run_scenario "1 two files, same folder" two_files_same_folder
 run_scenario "2 second run, names taken" names_taken
@@ -419,6 +487,12 @@ run_scenario "3 corrupt file among good ones" corrupt_among_good
 run_scenario "4a cancel with Esc during a long file" cancel_with_escape
 run_scenario "4b cancel with the Cancel button during a long file" cancel_with_button
 run_scenario "5 other output folder" other_folder
+kestrova_args=("$(winpath "$s6/files/one.webm")" "$(winpath "$s6/Folder")" \
+    "$(winpath "$s6_long/far.webm")")
+run_scenario "6 started with a file, a folder and a long path" started_with_paths
+kestrova_args=("$(winpath "$s6/files/gone.webm")" "$(winpath "$s6/files/one.webm")")
+run_scenario "7 started with a missing file" started_with_missing_file
+kestrova_args=()
 
 scenario=summary
 if [ ${#failures[@]} -gt 0 ]; then

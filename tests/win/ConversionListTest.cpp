@@ -113,7 +113,9 @@ TEST_F(ConversionListTest, SeveralFailuresAreReportedTogetherWithTheirCauses) {
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(Holder, INVALID_HANDLE_VALUE);
     std::filesystem::create_directory(Files.Path() / L"folder.webm");
-    Drop({Held, Folder() + L"folder.webm", Folder() + L"gone.webm"});
+    // Through the Add dialog: a drop would take the folder for a folder.
+    NextOpenDialogChoice = {Held, Folder() + L"folder.webm", Folder() + L"gone.webm"};
+    Click(IDC_BTNADDFILES);
     CloseHandle(Holder);
     EXPECT_EQ(Form->RowCount(), 0);
     EXPECT_TRUE(HintShown());

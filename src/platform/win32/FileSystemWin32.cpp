@@ -1,5 +1,6 @@
 // File queries and changes over GetFileAttributesW, DeleteFileW and CreateDirectoryW.
 #include "FileSystem.h"
+#include "LongPath.h"
 
 #include <windows.h>
 
@@ -13,7 +14,7 @@ bool FolderListsEntry(const std::wstring& Path) {
     if (Path.find_first_of(L"*?") != std::wstring::npos)
         return false; // would be taken as a pattern
     WIN32_FIND_DATAW data;
-    HANDLE search = ::FindFirstFileW(Path.c_str(), &data);
+    HANDLE search = ::FindFirstFileW(ExtendedLengthPath(Path).c_str(), &data);
     if (search == INVALID_HANDLE_VALUE)
         return false;
     ::FindClose(search);
@@ -58,7 +59,7 @@ size_t FirstCreatable(const std::wstring& Path) {
 } // namespace
 
 bool PathExists(const std::wstring& Path) {
-    if (::GetFileAttributesW(Path.c_str()) != INVALID_FILE_ATTRIBUTES)
+    if (::GetFileAttributesW(ExtendedLengthPath(Path).c_str()) != INVALID_FILE_ATTRIBUTES)
         return true;
     switch (::GetLastError()) {
     case ERROR_SHARING_VIOLATION:

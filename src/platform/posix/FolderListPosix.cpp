@@ -1,0 +1,78 @@
+// Folder listing over opendir and lstat.
+#include "FolderScan.h"
+#include "posix/Utf8.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+std::wstring FromUtf8(const char* Text) {
+    std::wstring Result;
+    const auto* p = reinterpret_cast<const unsigned char*>(Text);
+    while (*p) {
+        uint32_t c = *p;
+        int More = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
+        c &= More == 3 ? 0x07 : More == 2 ? 0x0F : More == 1 ? 0x1F : 0x7F;
+        ++p;
+        for (; More > 0 && (*p & 0xC0) == 0x80; --More, ++p)
+            c = (c << 6) | (*p & 0x3F);
+        Result += static_cast<wchar_t>(c);
+    }
+    return Result;
+}
+
+struct TDirHandle {
+    DIR* Handle;
+    ~TDirHandle() {
+        if (Handle)
+            ::closedir(Handle);
+    }
+};
+
+} // namespace
+
+bool ListFolder(const std::wstring& Folder, std::vector<TFolderEntry>& Entries, uint32_t& Error) {
+    Entries.clear();
+    std::string Path = ToUtf8(Folder);
+    TDirHandle Dir{::opendir(Path.c_str())};
+    if (!Dir.Handle) {
+        Error = static_cast<uint32_t>(errno);
+        return false;
+    }
+    if (!Path.empty() && Path.back() != '/')
+        Path += '/';
+    errno = 0;
+    while (dirent* Item = ::readdir(Dir.Handle)) {
+        if (std::strcmp(Item->d_name, ".") == 0 || std::strcmp(Item->d_name, "..") == 0)
+            continue;
+        TFolderEntry Entry;
+        Entry.Name = FromUtf8(Item->d_name);
+        Entry.IsHidden = Item->d_name[0] == '.';
+        struct stat Info;
+        const std::string Full = Path + Item->d_name;
+        const bool Known = ::lstat(Full.c_str(), &Info) == 0;
+        if (Known && S_ISLNK(Info.st_mode)) {
+            Entry.IsLink = true;
+            Entry.IsFolder = ::stat(Full.c_str(), &Info) == 0 && S_ISDIR(Info.st_mode);
+        } else {
+            Entry.IsFolder = Known && S_ISDIR(Info.st_mode);
+        }
+        Entries.push_back(std::move(Entry));
+        errno = 0;
+    }
+    if (errno != 0) {
+        Error = static_cast<uint32_t>(errno);
+        return false;
+    }
+    Error = 0;
+    return true;
+}
+
+bool IsFolder(const std::wstring& Path) {
+    struct stat Info;
+    return ::stat(ToUtf8(Path).c_str(), &Info) == 0 && S_ISDIR(Info.st_mode);
+}
