@@ -6,13 +6,13 @@
 #
 # The last (and only) stdout line is the path of ffmpeg.exe; progress goes to stderr, compiler
 # output to a build.log. tools/setup.sh installs the toolchain and fetches the source packages
-# first; this script only builds and checks. Results are cached in
+# first; this script only builds. Results are cached in
 # ${KESTROVA_CACHE:-~/.cache/kestrova}/ffmpeg-<key>/, keyed by the Debian source versions and this
 # script's own hash, so a second run is instant.
 #
-# The checks convert test videos under Wine with the converter options Kestrova itself passes
-# (FFmpegOptions in src/core/FFmpeg.h). Those options are not part of the key: when they change,
-# the cached build is checked again with the new ones instead of being rebuilt.
+# A build is published only after tools/check-ffmpeg.sh passed: test conversions under Wine with
+# the options Kestrova itself passes. That script and those options are not part of the key: when
+# either changes, the cached build is checked again instead of being rebuilt.
 set -euo pipefail
 set -o errtrace
 shopt -s inherit_errexit   # so a failure inside $(...) stops us too
@@ -22,7 +22,7 @@ exec 3>&1 1>&2
 
 readonly SCRIPT=$(readlink -f "${BASH_SOURCE[0]}")
 readonly ROOT=$(dirname "$(dirname "$SCRIPT")")
-readonly OPTIONS_HEADER=$ROOT/src/core/FFmpeg.h
+readonly CHECK=$ROOT/tools/check-ffmpeg.sh
 readonly CACHE_ROOT=${KESTROVA_CACHE:-$HOME/.cache/kestrova}
 # Prepared by tools/fetch-converter-sources.sh (through tools/setup.sh).
 readonly SOURCES=$CACHE_ROOT/sources
@@ -32,10 +32,10 @@ readonly HOST=x86_64-w64-mingw32
 # toolchain for the whole project. -static below keeps libwinpthread out of the exe anyway.
 readonly CC_X=$HOST-gcc-posix CXX_X=$HOST-g++-posix
 readonly BUILD_TOOLS=("$CC_X" "$CXX_X" "$HOST-ar" "$HOST-objdump" nasm meson ninja pkg-config make gcc)
-readonly CHECK_TOOLS=(wine wineserver ffmpeg ffprobe perl)
 
 # What the converter reads, decodes and writes. configure only warns about a name it does not
-# know, so the checks look for every one of them in the built program's own lists.
+# know, so the build looks for every one of them in its configuration, and the check in the
+# program's own lists.
 readonly DEMUXERS=(matroska mov)
 # AV1 decodes through dav1d (BSD-2, LGPL-compatible). H.264, AAC and PCM come from browser
 # recordings and from MP4 files named .webm; PCM as Matroska carries it (A_PCM/INT/LIT,
@@ -55,11 +55,11 @@ die() { say "error: $*"; exit 1; }
 join() { local IFS=,; echo "$*"; }
 configure_lines=()
 
-for tool in "${BUILD_TOOLS[@]}" "${CHECK_TOOLS[@]}"; do
+for tool in "${BUILD_TOOLS[@]}"; do
     command -v "$tool" >/dev/null || die "$tool is missing: run tools/setup.sh first"
 done
 
-# --- Inputs: prepared sources and Kestrova's converter options ----------------------------------
+# --- Inputs: the prepared sources ----------------------------------------------------------------
 
 [[ -f $SOURCES/versions ]] \
     || die "the Debian source packages are not prepared in $SOURCES: run tools/setup.sh first"
@@ -79,17 +79,6 @@ for p in "${SRC_PKGS[@]}"; do
         || die "the $p source package is not prepared in $SOURCES: run tools/setup.sh first"
 done
 
-# The options Kestrova passes after "-i <source>", read from the one place that defines them.
-converter_options() {
-    local line
-    line=$(sed -n 's/^.*FFmpegOptions\[\] *= *L"\([^"\\]*\)";.*$/\1/p' "$OPTIONS_HEADER")
-    [[ -n $line && $line != *$'\n'* ]] || die "cannot read FFmpegOptions from $OPTIONS_HEADER"
-    echo "$line"
-}
-options=$(converter_options)
-# Split as the converter's own command line is (quotes group words), without evaluating anything.
-mapfile -d '' -t option_words < <(xargs printf '%s\0' <<<"$options")
-
 # "<ffmpeg version>-<12 hex>": the version for people, the hash over this script and every source
 # version for correctness (any edit to a flag here means a new build).
 cache_key() {
@@ -100,7 +89,7 @@ cache_key() {
 key=$(cache_key)
 out="$CACHE_ROOT/ffmpeg-$key"
 # What the published build was last checked with.
-stamp_text="converter options: $options"
+stamp_text=$("$CHECK" --stamp)
 checked() { [[ -f $out/ffmpeg.exe && -f $out/checked && $(<"$out/checked") == "$stamp_text" ]]; }
 
 # --- Fast path: a cached build for the current versions and this script, checked ---------------
@@ -127,11 +116,9 @@ work="$CACHE_ROOT/work-$key"
 mkdir -p "$work"
 log="$work/build.log"
 : >"$log"
-wineserver_up=0
 
 on_exit() {
     local rc=$?
-    if ((wineserver_up)); then WINEPREFIX="$work/wine" wineserver -k 2>/dev/null || true; fi
     if ((rc != 0)); then
         say "FAILED (exit $rc). Last lines of $log:"
         tail -n 40 "$log" >&2 || true
@@ -250,143 +237,37 @@ INI
     check_config
     run make -j"$jobs" ffmpeg.exe
     say "  FFmpeg done in $((SECONDS - t)) s"
-    printf '%s\n' "${configure_lines[@]}" >"$work/configure-lines"
 }
 
 # --- Checks --------------------------------------------------------------------------------------
 
 # Every name configure was given must have made it in: configure only warns when none of a list
-# matches, and quietly drops what lacks a dependency.
+# matches, and quietly drops what lacks a dependency. Also writes the list for check-ffmpeg.sh.
 check_config() {
     local kind name missing=()
+    : >"$work/components"
     for kind in demuxer decoder parser encoder muxer filter; do
         local -n names=${kind^^}S
         for name in "${names[@]}"; do
             grep -qx "#define CONFIG_${name^^}_${kind^^} 1" config_components.h || missing+=("$kind $name")
+            echo "$kind $name" >>"$work/components"
         done
         unset -n names
     done
     ((${#missing[@]} == 0)) || die "configure left out: ${missing[*]}"
 }
 
-# The same, asked of the built program (a cached one was built by an earlier run).
-check_lists() {
-    local exe=$1 kind listing name
-    for kind in demuxers decoders encoders muxers filters; do
-        local -n names=${kind^^}
-        listing=$(wine "$exe" -hide_banner -"$kind" </dev/null 2>/dev/null | tr -d '\r' |
-            awk '{ n = split($2, names, ","); for (i = 1; i <= n; i++) print names[i] }')
-        for name in "${names[@]}"; do
-            grep -qx -- "$name" <<<"$listing" || die "ffmpeg.exe lists no $name among its $kind"
-        done
-        unset -n names
-    done
-    say "  lists: ${#DEMUXERS[@]} demuxers, ${#DECODERS[@]} decoders, ${#ENCODERS[@]} encoders, ${#MUXERS[@]} muxers, ${#FILTERS[@]} filters, all present"
-}
-
-# Converts name.ext with Kestrova's options (plus any extra ones) and prints what ffprobe sees.
-convert() {
-    local name=$1 ext=$2; shift 2
-    # Relative names: a Windows program sees Unix absolute paths as paths on the current drive.
-    if ! wine ffmpeg.exe -nostdin -y -i "$name.$ext" "${option_words[@]}" "$@" "$name.avi" \
-        >"$name.out" 2>"$name.err" </dev/null; then
-        cat "$name.err" >>"$log"
-        die "$name: ffmpeg.exe failed under Wine"
-    fi
-    cat "$name.err" >>"$log"
-    # Kestrova reads the converter's stderr; make sure it really comes through.
-    grep -q 'Stream #0:0' "$name.err" || die "$name: no stream report on ffmpeg.exe's stderr"
-}
-
-probe() { ffprobe -v error -select_streams "$2" -show_entries "stream=$3" -of csv=p=0 "$1"; }
-
-check_conversions() {
-    local exe=$1 dir=$2 sample name ext enc v a frames
-    mkdir -p "$dir"
-    cd "$dir"
-    cp "$exe" ffmpeg.exe
-    export WINEPREFIX="$dir/wine" WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=' SVT_LOG=1
-    mkdir -p "$WINEPREFIX"
-    # A persistent wineserver saves the ~3 s start-up per run; detached so it never holds our pipes.
-    setsid wineserver -p </dev/null >/dev/null 2>&1 &
-    wineserver_up=1
-
-    check_lists ffmpeg.exe
-
-    # name.ext, native ffmpeg encoder options; 2 s at 25 fps each
-    local samples=(
-        "vp8-vorbis.webm|-c:v libvpx -b:v 500k -c:a libvorbis"
-        "vp9-opus.webm|-c:v libvpx-vp9 -deadline realtime -cpu-used 8 -b:v 500k -c:a libopus"
-        "av1-opus.webm|-c:v libsvtav1 -preset 12 -c:a libopus"
-        "av1-10bit-opus.webm|-c:v libsvtav1 -preset 12 -pix_fmt yuv420p10le -c:a libopus"
-        "h264-aac.mp4|-c:v libx264 -preset ultrafast -pix_fmt yuv420p -c:a aac"
-        "h264-pcm.mkv|-c:v libx264 -preset ultrafast -pix_fmt yuv420p -c:a pcm_s16le"
-    )
-    for sample in "${samples[@]}"; do
-        name=${sample%%|*}
-        ext=${name##*.}
-        name=${name%.*}
-        read -r -a enc <<<"${sample#*|}"
-        run ffmpeg -nostdin -hide_banner -y -f lavfi -i testsrc=size=320x240:rate=25 \
-            -f lavfi -i sine=frequency=440:sample_rate=48000 -t 2 -ac 2 "${enc[@]}" "$name.$ext"
-        convert "$name" "$ext"
-        v=$(probe "$name.avi" v:0 codec_name,codec_tag_string,nb_frames)
-        a=$(probe "$name.avi" a:0 codec_name)
-        frames=${v##*,}
-        [[ ${v%,*} == mpeg4,XVID ]] || die "$name: video stream is '$v', want mpeg4/XVID"
-        [[ $a == mp3 ]] || die "$name: audio stream is '$a', want mp3"
-        [[ $frames =~ ^[0-9]+$ ]] && ((frames >= 48)) || die "$name: only '$frames' frames of 50"
-        say "  $name.$ext -> AVI: mpeg4/XVID ($frames frames) + mp3"
-    done
-
-    # What a player-safe conversion asks of the converter: scaled, frame rate and pixel aspect
-    # forced, peak rate held, audio resampled and downmixed.
-    convert vp9-opus webm -vf scale=w=176:h=144:force_original_aspect_ratio=decrease,fps=15,setsar=1 \
-        -maxrate 400k -bufsize 200k -ac 1 -ar 22050
-    # (ffprobe prints the fields in its own order.)
-    v=$(probe vp9-opus.avi v:0 width,height,sample_aspect_ratio,r_frame_rate)
-    a=$(probe vp9-opus.avi a:0 sample_rate,channels)
-    [[ $v == 176,132,1:1,15/1 && $a == 22050,1 ]] \
-        || die "filtered conversion gave video '$v' and audio '$a', want 176,132,1:1,15/1 and 22050,1"
-    say "  filters: 320x240 25 fps stereo 48 kHz -> 176x132 15 fps 1:1, mono 22.05 kHz"
-
-    # Failure has to show in the exit code, or Kestrova would report success for a broken input.
-    if wine ffmpeg.exe -nostdin -i missing.webm missing.avi >/dev/null 2>&1 </dev/null; then
-        die "ffmpeg.exe exited 0 for a missing input"
-    fi
-
-    WINEPREFIX="$dir/wine" wineserver -k 2>/dev/null || true
-    wineserver_up=0
-    cd /
-}
-
-# Only DLLs that ship with every Windows: anything else (libwinpthread-1, libgcc_s_seh-1, ...)
-# would have to travel with the program.
-check_imports() {
-    local exe=$1 dll dlls
-    mapfile -t dlls < <($HOST-objdump -p "$exe" | awk '/DLL Name:/ { print tolower($3) }' | sort -u)
-    for dll in "${dlls[@]}"; do
-        case $dll in
-            kernel32.dll | user32.dll | advapi32.dll | shell32.dll | ole32.dll | oleaut32.dll | \
-            msvcrt.dll | bcrypt.dll | psapi.dll | gdi32.dll | shlwapi.dll | ws2_32.dll | secur32.dll) ;;
-            *) die "ffmpeg.exe imports $dll, which is not part of Windows" ;;
-        esac
-    done
-    say "  imports: ${dlls[*]}"
-}
-
 check() {
-    local exe=$1 t=$SECONDS
-    say "checking $exe (options: $options)"
-    check_imports "$exe"
-    check_conversions "$exe" "$work/test"
-    say "  checks done in $((SECONDS - t)) s"
+    local rc=0
+    "$CHECK" "$1" "$2" "$work/test" || rc=$?
+    { echo "+ $CHECK $1 $2 $work/test"; cat "$work/test/check.log"; } >>"$log" 2>/dev/null || true
+    ((rc == 0)) || die "tools/check-ffmpeg.sh failed"
 }
 
-# --- A cached build only needs checking with the current options --------------------------------
+# --- A cached build only needs checking again -----------------------------------------------------
 
 if [[ -f $out/ffmpeg.exe ]]; then
-    check "$out/ffmpeg.exe"
+    check "$out/ffmpeg.exe" "$out/components"
     printf '%s\n' "$stamp_text" >"$out/checked"
     rm -rf "$work"
     trap - EXIT
@@ -396,7 +277,7 @@ fi
 
 build
 exe="$ffmpeg_src/ffmpeg.exe"
-check "$exe"
+check "$exe" "$work/components"
 
 # --- Publish --------------------------------------------------------------------------------------
 
@@ -404,6 +285,7 @@ check "$exe"
 # for a cached build.
 mkdir -p "$out.partial/licenses"
 cp "$exe" "$out.partial/ffmpeg.exe"
+cp "$work/components" "$out.partial/components"
 cp "$ffmpeg_src/COPYING.LGPLv2.1" "$out.partial/licenses/ffmpeg-COPYING.LGPLv2.1"
 cp "$ffmpeg_src/LICENSE.md" "$out.partial/licenses/ffmpeg-LICENSE.md"
 cp "$lame_src/COPYING" "$out.partial/licenses/lame-COPYING"
