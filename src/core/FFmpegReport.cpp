@@ -194,6 +194,10 @@ const TReportedStream* TFFmpegReport::InputStream(const std::wstring& Id) const 
     return nullptr;
 }
 
+bool DurationIsEstimated(const std::wstring& Output) {
+    return Output.find(L"Estimating duration from bitrate") != std::wstring::npos;
+}
+
 TFFmpegReport ReadFFmpegReport(const std::wstring& Output) {
     enum class Section { None, Input, OtherInput, Output, OtherOutput };
     TFFmpegReport report;
@@ -254,6 +258,8 @@ TFFmpegReport ReadFFmpegReport(const std::wstring& Output) {
             report.Messages.erase(report.Messages.begin());
         report.Messages.emplace_back(WithoutComponent(Line));
     });
+    if (DurationIsEstimated(Output))
+        report.DurationMs.reset();
     return report;
 }
 

@@ -45,6 +45,11 @@ inline constexpr size_t ReportedMessageCount = 8;
 
 TFFmpegReport ReadFFmpegReport(const std::wstring& Output);
 
+// A source without a recorded duration (a live recording with PCM sound, say) gets one the
+// converter guesses from the bit rate, often far off: such a duration counts as none, for the
+// progress shown and for judging whether the file ended early.
+bool DurationIsEstimated(const std::wstring& Output);
+
 // The last Count non-empty lines of the output, status lines counted one by one (lines end at
 // "\r" as well as "\n"), oldest first.
 std::vector<std::wstring> LastOutputLines(const std::wstring& Output, size_t Count);

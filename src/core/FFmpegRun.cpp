@@ -1,6 +1,7 @@
 #include "FFmpegRun.h"
 
 #include "ChildProcess.h"
+#include "FFmpegReport.h"
 #include "KeptOutput.h"
 
 #include <algorithm>
@@ -79,6 +80,8 @@ TFFmpegRun RunFFmpeg(const std::wstring& FFmpegPath, const std::wstring& Source,
                 continue;
         } else {
             ParseFFmpegProgress(kept.Text(), position, duration);
+            if (duration > 0 && DurationIsEstimated(kept.Text()))
+                duration = 0;
         }
         lastReport = after;
         ProgressProc(std::max(position, 0), std::max(duration, 0), cancel);
