@@ -32,7 +32,7 @@ PlayerSafeSize EstimatePlayerSafeSize(int64_t DurationMs) {
     PlayerSafeSize size;
     size.Expected = EstimateAviSize(DurationMs, PlayerSafeVideoBitrate, PlayerSafeAudioBitrate);
     size.Largest = EstimateAviSize(DurationMs, PlayerSafeVideoMaxBitrate, PlayerSafeAudioBitrate);
-    size.OverLimit = size.Largest > PlayerSafeFileLimit;
+    size.OverLimit = size.Expected > PlayerSafeFileLimit;
     return size;
 }
 

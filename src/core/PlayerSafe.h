@@ -19,14 +19,14 @@ inline constexpr int64_t PlayerSafeFileLimit = int64_t{1} << 31;
 int64_t EstimateAviSize(int64_t DurationMs, int64_t VideoBitrate, int64_t AudioBitrate);
 
 struct PlayerSafeSize {
-    int64_t Expected = 0; // at the average video bitrate
-    int64_t Largest = 0;  // with the video at its peak bitrate throughout
-    bool OverLimit = false;
+    int64_t Expected = 0;   // at the average video bitrate
+    int64_t Largest = 0;    // with the video at its peak bitrate throughout
+    bool OverLimit = false; // the expected size passes PlayerSafeFileLimit
 };
 
-// The average is only what the rate control aims at over the whole file; the peak is the bound
-// it holds. So the limit is judged by the largest size: a warning given when not needed costs the
-// user a glance, a file past 2 GiB may not play at all.
+// The limit is judged at the chosen (average) bitrate, which is what a whole file comes to: a
+// warning for every film longer than an hour, as judging at the peak would give, would soon be
+// ignored.
 PlayerSafeSize EstimatePlayerSafeSize(int64_t DurationMs);
 
 // The source's playing time in ms, read by running the converter on the source alone: it prints

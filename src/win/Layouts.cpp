@@ -28,6 +28,7 @@ constexpr TControlPlace MainControls[] = {
     {IDC_RBOTHERFOLDER, GroupLeft + 71, GroupTop + 24, 55, 17},
     {IDC_EDOUTPUTFOLDER, GroupLeft + 132, GroupTop + 22, 254, 21},
     {IDC_BTNBROWSE, GroupLeft + 392, GroupTop + 22, 18, 21},
+    {IDC_CBPLAYERSAFE, 8, 321, 200, 17},
     {IDC_BTNCONVERT, 321, 317, 112, 25},
 };
 

@@ -23,6 +23,19 @@ TMainForm* MainForm = nullptr;
 namespace {
 
 constexpr wchar_t UseCountName[] = L"UseCount";
+constexpr wchar_t PlayerSafeName[] = L"PlayerSafe";
+
+// The player-safe choice as stored: 1 is ticked; a missing value, any other number, a value of
+// another type or a key that cannot be read all mean unticked, without a word.
+bool ReadPlayerSafeChoice(const std::wstring& RegistryKey) {
+    try {
+        UniqueHKey Key = OpenOrCreateKey(Application.RegistryRoot, RegistryKey);
+        TIntegerValue Stored = ReadIntegerValue(Key.get(), PlayerSafeName, 0);
+        return Stored.Kind != TValueKind::Missing && Stored.Value == 1;
+    } catch (...) {
+        return false;
+    }
+}
 constexpr int ButtonIds[3] = {IDC_BTNADDFILES, IDC_BTNREMOVE, IDC_BTNCONVERT};
 constexpr TImageIndex ButtonImageIndices[3] = {iiAdd, iiRemove, iiConvert};
 
@@ -162,6 +175,10 @@ bool TMainForm::Command(int Id, int Code) {
     case IDC_BTNBROWSE:
         btnBrowseClick();
         return true;
+    case IDC_CBPLAYERSAFE:
+        if (Code == BN_CLICKED)
+            cbPlayerSafeClick();
+        return true;
     case IDC_RBSAMEFOLDER:
     case IDC_RBOTHERFOLDER:
         if (Code == BN_CLICKED)
@@ -231,6 +248,7 @@ void TMainForm::FormCreate() {
     rbOtherFolder = Control(IDC_RBOTHERFOLDER);
     edOutputFolder = Control(IDC_EDOUTPUTFOLDER);
     btnBrowse = Control(IDC_BTNBROWSE);
+    cbPlayerSafe = Control(IDC_CBPLAYERSAFE);
     if (!Application.MainWindow)
         Application.MainWindow = Window;
 
@@ -296,11 +314,23 @@ void TMainForm::LoadSettings() {
         UseCountKind = TValueKind::Missing;
         Application.HandleException();
     }
+    Button_SetCheck(cbPlayerSafe, ReadPlayerSafeChoice(RegistryKey) ? BST_CHECKED : BST_UNCHECKED);
 }
 
 void TMainForm::SaveSettings() {
     UniqueHKey Key = OpenOrCreateKey(Application.RegistryRoot, RegistryKey);
     WriteIntegerValue(Key.get(), UseCountName, UseCount, UseCountKind);
+    WriteIntegerValue(Key.get(), PlayerSafeName, PlayerSafeChecked() ? 1 : 0, TValueKind::Integer);
+}
+
+bool TMainForm::PlayerSafeChecked() const {
+    return Button_GetCheck(cbPlayerSafe) == BST_CHECKED;
+}
+
+void TMainForm::cbPlayerSafeClick() {
+    // Kept at once, so the choice survives however the program ends.
+    UniqueHKey Key = OpenOrCreateKey(Application.RegistryRoot, RegistryKey);
+    WriteIntegerValue(Key.get(), PlayerSafeName, PlayerSafeChecked() ? 1 : 0, TValueKind::Integer);
 }
 
 void TMainForm::ScaleToDpi(UINT NewDpi) {

@@ -87,6 +87,7 @@ private:
     HWND rbOtherFolder = nullptr;
     HWND edOutputFolder = nullptr;
     HWND btnBrowse = nullptr;
+    HWND cbPlayerSafe = nullptr;
     UniqueMenu PopupMenuResource;
     HMENU PopupMenu = nullptr; // the first submenu of PopupMenuResource
     TOpenDialog OpenDialog;
@@ -97,6 +98,8 @@ private:
     // How "UseCount" was stored, so text stays text.
     TValueKind UseCountKind = TValueKind::Missing;
 
+    // The converter options of the batch that runs, fixed when it starts.
+    const wchar_t* BatchOptions = FFmpegOptions;
     // A close request came during a batch: the window closes once the batch has stopped.
     bool CloseAfterBatch = false;
 
@@ -132,6 +135,11 @@ private:
     void btnConvertClick();
     void btnBrowseClick();
     void rbOutputFolderClick();
+    void cbPlayerSafeClick();
+    // Whether the player-safe choice is ticked; the converter options of the next batch.
+    bool PlayerSafeChecked() const;
+    // Asks before a player-safe batch whose files would pass 2 GiB; false when the user declines.
+    bool ConfirmLargePlayerSafeFiles();
     void lstFilesToConvertSelectItem();
     void lstFilesToConvertDblClick();
     void lstFilesToConvertKeyDown(WORD Key);

@@ -3,8 +3,10 @@
 #include "Application.h"
 #include "LongPath.h"
 #include "Main.h"
+#include "PlayerSafe.h"
 #include "Precheck.h"
 #include "Progress.h"
+#include "TextTemplate.h"
 #include "resource.h"
 
 #include <memory>
@@ -45,6 +47,11 @@ void TMainForm::btnConvertClick() {
         return;
     }
 
+    // The choice applies to the whole batch, whatever is clicked while it runs.
+    BatchOptions = PlayerSafeChecked() ? FFmpegPlayerSafeOptions : FFmpegOptions;
+    if (PlayerSafeChecked() && !ConfirmLargePlayerSafeFiles())
+        return;
+
     // A new window, with fresh state, for every batch; destroyed however the run ends.
     auto Form = std::make_unique<TProgressForm>(*this);
     Form->ShowModal();
@@ -63,8 +70,31 @@ bool TMainForm::ConvertFile(const std::wstring& Source, const std::wstring& Dest
                             TProgressProc ProgressProc, TConversionOutcome& Outcome) {
     // Long paths only in the form the converter's file functions can open.
     Outcome = ConvertWithFFmpeg(AppPath + FFmpegExeName, ExtendedLengthPath(Source),
-                                ExtendedLengthPath(Destination), FFmpegOptions, ProgressProc);
+                                ExtendedLengthPath(Destination), BatchOptions, ProgressProc);
     return Outcome.Converted;
+}
+
+bool TMainForm::ConfirmLargePlayerSafeFiles() {
+    std::wstring Files;
+    {
+        TWaitCursor Busy;
+        for (int Row = 0; Row < RowCount(); ++Row) {
+            int32_t Length = ReadSourceDuration(AppPath + FFmpegExeName,
+                                                ExtendedLengthPath(GetItemFileName(Row)));
+            PlayerSafeSize Size = EstimatePlayerSafeSize(Length);
+            if (!Size.OverLimit)
+                continue;
+            wchar_t Gigabytes[32];
+            swprintf(Gigabytes, 32, L"%.1f", static_cast<double>(Size.Expected) / (1 << 30));
+            Files += FormatTemplate(Application.LoadStr(IDS_OVERTWOGIGABYTESFILE),
+                                    {RowName(Row), FormatPlayingTime(Length), Gigabytes});
+        }
+    }
+    if (Files.empty())
+        return true;
+    return Application.ShowMessageBox(
+               Window, FormatTemplate(Application.LoadStr(IDS_OVERTWOGIGABYTES), {Files}),
+               Application.Title, MB_YESNO | MB_ICONWARNING) == IDYES;
 }
 
 int TMainFormBatchPorts::RowCount() const {

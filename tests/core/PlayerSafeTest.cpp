@@ -37,19 +37,19 @@ TEST(PlayerSafeSize, LongestDurationsAndHighBitratesDoNotOverflow) {
 
 // At the peak video bitrate plus audio a file grows 633,054 bytes a second, so it passes 2 GiB
 // between 3,392 s and 3,393 s (56 min 32 s).
-TEST(PlayerSafeSize, LimitIsJudgedAtThePeakBitrate) {
-    PlayerSafeSize below = EstimatePlayerSafeSize(3'392'000);
-    EXPECT_EQ(below.Largest, 2'147'384'704);
+TEST(PlayerSafeSize, LimitIsJudgedAtTheChosenBitrate) {
+    PlayerSafeSize below = EstimatePlayerSafeSize(6'338'000);
+    EXPECT_EQ(below.Expected, 2'147'405'288);
     EXPECT_FALSE(below.OverLimit);
-    PlayerSafeSize above = EstimatePlayerSafeSize(3'393'000);
-    EXPECT_EQ(above.Largest, 2'148'017'758);
+    PlayerSafeSize above = EstimatePlayerSafeSize(6'339'000);
+    EXPECT_EQ(above.Expected, 2'147'744'092);
     EXPECT_TRUE(above.OverLimit);
 
-    // A 90-minute film is expected to fit, yet may not; it is flagged.
+    // A 90-minute film fits at the chosen bitrate, though it could pass the limit at the peak.
     PlayerSafeSize film = EstimatePlayerSafeSize(90 * 60'000);
     EXPECT_EQ(film.Expected, 1'829'607'136);
-    EXPECT_LT(film.Expected, PlayerSafeFileLimit);
-    EXPECT_TRUE(film.OverLimit);
+    EXPECT_GT(film.Largest, PlayerSafeFileLimit);
+    EXPECT_FALSE(film.OverLimit);
 
     PlayerSafeSize unknown = EstimatePlayerSafeSize(0);
     EXPECT_FALSE(unknown.OverLimit);

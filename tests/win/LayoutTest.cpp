@@ -63,14 +63,14 @@ TEST_F(MainFormTest, MainWindowMatchesItsLayoutAndTabOrder) {
     HWND Main = Form->Handle();
     EXPECT_EQ(TabOrder(Main, Form->Control(IDC_BTNADDFILES)),
               (std::vector<int>{IDC_BTNADDFILES, IDC_BTNWEBSITE, IDC_BTNABOUT, IDC_RBSAMEFOLDER,
-                                IDC_LSTFILESTOCONVERT}));
+                                IDC_CBPLAYERSAFE, IDC_LSTFILESTOCONVERT}));
     // With everything enabled the group's box and button join in, then Convert.
     for (int Id : {IDC_BTNREMOVE, IDC_EDOUTPUTFOLDER, IDC_BTNBROWSE, IDC_BTNCONVERT})
         EnableWindow(Form->Control(Id), TRUE);
     EXPECT_EQ(TabOrder(Main, Form->Control(IDC_BTNADDFILES)),
               (std::vector<int>{IDC_BTNADDFILES, IDC_BTNREMOVE, IDC_BTNWEBSITE, IDC_BTNABOUT,
-                                IDC_RBSAMEFOLDER, IDC_EDOUTPUTFOLDER, IDC_BTNBROWSE, IDC_BTNCONVERT,
-                                IDC_LSTFILESTOCONVERT}));
+                                IDC_RBSAMEFOLDER, IDC_EDOUTPUTFOLDER, IDC_BTNBROWSE,
+                                IDC_CBPLAYERSAFE, IDC_BTNCONVERT, IDC_LSTFILESTOCONVERT}));
 
     // The hint lies above the list, so it is seen while the list is empty.
     HWND Hint = Form->Control(IDC_LBLADDFILES);

@@ -5,6 +5,7 @@
 #include "Shell.h"
 
 #include <shlobj.h>
+#include <windowsx.h>
 
 namespace {
 
@@ -216,4 +217,53 @@ TEST(Registry, AFailedReadSaysWhatHappenedRatherThanBlamingTheType) {
     RegCloseKey(WriteOnly);
     RegCloseKey(Root);
     RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Tamblin\\KestrovaTestNoQuery");
+}
+
+// The player-safe choice: off by default, kept in the settings key beside the count and read at
+// the next start; a stored value that is not 1 (or not a number at all) means off, silently.
+TEST_F(MainFormTest, PlayerSafeChoiceIsOffByDefaultAndRemembered) {
+    CreateForm();
+    EXPECT_EQ(Text(IDC_CBPLAYERSAFE), L"For DVD and TV players");
+    EXPECT_EQ(Button_GetCheck(Form->Control(IDC_CBPLAYERSAFE)), BST_UNCHECKED);
+    // A real click toggles the box, then tells the window.
+    SendMessageW(Form->Control(IDC_CBPLAYERSAFE), BM_SETCHECK, BST_CHECKED, 0);
+    Click(IDC_CBPLAYERSAFE);
+    HKEY Key = SettingsKey();
+    DWORD Stored = 0, Size = sizeof Stored, Type = 0;
+    ASSERT_EQ(RegQueryValueExW(Key, L"PlayerSafe", nullptr, &Type, reinterpret_cast<BYTE*>(&Stored),
+                               &Size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(Type, static_cast<DWORD>(REG_DWORD));
+    EXPECT_EQ(Stored, 1u) << "kept as soon as it is ticked";
+    DestroyForm();
+
+    CreateForm();
+    EXPECT_EQ(Button_GetCheck(Form->Control(IDC_CBPLAYERSAFE)), BST_CHECKED);
+    SendMessageW(Form->Control(IDC_CBPLAYERSAFE), BM_SETCHECK, BST_UNCHECKED, 0);
+    DestroyForm(); // written at exit too
+    CreateForm();
+    EXPECT_EQ(Button_GetCheck(Form->Control(IDC_CBPLAYERSAFE)), BST_UNCHECKED);
+    DestroyForm();
+
+    const BYTE Junk[3] = {1, 2, 3};
+    const DWORD Two = 2;
+    const wchar_t One[] = L"1";
+    struct {
+        DWORD Type;
+        const BYTE* Data;
+        DWORD Size;
+        UINT Expected;
+    } Cases[] = {{REG_BINARY, Junk, sizeof Junk, BST_UNCHECKED},
+                 {REG_DWORD, reinterpret_cast<const BYTE*>(&Two), sizeof Two, BST_UNCHECKED},
+                 {REG_SZ, reinterpret_cast<const BYTE*>(One), sizeof One, BST_CHECKED}};
+    for (const auto& Case : Cases) {
+        RegSetValueExW(Key, L"PlayerSafe", 0, Case.Type, Case.Data, Case.Size);
+        Boxes.clear();
+        CreateForm();
+        EXPECT_EQ(Button_GetCheck(Form->Control(IDC_CBPLAYERSAFE)), Case.Expected)
+            << "stored type " << Case.Type;
+        EXPECT_TRUE(Boxes.empty()) << "a bad stored choice is not worth a message";
+        DestroyForm();
+    }
+    RegCloseKey(Key);
 }
