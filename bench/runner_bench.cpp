@@ -5,6 +5,8 @@
 //   runner_bench [--ffmpeg PATH] [--samples FOLDER] [--rounds N] [FILE.webm ...]
 #include "CommandLine.h"
 #include "FFmpeg.h"
+#include "FileSystem.h"
+#include "TextConversion.h"
 
 #include <algorithm>
 #include <array>
@@ -32,6 +34,18 @@ namespace fs = std::filesystem;
 
 namespace {
 
+fs::path ProgramFolder() {
+#ifdef _WIN32
+    return fs::path(ExecutableFolder());
+#else
+    return fs::path(ToUtf8(ExecutableFolder()));
+#endif
+}
+
+} // namespace
+
+namespace {
+
 #ifdef _WIN32
 
 fs::path PathOf(const std::wstring& Text) {
@@ -46,15 +60,8 @@ std::vector<std::wstring> Arguments(int, char**) {
     return SplitCommandLine(::GetCommandLineW()); // the console's narrow argv loses letters
 }
 
-fs::path ExecutableFolder() {
-    std::wstring buffer(32768, L'\0');
-    DWORD n = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-    buffer.resize(n);
-    return fs::path(buffer).parent_path();
-}
-
 std::wstring DefaultConverter() {
-    return TextOf(ExecutableFolder() / L"ffmpeg.exe");
+    return TextOf(ProgramFolder() / L"ffmpeg.exe");
 }
 
 double ProcessCpuSeconds() {
@@ -103,36 +110,8 @@ long RunDirect(const std::wstring& Converter, const std::wstring& CommandLine) {
 
 #else
 
-// Paths are UTF-8 bytes here; the runner takes wide text.
-std::string Utf8(const std::wstring& Text) {
-    static constexpr uint32_t Lead[] = {0x00, 0xC0, 0xE0, 0xF0};
-    std::string out;
-    for (wchar_t wc : Text) {
-        auto c = static_cast<uint32_t>(wc);
-        int extra = c < 0x80 ? 0 : c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
-        out += static_cast<char>(Lead[extra] | (c >> (6 * extra)));
-        for (int k = extra - 1; k >= 0; --k)
-            out += static_cast<char>(0x80 | ((c >> (6 * k)) & 0x3F));
-    }
-    return out;
-}
-
-std::wstring FromUtf8(const std::string& Bytes) {
-    std::wstring text;
-    for (size_t i = 0; i < Bytes.size();) {
-        auto c = static_cast<unsigned char>(Bytes[i]);
-        int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
-        uint32_t code = extra == 0 ? c : c & (0x3F >> extra);
-        for (int k = 1; k <= extra && i + k < Bytes.size(); ++k)
-            code = code << 6 | (static_cast<unsigned char>(Bytes[i + k]) & 0x3F);
-        text += static_cast<wchar_t>(code);
-        i += 1 + extra;
-    }
-    return text;
-}
-
 fs::path PathOf(const std::wstring& Text) {
-    return fs::path(Utf8(Text));
+    return fs::path(ToUtf8(Text));
 }
 
 std::wstring TextOf(const fs::path& Path) {
@@ -144,10 +123,6 @@ std::vector<std::wstring> Arguments(int Count, char** Values) {
     for (int i = 0; i < Count; ++i)
         out.push_back(FromUtf8(Values[i]));
     return out;
-}
-
-fs::path ExecutableFolder() {
-    return fs::read_symlink("/proc/self/exe").parent_path();
 }
 
 std::wstring DefaultConverter() {
@@ -164,10 +139,10 @@ double ProcessCpuSeconds() {
 // Arguments as the runner's POSIX side gives them (the tokens after the first), the error stream
 // through a pipe read and dropped.
 long RunDirect(const std::wstring& Converter, const std::wstring& CommandLine) {
-    std::vector<std::string> args{Utf8(Converter)};
+    std::vector<std::string> args{ToUtf8(Converter)};
     std::vector<std::wstring> tokens = SplitCommandLine(CommandLine);
     for (size_t i = 1; i < tokens.size(); ++i)
-        args.push_back(Utf8(tokens[i]));
+        args.push_back(ToUtf8(tokens[i]));
     std::vector<char*> argv;
     for (std::string& arg : args)
         argv.push_back(arg.data());
@@ -289,7 +264,7 @@ bool TimeDirect(const std::wstring& Converter, const fs::path& Source, const fs:
 
 struct Options {
     std::wstring Converter = DefaultConverter();
-    fs::path Samples = ExecutableFolder() / "samples";
+    fs::path Samples = ProgramFolder() / "samples";
     int Rounds = 5;
     std::vector<std::wstring> Files;
 };

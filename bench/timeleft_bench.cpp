@@ -11,6 +11,8 @@
 #include "Batch.h"
 #include "CommandLine.h"
 #include "FFmpeg.h"
+#include "FileSystem.h"
+#include "TextConversion.h"
 #include "TimeLeft.h"
 
 #include <algorithm>
@@ -38,37 +40,32 @@ double Now() {
         .count();
 }
 
+fs::path ProgramFolder() {
 #ifdef _WIN32
-fs::path ExecutableFolder() {
-    std::wstring Buffer(32768, L'\0');
-    Buffer.resize(GetModuleFileNameW(nullptr, Buffer.data(), static_cast<DWORD>(Buffer.size())));
-    return fs::path(Buffer).parent_path();
+    return fs::path(ExecutableFolder());
+#else
+    return fs::path(ToUtf8(ExecutableFolder()));
+#endif
 }
+
+#ifdef _WIN32
 std::vector<std::wstring> Arguments(int, char**) {
     return SplitCommandLine(GetCommandLineW());
 }
 std::wstring DefaultConverter() {
-    return (ExecutableFolder() / L"ffmpeg.exe").wstring();
+    return (ProgramFolder() / L"ffmpeg.exe").wstring();
 }
 #else
-fs::path ExecutableFolder() {
-    return fs::read_symlink("/proc/self/exe").parent_path();
-}
-// Plain ASCII paths are all this needs natively.
 std::vector<std::wstring> Arguments(int Count, char** Values) {
     std::vector<std::wstring> Result;
     for (int i = 0; i < Count; ++i)
-        Result.emplace_back(Values[i], Values[i] + std::char_traits<char>::length(Values[i]));
+        Result.push_back(FromUtf8(Values[i]));
     return Result;
 }
 std::wstring DefaultConverter() {
     return L"/usr/bin/ffmpeg";
 }
 #endif
-
-std::string Narrow(const std::wstring& Text) {
-    return std::string(Text.begin(), Text.end());
-}
 
 struct TSample {
     double Time;
@@ -140,7 +137,7 @@ struct TBenchConverter : TConverter {
 #ifndef _WIN32
 // Six files of four to eight minutes of the same kind of video, cut without re-encoding.
 std::vector<std::wstring> MakeBatch(const fs::path& Folder) {
-    const fs::path Sample = ExecutableFolder() / "samples" / "long.webm";
+    const fs::path Sample = ProgramFolder() / "samples" / "long.webm";
     std::vector<std::wstring> Files;
     const int Loops[] = {6, 4, 8, 6, 8, 4};
     for (int i = 0; i < 6; ++i) {
@@ -201,7 +198,7 @@ int Run(std::wstring Converter, std::vector<std::wstring> Files) {
     const double End = Now();
     if (Convert.Failures > 0) {
         std::printf("timeleft_bench: %d of %zu files did not convert with %s\n", Convert.Failures,
-                    Files.size(), Narrow(Converter).c_str());
+                    Files.size(), ToUtf8(Converter).c_str());
         return 1;
     }
 

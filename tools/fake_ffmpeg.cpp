@@ -18,6 +18,8 @@
 //   crash <code>      end abruptly, as a crash does: on Windows TerminateProcess with <code>
 //                     (e.g. 3221225477, which is 0xC0000005); elsewhere killed by SIGKILL
 // A source that cannot be opened gives the converter's message and exit code 1.
+#include "TextConversion.h"
+
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -42,21 +44,13 @@ namespace {
 #ifdef _WIN32
 using Arg = std::wstring;
 std::string Narrow(const Arg& Text) {
-    int n = WideCharToMultiByte(CP_UTF8, 0, Text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string s(n > 0 ? n - 1 : 0, '\0');
-    if (n > 1)
-        WideCharToMultiByte(CP_UTF8, 0, Text.c_str(), -1, s.data(), n, nullptr, nullptr);
-    return s;
+    return ToUtf8(Text);
 }
 FILE* OpenFile(const Arg& Path, const wchar_t* Mode) {
     return _wfopen(Path.c_str(), Mode);
 }
 Arg Wide(const std::string& Utf8) {
-    int n = MultiByteToWideChar(CP_UTF8, 0, Utf8.c_str(), -1, nullptr, 0);
-    std::wstring s(n > 0 ? n - 1 : 0, L'\0');
-    if (n > 1)
-        MultiByteToWideChar(CP_UTF8, 0, Utf8.c_str(), -1, s.data(), n);
-    return s;
+    return FromUtf8(Utf8);
 }
 #define MODE(m) L##m
 #else

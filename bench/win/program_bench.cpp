@@ -5,6 +5,7 @@
 //
 //   program_bench [ROUNDS] [FILE.webm ...]   (files default to the samples beside the bench)
 #include "Application.h"
+#include "FileSystem.h"
 #include "Main.h"
 #include "resource.h"
 
@@ -24,12 +25,6 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 namespace {
-
-fs::path ExecutableFolder() {
-    wchar_t Buffer[MAX_PATH * 4];
-    DWORD N = GetModuleFileNameW(nullptr, Buffer, static_cast<DWORD>(std::size(Buffer)));
-    return fs::path(std::wstring(Buffer, N)).parent_path();
-}
 
 double ProcessCpuSeconds() {
     FILETIME Created, Exited, Kernel, User;
@@ -83,7 +78,7 @@ bool ConvertDirectly(const fs::path& Converter, const fs::path& Source, const fs
 
 int wmain(int Argc, wchar_t** Argv) {
     int Rounds = Argc > 1 ? _wtoi(Argv[1]) : 3;
-    fs::path Here = ExecutableFolder();
+    fs::path Here = fs::path(ExecutableFolder());
     std::vector<fs::path> Sources;
     for (int i = 2; i < Argc; ++i)
         Sources.emplace_back(Argv[i]);

@@ -17,6 +17,9 @@ inline std::wstring IncludeTrailingPathDelimiter(const std::wstring& Path) {
     return Path + PathDelim;
 }
 
+// The folder holding the running program, with a trailing delimiter.
+std::wstring ExecutableFolder();
+
 // True when anything at all is at Path: a file (also one held open by another program), a
 // directory, a link (even a dangling one), a device.
 bool PathExists(const std::wstring& Path);

@@ -1,16 +1,11 @@
 #include "AppError.h"
 
 #include "Application.h"
+#include "TextConversion.h"
 
 #include "resource.h"
 
-EAppError::EAppError(std::wstring Message) : Text(std::move(Message)) {
-    int n = WideCharToMultiByte(CP_UTF8, 0, Text.c_str(), static_cast<int>(Text.size()), nullptr, 0,
-                                nullptr, nullptr);
-    Narrow.resize(static_cast<size_t>(n));
-    WideCharToMultiByte(CP_UTF8, 0, Text.c_str(), static_cast<int>(Text.size()), Narrow.data(), n,
-                        nullptr, nullptr);
-}
+EAppError::EAppError(std::wstring Message) : Text(std::move(Message)), Narrow(ToUtf8(Text)) {}
 
 std::wstring InOutErrorMessage(DWORD Code) {
     switch (Code) {

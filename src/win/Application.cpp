@@ -1,25 +1,13 @@
 #include "Application.h"
 
 #include "AppError.h"
+#include "TextConversion.h"
 
 #include "resource.h"
 
 #include <new>
 
 TApplication Application;
-
-namespace {
-
-std::wstring Widen(const char* Text) {
-    int n = MultiByteToWideChar(CP_UTF8, 0, Text, -1, nullptr, 0);
-    if (n <= 1)
-        return {};
-    std::wstring Result(static_cast<size_t>(n - 1), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, Text, -1, Result.data(), n);
-    return Result;
-}
-
-} // namespace
 
 std::wstring ExceptionMessage(const std::exception_ptr& Error) {
     std::wstring Text;
@@ -30,7 +18,7 @@ std::wstring ExceptionMessage(const std::exception_ptr& Error) {
     } catch (const std::bad_alloc&) {
         Text = Application.LoadStr(IDS_OUTOFMEMORY);
     } catch (const std::exception& E) {
-        Text = Widen(E.what());
+        Text = FromUtf8(E.what());
     } catch (...) {
         Text = Application.LoadStr(IDS_UNEXPECTEDERROR);
     }

@@ -4,6 +4,7 @@
 #include "Application.h"
 #include "DialogRouting.h"
 #include "Dpi.h"
+#include "FileSystem.h"
 #include "Images.h"
 #include "Layouts.h"
 #include "Progress.h"
@@ -38,19 +39,6 @@ bool ReadPlayerSafeChoice(const std::wstring& RegistryKey) {
 }
 constexpr int ButtonIds[3] = {IDC_BTNADDFILES, IDC_BTNREMOVE, IDC_BTNCONVERT};
 constexpr TImageIndex ButtonImageIndices[3] = {iiAdd, iiRemove, iiConvert};
-
-std::wstring ExecutableFolder() {
-    std::wstring Path(MAX_PATH, L'\0');
-    for (;;) {
-        DWORD Length = GetModuleFileNameW(nullptr, Path.data(), static_cast<DWORD>(Path.size()));
-        if (Length < Path.size()) {
-            Path.resize(Length);
-            break;
-        }
-        Path.resize(Path.size() * 2);
-    }
-    return Path.substr(0, Path.find_last_of(L"\\/:") + 1);
-}
 
 } // namespace
 

@@ -10,6 +10,7 @@
 //
 //   kestrova_corpus_convert.exe <converter> <source>...
 #include "FFmpeg.h"
+#include "TextConversion.h"
 
 #include <windows.h>
 
@@ -50,17 +51,6 @@ void RecordProgress(int64_t Position, int64_t Size, bool& /*Cancel*/) {
     ++Record.Calls;
 }
 
-std::string Utf8(const std::wstring& Text) {
-    if (Text.empty())
-        return {};
-    const int length = WideCharToMultiByte(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()),
-                                           nullptr, 0, nullptr, nullptr);
-    std::string result(static_cast<size_t>(length), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()), result.data(),
-                        length, nullptr, nullptr);
-    return result;
-}
-
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -80,13 +70,14 @@ int wmain(int argc, wchar_t** argv) {
                                              FFmpegOptions, output, RecordProgress);
         const ULONGLONG elapsed = GetTickCount64() - start;
         std::ofstream(std::filesystem::path(destination).concat(L".log"), std::ios::binary)
-            << Utf8(output);
-        std::printf(
-            "%s\t%s\t%d\t%lld\t%lld\t%lld\t%lld\t%lld\t%d\t%llu\n", Utf8(source.wstring()).c_str(),
-            converted ? "ok" : "failed", Record.Calls, static_cast<long long>(Record.FirstPosition),
-            static_cast<long long>(Record.LastPosition),
-            static_cast<long long>(Record.SmallestSize), static_cast<long long>(Record.LargestSize),
-            static_cast<long long>(Record.LastSize), Record.NeverFell ? 1 : 0, elapsed);
+            << ToUtf8(output);
+        std::printf("%s\t%s\t%d\t%lld\t%lld\t%lld\t%lld\t%lld\t%d\t%llu\n",
+                    ToUtf8(source.wstring()).c_str(), converted ? "ok" : "failed", Record.Calls,
+                    static_cast<long long>(Record.FirstPosition),
+                    static_cast<long long>(Record.LastPosition),
+                    static_cast<long long>(Record.SmallestSize),
+                    static_cast<long long>(Record.LargestSize),
+                    static_cast<long long>(Record.LastSize), Record.NeverFell ? 1 : 0, elapsed);
         std::fflush(stdout);
     }
     return 0;

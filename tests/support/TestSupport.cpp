@@ -1,5 +1,8 @@
 #include "TestSupport.h"
 
+#include "FileSystem.h"
+#include "TextConversion.h"
+
 #include <atomic>
 #include <chrono>
 #include <fstream>
@@ -9,7 +12,6 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
-#include "posix/Utf8.h"
 #include <csignal>
 #include <unistd.h>
 #endif
@@ -44,29 +46,12 @@ std::wstring WideFromPath(const fs::path& Path) {
 #ifdef _WIN32
     return Path.wstring();
 #else
-    std::wstring text;
-    const std::string bytes = Path.string();
-    for (size_t i = 0; i < bytes.size();) {
-        auto c = static_cast<unsigned char>(bytes[i]);
-        int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
-        uint32_t code = extra == 0 ? c : c & (0x3F >> extra);
-        for (int k = 1; k <= extra && i + k < bytes.size(); ++k)
-            code = code << 6 | (static_cast<unsigned char>(bytes[i + k]) & 0x3F);
-        text += static_cast<wchar_t>(code);
-        i += 1 + extra;
-    }
-    return text;
+    return FromUtf8(Path.string());
 #endif
 }
 
 fs::path ExecutableFolder() {
-#ifdef _WIN32
-    wchar_t buffer[MAX_PATH * 4];
-    DWORD n = GetModuleFileNameW(nullptr, buffer, static_cast<DWORD>(std::size(buffer)));
-    return fs::path(std::wstring(buffer, n)).parent_path();
-#else
-    return fs::read_symlink("/proc/self/exe").parent_path();
-#endif
+    return PathFromWide(::ExecutableFolder()).parent_path();
 }
 
 std::wstring FakeConverterPath() {

@@ -1,7 +1,7 @@
 // Child process over pipe, posix_spawn, poll, read, kill and waitpid.
 #include "ChildProcess.h"
 #include "CommandLine.h"
-#include "posix/Utf8.h"
+#include "TextConversion.h"
 
 #include <algorithm>
 #include <cerrno>

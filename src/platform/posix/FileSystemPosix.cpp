@@ -1,11 +1,18 @@
 // File queries and changes over lstat, stat, unlink and mkdir.
 #include "FileSystem.h"
-#include "posix/Utf8.h"
+#include "TextConversion.h"
 
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
+
+std::wstring ExecutableFolder() {
+    std::string Path(4096, '\0');
+    ssize_t Length = ::readlink("/proc/self/exe", Path.data(), Path.size());
+    Path.resize(Length > 0 ? static_cast<size_t>(Length) : 0);
+    return FromUtf8(Path.substr(0, Path.rfind('/') + 1));
+}
 
 bool PathExists(const std::wstring& Path) {
     // lstat, not stat: a dangling link would still send the converter's output somewhere.

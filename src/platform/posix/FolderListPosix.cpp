@@ -1,6 +1,6 @@
 // Folder listing over opendir and lstat.
 #include "FolderScan.h"
-#include "posix/Utf8.h"
+#include "TextConversion.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -9,21 +9,6 @@
 #include <cstring>
 
 namespace {
-
-std::wstring FromUtf8(const char* Text) {
-    std::wstring Result;
-    const auto* p = reinterpret_cast<const unsigned char*>(Text);
-    while (*p) {
-        uint32_t c = *p;
-        int More = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
-        c &= More == 3 ? 0x07 : More == 2 ? 0x0F : More == 1 ? 0x1F : 0x7F;
-        ++p;
-        for (; More > 0 && (*p & 0xC0) == 0x80; --More, ++p)
-            c = (c << 6) | (*p & 0x3F);
-        Result += static_cast<wchar_t>(c);
-    }
-    return Result;
-}
 
 struct TDirHandle {
     DIR* Handle;

@@ -58,6 +58,19 @@ size_t FirstCreatable(const std::wstring& Path) {
 
 } // namespace
 
+std::wstring ExecutableFolder() {
+    std::wstring Path(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD Length = GetModuleFileNameW(nullptr, Path.data(), static_cast<DWORD>(Path.size()));
+        if (Length < Path.size()) {
+            Path.resize(Length);
+            break;
+        }
+        Path.resize(Path.size() * 2);
+    }
+    return Path.substr(0, Path.find_last_of(L"\\/:") + 1);
+}
+
 bool PathExists(const std::wstring& Path) {
     if (::GetFileAttributesW(ExtendedLengthPath(Path).c_str()) != INVALID_FILE_ATTRIBUTES)
         return true;
