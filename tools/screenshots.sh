@@ -87,10 +87,11 @@ for dpi in 96 144; do
     shot "about-$dpi"
     key Return
 
-    # From About along the tab order to Convert, into the "Other:" folder; caught mid-run, then
+    # From About along the tab order (the folder, its box and button, the player choice) to
+    # Convert, into the "Other:" folder; caught mid-run, then
     # cancelled with Esc.
     rm -f "$WINEPREFIX"/drive_c/users/*/Videos/*.avi
-    key Tab Tab Tab Tab Return
+    key Tab Tab Tab Tab Tab Return
     # The time left comes a few seconds in.
     sleep 8
     shot "progress-$dpi"

@@ -43,6 +43,15 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     wineboot -i </dev/null >/dev/null 2>&1 || true
     wineserver -w 2>/dev/null || true # let the prefix's first set-up finish
 fi
+# Wine's own Tahoma (the windows' font) and Marlett (the caption buttons' glyphs) come with
+# fonts-wine, in Wine's data folder, where this build of Wine does not look for them; a prefix's
+# own Fonts folder it does read.
+if [ -d /usr/share/wine/fonts ] && [ -d "$WINEPREFIX/drive_c/windows/Fonts" ]; then
+    for font in tahoma.ttf tahomabd.ttf marlett.ttf; do
+        [ -f "/usr/share/wine/fonts/$font" ] &&
+            cp -u "/usr/share/wine/fonts/$font" "$WINEPREFIX/drive_c/windows/Fonts/"
+    done
+fi
 setsid wineserver -p </dev/null >/dev/null 2>&1 &
 # On our own display there is no window manager: Wine's own desktop window then draws the frames,
 # and windows that close do not wait two seconds for a manager that never answers. The setting
