@@ -32,14 +32,14 @@ fi
 
 cmake -S "$root" -B "$win" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" >/dev/null
-cmake --build "$win" --target "${targets[@]}" >/dev/null
+cmake --build "$win" --target "${targets[@]}" Kestrova fake_ffmpeg silence_bench >/dev/null
 # runner_bench looks for the converter beside itself.
 cmp -s "$ffmpeg_exe" "$win/bin/ffmpeg.exe" || cp "$ffmpeg_exe" "$win/bin/ffmpeg.exe"
 
 # A prefix of its own: stopping its wineserver at the end leaves other Wine programs alone.
 export KESTROVA_WINEPREFIX=${KESTROVA_WINEPREFIX:-$root/build/bench-wineprefix}
 # shellcheck source=tools/wine-env.sh
-source "$root/tools/wine-env.sh"
+source "$root/tools/wine-env.sh" --display
 trap kestrova_wine_stop EXIT
 echo
 echo "== Wine: parser_bench"
@@ -47,3 +47,13 @@ wine "$win/bin/parser_bench.exe" "$rounds"
 echo
 echo "== Wine: runner_bench"
 wine "$win/bin/runner_bench.exe" --rounds "$rounds"
+echo
+echo "== Wine: silence_bench (Kestrova.exe with a converter that goes silent)"
+# A copy of the program with the scripted converter beside it as its ffmpeg.exe.
+silent=$win/silence-bench
+mkdir -p "$silent"
+cp "$win/bin/Kestrova.exe" "$silent/"
+cp "$win/bin/fake_ffmpeg.exe" "$silent/ffmpeg.exe"
+# A counted start, so closing the program does not open the web site.
+wine reg add 'HKCU\Software\Tamblin\Kestrova' /v UseCount /t REG_DWORD /d 5 /f >/dev/null 2>&1
+wine "$win/bin/silence_bench.exe" "Z:${silent//\//\\}" "$rounds"

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Screenshots of the main window at 96 and 144 DPI, empty and with rows, for looking at by eye.
+# Screenshots of the main window at 96 and 144 DPI, empty and with rows, for looking at by eye;
+# also the progress window, the About box, a summary listing failures and the Details box.
 # Runs the real Kestrova.exe under Xvfb in a throw-away Wine prefix and works it with the
 # keyboard as a person would (xdotool): the rows come in through the Add dialog.
 #   tools/screenshots.sh [BUILD_DIR]      (default build/win; shots land in BUILD_DIR/../screenshots)
@@ -28,6 +29,15 @@ for name in "Holiday at the lake.webm" "interview-2024-03.webm" "Ärger im Büro
     cp "$files/long.webm" "$files/$name"
 done
 rm "$files/long.webm"
+# Files that fail, or end early, beside a good one: for the summary listing failures and Details.
+failing=$out/failing
+rm -rf "$failing"
+mkdir -p "$failing"
+cp "$build/bin/samples/corrupt.webm" "$failing/Holiday at the lake.webm"
+echo "not a video" >"$failing/notes.webm"
+cp "$build/bin/samples/vp8-vorbis.webm" "$failing/interview-2024-03.webm"
+head -c $(($(stat -c %s "$sample") / 2)) "$sample" >"$failing/download (stopped).webm"
+probe() { wine "$build/bin/kestrova_probe.exe" "$@"; }
 
 export KESTROVA_WINEPREFIX=$build/screenshot-prefix
 
@@ -98,6 +108,33 @@ for dpi in 96 144; do
     key Escape
     sleep 2
 
+    key alt+F4
+    sleep 1
+
+    # Started with the failing files as Explorer starts it; Convert clicked; the summary that
+    # lists the failures, then Details... of the first failed row, opened from the keyboard.
+    # A fresh wineserver: the first run's windows are all gone.
+    wineserver -k 2>/dev/null || true
+    wineserver -w 2>/dev/null || true
+    setsid wineserver -p </dev/null >/dev/null 2>&1 &
+    sleep 0.3
+    args=()
+    for f in "$failing"/*.webm; do args+=("Z:${f//\//\\}"); done
+    # On the desktop the probe's own windows join, so it sees the program's.
+    (cd "$build/bin" && exec setsid wine explorer /desktop=Default,1280x900 Kestrova.exe \
+        "${args[@]}") </dev/null >/dev/null 2>&1 &
+    probe idle 30 Kestrova || { import -window root "$out/failed-start-$dpi.png"; exit 1; }
+    read -r x y < <(probe control Kestrova 1013)
+    xdotool mousemove "$x" "$y" click 1
+    probe wait 120 Information >/dev/null
+    shot "summary-failures-$dpi"
+    key Return
+    read -r x y < <(probe row 0)
+    xdotool mousemove "$x" "$y" click 1
+    key shift+F10 Up Return
+    probe wait 10 "$(probe rows | head -1 | cut -f2) could not be converted" >/dev/null
+    shot "details-$dpi"
+    key Return
     key alt+F4
     sleep 1
     kestrova_wine_stop

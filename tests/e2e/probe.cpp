@@ -17,6 +17,12 @@
 //                                           moved, shown or not; prints visible|hidden, position;
 //                                           fails when the window closes before that, or does
 //                                           not appear within SECONDS
+//   kestrova_probe control TITLE ID       screen point at the middle of control ID
+//   kestrova_probe answers SECONDS TITLE  asks window TITLE for WM_NULL every 50 ms for SECONDS
+//                                           (or until it closes); prints the longest answer in
+//                                           ms; fails when it is missing or never answered
+//   kestrova_probe row N                  screen point at the middle of row N's name
+//   kestrova_probe tooltip                the texts of the tooltips shown, one a line
 #include <windows.h>
 
 #include <commctrl.h>
@@ -289,6 +295,26 @@ int Rows() {
     return 0;
 }
 
+// Where a user points at a row: the middle of its name, on the screen.
+int RowCentre(int Row) {
+    HWND Main = FindTopLevel(MainTitle);
+    HWND List = Main ? FirstChildOfClass(Main, WC_LISTVIEWW) : nullptr;
+    if (!List)
+        return Fail(L"no list view in the main window");
+    RemoteBuffer Buffer(List, sizeof(RECT));
+    RECT Rect{LVIR_LABEL, 0, 0, 0};
+    if (!Buffer.Ok() || !Buffer.Write(0, &Rect, sizeof Rect))
+        return Fail(L"cannot reach the list's process memory");
+    if (!Send(List, LVM_GETITEMRECT, static_cast<WPARAM>(Row),
+              reinterpret_cast<LPARAM>(Buffer.At(0))) ||
+        !Buffer.Read(0, &Rect, sizeof Rect))
+        return Fail(L"no row " + std::to_wstring(Row));
+    POINT At{(Rect.left + Rect.right) / 2, (Rect.top + Rect.bottom) / 2};
+    ClientToScreen(List, &At);
+    Print(std::to_wstring(At.x) + L" " + std::to_wstring(At.y));
+    return 0;
+}
+
 // The screen point at the middle of the control with dialog identifier Id, for a real click.
 int ControlCentre(const wchar_t* Title, int Id) {
     HWND Window = FindTopLevel(Title);
@@ -339,9 +365,59 @@ int Progress(double Seconds) {
     }
 }
 
+// How long the window makes a caller wait, asked every 50 ms as a user's input would arrive.
+// The send gives up after 5 s, which Windows would already call "Not Responding".
+int Answers(double Seconds, const wchar_t* Title) {
+    HWND Window = FindTopLevel(Title, false);
+    if (!Window)
+        return Fail(L"no window \"" + std::wstring(Title) + L"\"");
+    LARGE_INTEGER Frequency, Start, End;
+    QueryPerformanceFrequency(&Frequency);
+    DWORD Deadline = GetTickCount() + static_cast<DWORD>(Seconds * 1000);
+    double Worst = 0;
+    int Asked = 0;
+    while (IsWindow(Window) && static_cast<LONG>(GetTickCount() - Deadline) < 0) {
+        DWORD_PTR Result;
+        QueryPerformanceCounter(&Start);
+        BOOL Answered = SendMessageTimeoutW(Window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &Result);
+        QueryPerformanceCounter(&End);
+        double Ms = (End.QuadPart - Start.QuadPart) * 1000.0 / Frequency.QuadPart;
+        if (!Answered) {
+            if (!IsWindow(Window))
+                break; // closed while asked
+            Print(L">5000");
+            return Fail(L"\"" + std::wstring(Title) + L"\" did not answer within 5 s");
+        }
+        ++Asked;
+        if (Ms > Worst)
+            Worst = Ms;
+        Sleep(50);
+    }
+    if (Asked == 0)
+        return Fail(L"\"" + std::wstring(Title) + L"\" closed before it was asked");
+    Print(std::to_wstring(static_cast<long>(Worst + 0.5)));
+    return 0;
+}
+
+// Tooltips are top-level windows of their own; their text is what they show.
+int Tooltips() {
+    std::vector<HWND> Shown;
+    EnumWindows(
+        [](HWND Window, LPARAM Param) -> BOOL {
+            if (IsWindowVisible(Window) && ClassOf(Window) == TOOLTIPS_CLASSW)
+                reinterpret_cast<std::vector<HWND>*>(Param)->push_back(Window);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&Shown));
+    for (HWND Tip : Shown)
+        Print(TextOf(Tip));
+    return Shown.empty() ? Fail(L"no tooltip shown") : 0;
+}
+
 int Usage() {
     return Fail(L"usage: kestrova_probe wait SECONDS TITLE... | gone|idle SECONDS TITLE | "
-                L"texts|message TITLE | control TITLE ID | rows | progress SECONDS");
+                L"texts|message TITLE | control TITLE ID | rows | progress SECONDS | "
+                L"answers SECONDS TITLE | row N | tooltip");
 }
 
 int Run(int argc, wchar_t** argv) {
@@ -375,6 +451,12 @@ int Run(int argc, wchar_t** argv) {
         return Rows();
     if (Command == L"progress" && argc == 3)
         return Progress(_wtof(argv[2]));
+    if (Command == L"answers" && argc == 4)
+        return Answers(_wtof(argv[2]), argv[3]);
+    if (Command == L"row" && argc == 3)
+        return RowCentre(_wtoi(argv[2]));
+    if (Command == L"tooltip" && argc == 2)
+        return Tooltips();
     return Usage();
 }
 

@@ -5,7 +5,9 @@
 # program (kestrova_probe.exe) and from the disk (ffprobe).
 #
 #   tests/e2e/run.sh <build-dir>          e.g. build/win; needs its bin/ with Kestrova.exe,
-#                                         ffmpeg.exe, kestrova_probe.exe and samples/
+#                                         ffmpeg.exe, fake_ffmpeg.exe, kestrova_probe.exe and
+#                                         samples/
+# KESTROVA_E2E_ONLY=REGEX runs only the scenarios whose names match (some build on earlier ones).
 #
 # Always on a display and a Wine prefix of its own, whatever the caller has set up (tools/test.sh
 # has its own): its own Xvfb, because the keyboard map gets keys for the non-ASCII letters typed
@@ -27,7 +29,7 @@ build=$(cd "$1" && pwd)
 bin=$build/bin
 probe_exe=$bin/kestrova_probe.exe
 samples=$bin/samples
-for f in "$bin/Kestrova.exe" "$bin/ffmpeg.exe" "$probe_exe" "$samples/vp8-vorbis.webm" \
+for f in "$bin/Kestrova.exe" "$bin/ffmpeg.exe" "$bin/fake_ffmpeg.exe" "$probe_exe" "$samples/vp8-vorbis.webm" \
     "$samples/vp9-opus.webm" "$samples/long.webm" "$samples/corrupt.webm"; do
     [ -f "$f" ] || { echo "e2e: $f is missing; build $build first" >&2; exit 2; }
 done
@@ -125,9 +127,11 @@ click() { # TITLE CONTROL-NAME
 
 # Arguments for the next start, as "Open with", "Send to" or a drop on the icon give them.
 kestrova_args=()
+# The folder the next start runs Kestrova.exe from (a copy elsewhere has its own converter).
+kestrova_dir=$bin
 
 start_kestrova() {
-    (cd "$bin" && exec wine Kestrova.exe "${kestrova_args[@]}") </dev/null >>"$work/kestrova.log" 2>&1 &
+    (cd "$kestrova_dir" && exec wine Kestrova.exe "${kestrova_args[@]}") </dev/null >>"$work/kestrova.log" 2>&1 &
     kestrova_pid=$!
     probe idle 30 Kestrova || { fail "the main window did not come up"; return 1; }
 }
@@ -228,6 +232,7 @@ expect_files() { # DIR NAME...
 sha() { sha256sum "$1" | cut -d' ' -f1; }
 
 run_scenario() { # NAME FUNCTION
+    if [ -n "${KESTROVA_E2E_ONLY:-}" ] && ! [[ $1 =~ $KESTROVA_E2E_ONLY ]]; then return 0; fi
     scenario=$1
     local before=${#failures[@]} start=$SECONDS
     echo "--- $scenario"
@@ -312,7 +317,10 @@ corrupt_among_good() {
     press_convert || return 1
     await_summary || return 1
     shot 3-summary
-    expect_eq "summary" "The conversion is finished. Some files were not converted." "$summary"
+    # The failed file is listed with its reason.
+    expect_eq "summary" "The conversion is finished. Some files were not converted.
+
+broken.webm: the file is not a WebM video, or it is damaged" "$summary"
     dismiss_summary
     # Image 2 is the failed mark.
     expect_eq "rows left" "$(printf '2\tbroken.webm\t%s' "$folder")" "$(rows)"
@@ -480,6 +488,227 @@ started_with_missing_file() {
     expect_eq "rows" "$(printf '1\tone.webm\t%s\\' "$(winpath "$s6/files")")" "$(rows)"
 }
 
+# --- a converter that goes silent, or crashes: the scripted stand-in beside a copy of the program
+fake=$work/fake
+mkdir -p "$fake/bin" "$fake/files"
+cp "$bin/Kestrova.exe" "$fake/bin/"
+cp "$bin/fake_ffmpeg.exe" "$fake/bin/ffmpeg.exe"
+# The "WebM file" is the stand-in's script: it reports a duration, creates the AVI, moves the
+# bar for a second, then says nothing for eight seconds, as a stuck decoder or a slow share does.
+printf '%s\n' 'err Input #0, matroska,webm, from '"'"'silent.webm'"'"':\n  Duration: 00:00:20.00, start: 0.000000, bitrate: 800 kb/s\n' \
+    create 'status 1000 250 250' 'sleep 8000' 'status 20000 1000 0' >"$fake/files/silent.webm"
+printf '%s\n' 'err Input #0, matroska,webm, from '"'"'crash.webm'"'"':\n  Duration: 00:00:20.00, start: 0.000000, bitrate: 800 kb/s\n' \
+    create 'status 1000 250 100' 'crash 3221225477' >"$fake/files/crash.webm"
+
+# The stand-in converter is running: it shows its Windows command line, "-y -i <source> ...".
+converter_running() { pgrep -f -- "^-y -i .*$1" >/dev/null; }
+
+# During the silence the window answers, and CANCEL-ACTION closes it at once with nothing left.
+cancel_during_silence() { # CANCEL-ACTION
+    press_convert || return 1
+    probe progress 20 >/dev/null || { fail "the scripted converter's progress never showed"; return 1; }
+    # The bar has moved: the script goes silent within the next second.
+    sleep 1.2
+    converter_running silent.webm || fail "the scripted converter is not running"
+    local worst
+    # Generous bound: a window blocked on the converter would not answer for the whole silence.
+    worst=$(probe answers 3 Converting) || { fail "the progress window did not answer during the silence ($worst ms)"; return 1; }
+    echo "    progress window answered within $worst ms during the silence" >&2
+    [ "$worst" -lt 1000 ] || fail "the progress window took $worst ms to answer during the silence"
+    [ -f "$fake/files/silent.avi" ] || fail "the scripted converter did not create silent.avi"
+    local started=$SECONDS
+    "$1" || return 1
+    probe gone 2 Converting || { fail "the progress window did not close within 2 s of the cancel"; abandon_batch; return 1; }
+    echo "    closed $((SECONDS - started)) s after the cancel (whole seconds)" >&2
+    if probe wait 2 Information >/dev/null 2>&1; then
+        fail "a summary box came after the cancel: $(probe message Information)"
+        dismiss_summary
+    fi
+    ! converter_running silent.webm || fail "the scripted converter still runs after the cancel"
+    expect_files "$fake/files" crash.webm silent.webm
+    expect_eq "rows after the cancel" "$(printf '2\tsilent.webm\t%s\\' "$(winpath "$fake/files")")" \
+        "$(rows)"
+}
+silent_cancel_escape() { cancel_during_silence press_escape; }
+silent_cancel_click() { cancel_during_silence click_cancel; }
+
+converter_crashes() {
+    press_convert || return 1
+    await_summary || return 1
+    shot 9-summary-crash
+    grep -qxF "crash.webm: the converter stopped unexpectedly (exit code 0xC0000005)" <<<"$summary" ||
+        fail "the summary does not give the crash: [$summary]"
+    dismiss_summary
+    expect_eq "rows after the crash" "$(printf '2\tcrash.webm\t%s\\' "$(winpath "$fake/files")")" \
+        "$(rows)"
+    expect_files "$fake/files" crash.webm silent.webm
+}
+
+# --- checked before the batch: no converter; an "Other:" folder that is missing or relative --
+s10=$work/s10
+mkdir -p "$s10/bin" "$s10/files"
+cp "$bin/Kestrova.exe" "$s10/bin/"
+cp "$samples/vp8-vorbis.webm" "$s10/files/clip.webm"
+
+missing_converter() {
+    press_convert || return 1
+    sleep 1
+    local text
+    # The box comes over the window, under the same title; it is the topmost of the two.
+    text=$(probe message Kestrova 2>/dev/null)
+    shot 10-missing-converter
+    grep -qF "ffmpeg.exe" <<<"$text" || fail "the message does not name ffmpeg.exe: [$text]"
+    grep -qF "$(winpath "$s10/bin")" <<<"$text" ||
+        fail "the message does not name the folder $(winpath "$s10/bin"): [$text]"
+    xdotool key Return
+    probe idle 10 Kestrova || fail "the main window did not come back after the message"
+    probe wait 1 Converting >/dev/null 2>&1 && fail "a progress window opened without a converter"
+    expect_eq "rows" "$(printf '1\tclip.webm\t%s\\' "$(winpath "$s10/files")")" "$(rows)"
+    expect_files "$s10/files" clip.webm
+    expect_files "$s10/bin" Kestrova.exe
+}
+
+s11=$work/s11
+mkdir -p "$s11/src"
+cp "$samples/vp8-vorbis.webm" "$s11/src/clip.webm"
+
+type_output_folder() { # TEXT
+    click Kestrova IDC_EDOUTPUTFOLDER
+    xdotool key ctrl+a BackSpace
+    xdotool type --delay 12 "$1"
+}
+
+other_folder_missing_or_relative() {
+    click Kestrova IDC_RBOTHERFOLDER
+    probe idle 10 Kestrova || return 1
+    # A relative path: a message, nothing converted, nothing marked.
+    type_output_folder 'avi\out'
+    press_convert || return 1
+    sleep 1
+    local text
+    text=$(probe message Kestrova 2>/dev/null)
+    grep -qF 'The folder "avi\out" is not a full path.' <<<"$text" ||
+        fail "no message for the relative folder: [$text]"
+    xdotool key Return
+    probe idle 10 Kestrova || return 1
+    expect_eq "rows after the relative folder" \
+        "$(printf '1\tclip.webm\t%s\\' "$(winpath "$s11/src")")" "$(rows)"
+    [ ! -e "$kestrova_dir/avi" ] || fail "a folder avi was made beside the program"
+    expect_files "$s11" src
+    # A full path two levels below anything that exists: made, and the file converted into it.
+    type_output_folder "$(winpath "$s11/new folder/ä")"
+    press_convert || return 1
+    await_summary || return 1
+    expect_eq "summary" "The conversion is finished." "$summary"
+    dismiss_summary
+    expect_empty_list
+    expect_files "$s11/new folder/ä" clip.avi
+    expect_avi "$s11/new folder/ä/clip.avi" 3
+    expect_files "$s11/src" clip.webm
+    click Kestrova IDC_RBSAMEFOLDER
+}
+
+# --- why a file failed: tooltip and Details on the failed row ---------------------------------
+# Runs after "corrupt file among good ones", whose failed row is still listed.
+failure_reasons_shown() {
+    add_by_dialog "$(winpath "$s3")\\" '"broken.webm"' || return 1
+    press_convert || return 1
+    await_summary || return 1
+    shot 12-summary-listing-failures
+    grep -qxF "broken.webm: the file is not a WebM video, or it is damaged" <<<"$summary" ||
+        fail "the summary does not list broken.webm with its reason: [$summary]"
+    dismiss_summary
+    probe idle 10 Kestrova || return 1
+    local x y tip
+    read -r x y <<<"$(probe row 0)" || { fail "no failed row to point at"; return 1; }
+    # Pointed at, off the row and back, so the list asks for the tip afresh. Wine's list view
+    # shows no tip window for it (the window's answer is checked in-process): said, not failed.
+    xdotool mousemove "$x" $((y + 150)) sleep 0.3 mousemove "$x" "$y"
+    for _ in $(seq 12); do
+        tip=$(probe tooltip 2>/dev/null) && break
+        sleep 0.25
+    done
+    if [ -n "$tip" ]; then
+        shot 12-failed-row-tooltip
+        grep -qF "the file is not a WebM video, or it is damaged" <<<"$tip" ||
+            fail "the tooltip shown over the failed row does not give the reason: [$tip]"
+    else
+        echo "    (no tooltip window shown over the row under this Wine)" >&2
+    fi
+    # Details... from the keyboard: the row selected, the context-menu key, the menu's last item.
+    xdotool click 1
+    xdotool key shift+F10
+    sleep 0.5
+    xdotool key Up Return
+    local title="broken.webm could not be converted" details
+    probe idle 10 "$title" || { fail "no \"$title\" window from Details..."; return 1; }
+    shot 12-details
+    details=$(probe texts "$title")
+    grep -qF "the file is not a WebM video, or it is damaged" <<<"$details" ||
+        fail "the Details box does not give the reason: [$details]"
+    # The converter's own last words follow the reason.
+    grep -qF "Invalid data found when processing input" <<<"$details" ||
+        fail "the Details box does not show the converter's last lines: [$details]"
+    # Read-only: typing into the box changes nothing; Esc closes it.
+    click "$title" IDC_EDDETAILS
+    xdotool type --delay 12 "typed"
+    grep -qF typed <<<"$(probe texts "$title")" && fail "the Details box took typed text"
+    xdotool key Escape
+    probe gone 5 "$title" || fail "the Details box did not close with Esc"
+}
+
+# --- what the converter reports decides: 10-bit AV1, and a file that ends early ---------------
+s13=$work/s13
+mkdir -p "$s13"
+"$root/tests/corpus/make-corpus.sh" "$s13" av1-10bit
+# Ten seconds of real video, cut in the middle as a stopped download is.
+ffmpeg -v error -nostdin -f lavfi -i "testsrc2=size=320x240:rate=25" -f lavfi \
+    -i "sine=frequency=440:sample_rate=48000" -t 10 -ac 2 -c:v libvpx -deadline realtime \
+    -cpu-used 8 -b:v 600k -c:a libvorbis "$s13/whole.webm"
+head -c $(($(stat -c %s "$s13/whole.webm") / 2)) "$s13/whole.webm" >"$s13/half.webm"
+rm "$s13/whole.webm"
+
+av1_10bit_and_half_file() {
+    press_convert || return 1
+    await_summary || return 1
+    shot 13-summary-ends-early
+    grep -qP '^half\.webm ends early: 0:0\d of 0:10 converted — the file is damaged or incomplete$' \
+        <<<"$summary" || fail "the summary does not say how far half.webm went: [$summary]"
+    grep -qF "av1-10bit" <<<"$summary" && fail "the summary names the 10-bit AV1 file: [$summary]"
+    dismiss_summary
+    expect_empty_list
+    expect_files "$s13" av1-10bit.webm av1-10bit.avi half.webm half.avi
+    expect_avi "$s13/av1-10bit.avi" 3
+    local frames
+    frames=$(ffprobe -v error -count_frames -select_streams v:0 \
+        -show_entries stream=nb_read_frames -of csv=p=0 "$s13/av1-10bit.avi")
+    expect_eq "frames in av1-10bit.avi" 75 "$frames"
+    frames=$(ffprobe -v error -count_frames -select_streams v:0 \
+        -show_entries stream=nb_read_frames -of csv=p=0 "$s13/half.avi")
+    [ "${frames:-0}" -gt 25 ] && [ "$frames" -lt 250 ] ||
+        fail "half.avi holds $frames frames, not part of the 250"
+}
+
+# --- real-world flavours through the whole program --------------------------------------------
+s14=$work/s14
+mkdir -p "$s14"
+"$root/tests/corpus/make-corpus.sh" "$s14" browser-h264-opus mp4-named-webm vp9-10bit
+
+real_world_flavours() {
+    expect_eq "rows from the command line" "$(printf '1\t%s\t%s\n' \
+        browser-h264-opus.webm "$(winpath "$s14")\\" mp4-named-webm.webm "$(winpath "$s14")\\" \
+        vp9-10bit.webm "$(winpath "$s14")\\")" "$(rows)"
+    press_convert || return 1
+    await_summary || return 1
+    expect_eq "summary" "The conversion is finished." "$summary"
+    dismiss_summary
+    expect_empty_list
+    local name
+    for name in browser-h264-opus mp4-named-webm vp9-10bit; do
+        expect_avi "$s14/$name.avi" 3
+    done
+}
+
 echo "e2e: display $DISPLAY, prefix $WINEPREFIX, files in $work"
 run_scenario "1 two files, same folder" two_files_same_folder
 run_scenario "2 second run, names taken" names_taken
@@ -492,6 +721,24 @@ kestrova_args=("$(winpath "$s6/files/one.webm")" "$(winpath "$s6/Folder")" \
 run_scenario "6 started with a file, a folder and a long path" started_with_paths
 kestrova_args=("$(winpath "$s6/files/gone.webm")" "$(winpath "$s6/files/one.webm")")
 run_scenario "7 started with a missing file" started_with_missing_file
+kestrova_args=("$(winpath "$fake/files/silent.webm")")
+kestrova_dir=$fake/bin
+run_scenario "8a silent converter, cancelled with Esc" silent_cancel_escape
+run_scenario "8b silent converter, cancelled with the Cancel button" silent_cancel_click
+kestrova_args=("$(winpath "$fake/files/crash.webm")")
+run_scenario "9 converter crashes" converter_crashes
+kestrova_args=("$(winpath "$s10/files/clip.webm")")
+kestrova_dir=$s10/bin
+run_scenario "10 no converter beside the program" missing_converter
+kestrova_dir=$bin
+kestrova_args=("$(winpath "$s11/src/clip.webm")")
+run_scenario "11 Other: folder missing or relative" other_folder_missing_or_relative
+kestrova_args=()
+run_scenario "12 failure reasons: summary, tooltip, Details" failure_reasons_shown
+kestrova_args=("$(winpath "$s13/av1-10bit.webm")" "$(winpath "$s13/half.webm")")
+run_scenario "13 10-bit AV1, and a file that ends early" av1_10bit_and_half_file
+kestrova_args=("$(winpath "$s14")")
+run_scenario "14 real-world flavours" real_world_flavours
 kestrova_args=()
 
 scenario=summary
