@@ -263,6 +263,18 @@ TFFmpegReport ReadFFmpegReport(const std::wstring& Output) {
     return report;
 }
 
+namespace {
+
+// The converter's version banner: the same on every run, and of no help in telling what went
+// wrong.
+bool IsBannerLine(View Line) {
+    return Line.starts_with(L"ffmpeg version") || Line.starts_with(L"  built with") ||
+           Line.starts_with(L"  configuration:") ||
+           (Line.starts_with(L"  lib") && Contains(Line, L" / "));
+}
+
+} // namespace
+
 std::vector<std::wstring> LastOutputLines(const std::wstring& Output, size_t Count) {
     std::vector<std::wstring> lines;
     if (Count == 0)
@@ -274,7 +286,7 @@ std::vector<std::wstring> LastOutputLines(const std::wstring& Output, size_t Cou
         size_t start = text.find_last_of(L"\r\n", end - 1);
         size_t from = start == View::npos ? 0 : start + 1;
         View line = TrimRight(text.substr(from, end - from));
-        if (!line.empty())
+        if (!line.empty() && !IsBannerLine(line))
             lines.emplace_back(line);
         if (start == View::npos)
             break;

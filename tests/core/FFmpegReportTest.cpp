@@ -160,6 +160,17 @@ TEST(FFmpegReport, LastLinesSplitStatusLines) {
     EXPECT_EQ(LastOutputLines(L"one\ntwo", 5), (Lines{L"one", L"two"}));
     EXPECT_TRUE(LastOutputLines(L"", 5).empty());
     EXPECT_TRUE(LastOutputLines(L"x\n", 0).empty());
+    // The version banner says nothing about this run.
+    EXPECT_EQ(
+        LastOutputLines(L"ffmpeg version 5.1.9 Copyright (c) 2000-2026 the FFmpeg developers\n"
+                        L"  built with gcc 12-posix (GCC)\n"
+                        L"  configuration: --target-os=mingw32\n"
+                        L"  libavutil      57. 28.100 / 57. 28.100\n"
+                        L"[matroska,webm @ 0000000000c81c00] EBML header parsing failed\n"
+                        L"clip.webm: Invalid data found when processing input\n",
+                        20),
+        (Lines{L"[matroska,webm @ 0000000000c81c00] EBML header parsing failed",
+               L"clip.webm: Invalid data found when processing input"}));
 }
 
 } // namespace
