@@ -142,6 +142,7 @@ wine reg add 'HKCU\Software\Classes' /f </dev/null >/dev/null 2>&1
 wine reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall' /f </dev/null >/dev/null 2>&1
 # A user who has used Kestrova before: its settings must outlive the uninstaller.
 wine reg add "$settings_key" /v UseCount /t REG_DWORD /d 5 /f </dev/null >/dev/null 2>&1
+wine reg add "$settings_key" /v PlayerSafe /t REG_DWORD /d 1 /f </dev/null >/dev/null 2>&1
 snapshot before
 
 # --- refused while Kestrova runs -----------------------------------------------------------------
@@ -297,6 +298,7 @@ grep -v '^"UseCount"=' "$work/after.reg" >"$work/after-nocount.reg"
 diff "$work/before-nocount.reg" "$work/after-nocount.reg" >"$work/registry.diff" ||
     fail "registry entries left or removed: $(grep '^[<>]' "$work/registry.diff" | head -n 20 | tr '\n' ' ')"
 expect_eq "settings kept" 0x8 "$(reg_value "$settings_key" UseCount)"
+expect_eq "player choice kept" 0x1 "$(reg_value "$settings_key" PlayerSafe)"
 
 if [ ${#failures[@]} -gt 0 ]; then
     printf '\n%d installer check(s) failed:\n' "${#failures[@]}" >&2
