@@ -1,4 +1,5 @@
 #include "AppError.h"
+#include "TextTemplate.h"
 
 #include "Application.h"
 #include "TextConversion.h"
@@ -15,25 +16,11 @@ std::wstring InOutErrorMessage(DWORD Code) {
     case ERROR_PATH_NOT_FOUND: // the file's folder vanished as well
         return Application.LoadStr(IDS_FILENOTFOUND);
     default:
-        return FormatMessageText(Application.LoadStr(IDS_IOERROR), {std::to_wstring(Code)});
+        return FormatTemplate(Application.LoadStr(IDS_IOERROR), {std::to_wstring(Code)});
     }
 }
 
 EInOutError::EInOutError(DWORD Code) : EAppError(InOutErrorMessage(Code)), Code(Code) {}
-
-std::wstring FormatMessageText(const std::wstring& Format,
-                               std::initializer_list<std::wstring> Args) {
-    std::wstring Result = Format;
-    size_t From = 0;
-    for (const std::wstring& Arg : Args) {
-        size_t At = Result.find(L"%s", From);
-        if (At == std::wstring::npos)
-            break;
-        Result.replace(At, 2, Arg);
-        From = At + Arg.size(); // an argument's own "%s" stays as it is
-    }
-    return Result;
-}
 
 std::wstring SystemErrorText(DWORD Code) {
     wchar_t* Buffer = nullptr;
@@ -46,6 +33,6 @@ std::wstring SystemErrorText(DWORD Code) {
                              Text.back() == L'.'))
         Text.pop_back();
     if (Text.empty())
-        Text = FormatMessageText(Application.LoadStr(IDS_IOERROR), {std::to_wstring(Code)});
+        Text = FormatTemplate(Application.LoadStr(IDS_IOERROR), {std::to_wstring(Code)});
     return Text;
 }

@@ -31,9 +31,5 @@ private:
 // The user-facing text for a failed file operation.
 std::wstring InOutErrorMessage(DWORD Code);
 
-// Fills the "%s" of Format with Args, in order.
-std::wstring FormatMessageText(const std::wstring& Format,
-                               std::initializer_list<std::wstring> Args);
-
 // The system's own words for an error code, without a closing full stop.
 std::wstring SystemErrorText(DWORD Code);

@@ -8,6 +8,7 @@
 #include "Layouts.h"
 #include "LongPath.h"
 #include "PathForms.h"
+#include "TextTemplate.h"
 
 #include "resource.h"
 
@@ -335,7 +336,7 @@ void TMainForm::mniDetailsClick() {
     std::wstring Text = Data->FailureReason;
     if (!Data->FailureDetails.empty())
         Text += L"\r\n\r\n" + Data->FailureDetails;
-    ShowDetails(Window, FormatMessageText(Application.LoadStr(IDS_DETAILSCAPTION), {RowName(Row)}),
+    ShowDetails(Window, FormatTemplate(Application.LoadStr(IDS_DETAILSCAPTION), {RowName(Row)}),
                 Text);
 }
 

@@ -6,6 +6,7 @@
 #include "Dpi.h"
 #include "Layouts.h"
 #include "Main.h"
+#include "TextTemplate.h"
 #include "resource.h"
 
 #include <commctrl.h>
@@ -45,8 +46,8 @@ TProgressForm::~TProgressForm() {
 void TProgressForm::ShowModal() {
     if (DialogBoxParamW(Application.Instance, MAKEINTRESOURCEW(IDD_PROGRESS), Owner,
                         StaticDialogProc, reinterpret_cast<LPARAM>(this)) == -1)
-        throw EAppError(FormatMessageText(Application.LoadStr(IDS_PROGRESSFAILED),
-                                          {SystemErrorText(GetLastError())}));
+        throw EAppError(FormatTemplate(Application.LoadStr(IDS_PROGRESSFAILED),
+                                       {SystemErrorText(GetLastError())}));
 }
 
 // An exception from the batch has ended it all the same, so the timer still closes the window.

@@ -5,6 +5,7 @@
 #include "Application.h"
 #include "Layouts.h"
 #include "Progress.h"
+#include "TextTemplate.h"
 #include "resource.h"
 
 namespace {
@@ -20,16 +21,16 @@ std::wstring TimeLeftText(const TTimeLeftWords& Words) {
     case TTimeLeftPhrase::AboutAMinute:
         return Text(IDS_TIMELEFTAMINUTE);
     case TTimeLeftPhrase::Minutes:
-        return FormatMessageText(Text(IDS_TIMELEFTMINUTES), {Number(Words.Minutes)});
+        return FormatTemplate(Text(IDS_TIMELEFTMINUTES), {Number(Words.Minutes)});
     case TTimeLeftPhrase::AboutAnHour:
         return Text(IDS_TIMELEFTANHOUR);
     case TTimeLeftPhrase::OneHourMinutes:
-        return FormatMessageText(Text(IDS_TIMELEFTHOURMINUTES), {Number(Words.Minutes)});
+        return FormatTemplate(Text(IDS_TIMELEFTHOURMINUTES), {Number(Words.Minutes)});
     case TTimeLeftPhrase::Hours:
-        return FormatMessageText(Text(IDS_TIMELEFTHOURS), {Number(Words.Hours)});
+        return FormatTemplate(Text(IDS_TIMELEFTHOURS), {Number(Words.Hours)});
     case TTimeLeftPhrase::HoursMinutes:
-        return FormatMessageText(Text(IDS_TIMELEFTHOURSMINUTES),
-                                 {Number(Words.Hours), Number(Words.Minutes)});
+        return FormatTemplate(Text(IDS_TIMELEFTHOURSMINUTES),
+                              {Number(Words.Hours), Number(Words.Minutes)});
     }
     return {};
 }
@@ -52,7 +53,7 @@ void TProgressForm::UpdateTimeLeft() {
     if (Taskbar)
         Taskbar->SetThumbnailTooltip(
             Owner, Text.empty() ? nullptr
-                                : FormatMessageText(Application.LoadStr(IDS_TASKBARTIMELEFT),
-                                                    {Application.Title, Text})
+                                : FormatTemplate(Application.LoadStr(IDS_TASKBARTIMELEFT),
+                                                 {Application.Title, Text})
                                       .c_str());
 }

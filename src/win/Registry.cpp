@@ -3,6 +3,7 @@
 #include "AppError.h"
 #include "Application.h"
 #include "IntegerText.h"
+#include "TextTemplate.h"
 
 #include "resource.h"
 
@@ -13,7 +14,7 @@ UniqueHKey OpenOrCreateKey(HKEY Root, const std::wstring& Path) {
     LSTATUS Status = RegCreateKeyExW(Root, Path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                                      KEY_ALL_ACCESS, nullptr, Key.put(), nullptr);
     if (Status != ERROR_SUCCESS)
-        throw EAppError(FormatMessageText(Application.LoadStr(IDS_KEYNOTCREATED), {Path}));
+        throw EAppError(FormatTemplate(Application.LoadStr(IDS_KEYNOTCREATED), {Path}));
     return Key;
 }
 
@@ -36,8 +37,8 @@ TIntegerValue ReadIntegerValue(HKEY Key, const std::wstring& Name, int32_t Defau
     if (Status == ERROR_FILE_NOT_FOUND)
         return {Default, TValueKind::Missing};
     if (Status != ERROR_SUCCESS)
-        throw EAppError(FormatMessageText(Application.LoadStr(IDS_VALUENOTREAD),
-                                          {Name, SystemErrorText(static_cast<DWORD>(Status))}));
+        throw EAppError(FormatTemplate(Application.LoadStr(IDS_VALUENOTREAD),
+                                       {Name, SystemErrorText(static_cast<DWORD>(Status))}));
     if (Type == REG_DWORD && Data.size() == sizeof(DWORD)) {
         DWORD Raw;
         memcpy(&Raw, Data.data(), sizeof Raw);
@@ -49,7 +50,7 @@ TIntegerValue ReadIntegerValue(HKEY Key, const std::wstring& Name, int32_t Defau
         Text.resize(wcsnlen(Text.c_str(), Text.size()));
         return {TextToInt(Text, Default), TValueKind::Text};
     }
-    throw EAppError(FormatMessageText(Application.LoadStr(IDS_INVALIDDATATYPE), {Name}));
+    throw EAppError(FormatTemplate(Application.LoadStr(IDS_INVALIDDATATYPE), {Name}));
 }
 
 void WriteIntegerValue(HKEY Key, const std::wstring& Name, int32_t Value, TValueKind Kind) {
@@ -65,5 +66,5 @@ void WriteIntegerValue(HKEY Key, const std::wstring& Name, int32_t Value, TValue
                                 reinterpret_cast<const BYTE*>(&Raw), sizeof Raw);
     }
     if (Status != ERROR_SUCCESS)
-        throw EAppError(FormatMessageText(Application.LoadStr(IDS_VALUENOTSET), {Name}));
+        throw EAppError(FormatTemplate(Application.LoadStr(IDS_VALUENOTSET), {Name}));
 }
