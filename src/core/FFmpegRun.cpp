@@ -79,9 +79,15 @@ TFFmpegRun RunFFmpeg(const std::wstring& FFmpegPath, const std::wstring& Source,
             if (!wakeOnInput && after < due)
                 continue;
         } else {
-            ParseFFmpegProgress(kept.Text(), position, duration);
+            int32_t parsedPosition = 0;
+            ParseFFmpegProgress(kept.Text(), parsedPosition, duration);
             if (duration > 0 && DurationIsEstimated(kept.Text()))
                 duration = 0;
+            // A flood of warnings can push every status line out of the kept latest part for a
+            // while: the position is then not known anew, and the last one still holds (rather
+            // than the bar falling back to the start).
+            if (kept.Text().rfind(L"time=") != std::wstring::npos)
+                position = parsedPosition;
         }
         lastReport = after;
         ProgressProc(std::max(position, 0), std::max(duration, 0), cancel);

@@ -169,6 +169,24 @@ TEST_F(Runner, FloodedOutputIsKeptBoundedWithItsOpeningAndItsEnd) {
     EXPECT_EQ(Rec.Calls.back().Position, 7000);
 }
 
+// Warnings the converter repeats for every packet (timestamps it has to mend, say) can crowd the
+// status lines out of the kept latest part; the bar must not fall back to the start meanwhile.
+TEST_F(Runner, WarningFloodBetweenStatusLinesKeepsTheLastPosition) {
+    std::wstring output;
+    EXPECT_TRUE(Run(Script("err   Duration: 00:00:10.00, start: 0\\n\nstatus 5000 1000 0\n"
+                           "flood 300000\nsleep 50\nflood 300000\n"
+                           "err time=00:00:09.00 bitrate=1\\r\nexit 0\n"),
+                    output));
+    int64_t highest = 0;
+    for (const auto& call : Rec.Calls) {
+        if (call.Size == 0)
+            continue;
+        EXPECT_GE(call.Position, highest) << "the position went back";
+        highest = std::max(highest, call.Position);
+    }
+    EXPECT_EQ(highest, 9000);
+}
+
 TEST_F(Runner, CancelOnTheFirstCallStopsTheConverterAtOnce) {
     std::wstring output;
     Rec.CancelAtCall = 0;
