@@ -5,6 +5,7 @@
 #include "TextConversion.h"
 
 #include "resource.h"
+#include "win32/UiOwners.h"
 
 EAppError::EAppError(std::wstring Message) : Text(std::move(Message)), Narrow(ToUtf8(Text)) {}
 
@@ -23,12 +24,11 @@ std::wstring InOutErrorMessage(DWORD Code) {
 EInOutError::EInOutError(DWORD Code) : EAppError(InOutErrorMessage(Code)), Code(Code) {}
 
 std::wstring SystemErrorText(DWORD Code) {
-    wchar_t* Buffer = nullptr;
+    UniqueLocalMemory<wchar_t*> Buffer;
     DWORD Length = FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, Code, 0, reinterpret_cast<wchar_t*>(&Buffer), 0, nullptr);
-    std::wstring Text(Buffer ? Buffer : L"", Length);
-    LocalFree(Buffer);
+        nullptr, Code, 0, reinterpret_cast<wchar_t*>(Buffer.put()), 0, nullptr);
+    std::wstring Text(Buffer ? Buffer.get() : L"", Buffer ? Length : 0);
     while (!Text.empty() && (Text.back() == L'\n' || Text.back() == L'\r' || Text.back() == L' ' ||
                              Text.back() == L'.'))
         Text.pop_back();

@@ -2,20 +2,13 @@
 
 #include "LongPath.h"
 
-#include "win32/UniqueHandle.h"
+#include "win32/UiOwners.h"
 
 #include <windows.h>
 
 #include <shellapi.h>
 
 namespace {
-
-// CommandLineToArgvW's one block, freed with LocalFree.
-struct LocalMemory {
-    using Type = LPWSTR*;
-    static LPWSTR* Invalid() { return nullptr; }
-    static void Close(LPWSTR* H) { ::LocalFree(H); }
-};
 
 // Calls Get(Buffer, Size) with a buffer grown until the result fits; empty on failure.
 template <typename TGet> std::wstring GrowingBuffer(TGet Get) {
@@ -43,7 +36,7 @@ std::wstring FullPath(const std::wstring& Path) {
 std::vector<std::wstring> CommandLinePaths(const wchar_t* CommandLine) {
     std::vector<std::wstring> Paths;
     int Count = 0;
-    UniqueResource<LocalMemory> Arguments(CommandLineToArgvW(CommandLine, &Count));
+    UniqueLocalMemory<LPWSTR*> Arguments(CommandLineToArgvW(CommandLine, &Count));
     if (!Arguments)
         return Paths;
     for (int i = 1; i < Count; ++i) {

@@ -38,6 +38,11 @@ struct Drop {
     static HDROP Invalid() { return nullptr; }
     static void Close(HDROP H) { ::DragFinish(H); }
 };
+template <typename T> struct LocalMemory {
+    using Type = T;
+    static T Invalid() { return nullptr; }
+    static void Close(T H) { ::LocalFree(H); }
+};
 template <typename T> struct CoTaskMem {
     using Type = T;
     static T Invalid() { return nullptr; }
@@ -52,6 +57,8 @@ using UniqueMenu = UniqueResource<handle_traits::Menu>;
 using UniqueImageList = UniqueResource<handle_traits::ImageList>;
 // A drop handle is released however the drop handler ends.
 using UniqueDrop = UniqueResource<handle_traits::Drop>;
+// Memory the system hands out with LocalAlloc (FormatMessageW's text, CommandLineToArgvW's block).
+template <typename T> using UniqueLocalMemory = UniqueResource<handle_traits::LocalMemory<T>>;
 // Memory the shell hands out with its allocator (item ID lists, for one).
 template <typename T> using UniqueCoTaskMem = UniqueResource<handle_traits::CoTaskMem<T>>;
 
