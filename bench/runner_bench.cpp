@@ -3,10 +3,9 @@
 // spends meanwhile, which is the runner's own share of the work.
 //
 //   runner_bench [--ffmpeg PATH] [--samples FOLDER] [--rounds N] [FILE.webm ...]
+#include "BenchSupport.h"
 #include "CommandLine.h"
 #include "FFmpeg.h"
-#include "FileSystem.h"
-#include "TextConversion.h"
 
 #include <algorithm>
 #include <array>
@@ -31,18 +30,6 @@ extern char** environ;
 #endif
 
 namespace fs = std::filesystem;
-
-namespace {
-
-fs::path ProgramFolder() {
-#ifdef _WIN32
-    return fs::path(ExecutableFolder());
-#else
-    return fs::path(ToUtf8(ExecutableFolder()));
-#endif
-}
-
-} // namespace
 
 namespace {
 

@@ -9,10 +9,9 @@
 // samples/long.webm with the system's ffmpeg. Goal: after 20 % of the batch, every estimate is
 // within 25 % of the real time left.
 #include "Batch.h"
+#include "BenchSupport.h"
 #include "CommandLine.h"
 #include "FFmpeg.h"
-#include "FileSystem.h"
-#include "TextConversion.h"
 #include "TimeLeft.h"
 
 #include <algorithm>
@@ -38,14 +37,6 @@ namespace {
 double Now() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
-}
-
-fs::path ProgramFolder() {
-#ifdef _WIN32
-    return fs::path(ExecutableFolder());
-#else
-    return fs::path(ToUtf8(ExecutableFolder()));
-#endif
 }
 
 #ifdef _WIN32

@@ -13,16 +13,8 @@ using namespace testing_support;
 
 namespace {
 
-std::wstring Captured(const std::string& Name) {
-    const std::string bytes = ReadTestData(Name + ".txt");
-    std::wstring text(bytes.size(), L'\0');
-    for (size_t i = 0; i < bytes.size(); ++i)
-        text[i] = static_cast<unsigned char>(bytes[i]);
-    return text;
-}
-
 TConversionOutcome Judge(const std::string& Name, uint32_t ExitCode) {
-    return JudgeConversion(false, ExitCode, Captured(Name));
+    return JudgeConversion(false, ExitCode, ReadCapturedOutput(Name));
 }
 
 std::wstring Reason(const TConversionOutcome& Outcome) {
@@ -185,7 +177,7 @@ TEST(Verdict, CrashesCancelsAndStartFailures) {
     EXPECT_EQ(Reason(crashed), L"the converter stopped unexpectedly (exit code 0xC0000005)");
     EXPECT_EQ(Reason(Judge("clean", 137)), L"the converter stopped unexpectedly (exit code 137)");
 
-    const TConversionOutcome cancelled = JudgeConversion(true, 1223, Captured("clean"));
+    const TConversionOutcome cancelled = JudgeConversion(true, 1223, ReadCapturedOutput("clean"));
     EXPECT_FALSE(cancelled.Converted);
     EXPECT_EQ(cancelled.Failure, TFailureKind::Cancelled);
     EXPECT_EQ(Reason(cancelled), L"cancelled");

@@ -7,16 +7,7 @@
 
 namespace {
 
-using testing_support::ReadTestData;
-
-// The bytes as the runner's POSIX side decodes them (the captures are ASCII).
-std::wstring Captured(const std::string& Name) {
-    const std::string bytes = ReadTestData(Name + ".txt");
-    std::wstring text(bytes.size(), L'\0');
-    for (size_t i = 0; i < bytes.size(); ++i)
-        text[i] = static_cast<unsigned char>(bytes[i]);
-    return text;
-}
+using testing_support::ReadCapturedOutput;
 
 std::vector<std::wstring> Describe(const std::vector<TReportedStream>& Streams) {
     std::vector<std::wstring> out;
@@ -32,7 +23,7 @@ std::vector<std::wstring> Describe(const std::vector<TReportedStream>& Streams) 
 using Lines = std::vector<std::wstring>;
 
 TEST(FFmpegReport, CleanRun) {
-    const TFFmpegReport r = ReadFFmpegReport(Captured("clean"));
+    const TFFmpegReport r = ReadFFmpegReport(ReadCapturedOutput("clean"));
     EXPECT_TRUE(r.InputOpened);
     EXPECT_TRUE(r.OutputOpened);
     EXPECT_EQ(Describe(r.InputStreams), (Lines{L"0:0 video vp8", L"0:1 audio vorbis"}));
@@ -48,7 +39,7 @@ TEST(FFmpegReport, CleanRun) {
 }
 
 TEST(FFmpegReport, TruncatedFileEndsPrematurely) {
-    const TFFmpegReport r = ReadFFmpegReport(Captured("ended-early"));
+    const TFFmpegReport r = ReadFFmpegReport(ReadCapturedOutput("ended-early"));
     EXPECT_EQ(r.DurationMs, 10000);
     EXPECT_EQ(r.TimeMs, 4920);
     EXPECT_EQ(r.Frames, 122);
@@ -57,7 +48,7 @@ TEST(FFmpegReport, TruncatedFileEndsPrematurely) {
 }
 
 TEST(FFmpegReport, LiveFileHasNoDuration) {
-    const TFFmpegReport r = ReadFFmpegReport(Captured("live"));
+    const TFFmpegReport r = ReadFFmpegReport(ReadCapturedOutput("live"));
     EXPECT_FALSE(r.DurationMs.has_value());
     EXPECT_EQ(r.StartMs, -7);
     EXPECT_EQ(r.TimeMs, 3000);
@@ -65,14 +56,14 @@ TEST(FFmpegReport, LiveFileHasNoDuration) {
 }
 
 TEST(FFmpegReport, LaterStartIsRead) {
-    const TFFmpegReport r = ReadFFmpegReport(Captured("start-offset"));
+    const TFFmpegReport r = ReadFFmpegReport(ReadCapturedOutput("start-offset"));
     EXPECT_EQ(r.DurationMs, 9000) << "the container's duration runs to its last timestamp";
     EXPECT_EQ(r.StartMs, 4997);
     EXPECT_EQ(r.TimeMs, 4000);
 }
 
 TEST(FFmpegReport, SoundThatCannotBeDecoded) {
-    const TFFmpegReport r = ReadFFmpegReport(Captured("no-sound"));
+    const TFFmpegReport r = ReadFFmpegReport(ReadCapturedOutput("no-sound"));
     EXPECT_EQ(r.AudioKB, 0);
     EXPECT_EQ(r.VideoKB, 29);
     EXPECT_EQ(r.Frames, 25);
@@ -83,7 +74,7 @@ TEST(FFmpegReport, SoundThatCannotBeDecoded) {
 
 TEST(FFmpegReport, TenBitAv1WithTheEightBitDecoder) {
     // ffmpeg.exe under Wine: "\r\n" line ends, no frame, no video, exit code 0.
-    const TFFmpegReport r = ReadFFmpegReport(Captured("av1-10bit-8bit-decoder"));
+    const TFFmpegReport r = ReadFFmpegReport(ReadCapturedOutput("av1-10bit-8bit-decoder"));
     EXPECT_EQ(Describe(r.InputStreams), (Lines{L"0:0 video av1", L"0:1 audio opus"}));
     EXPECT_EQ(Describe(r.OutputStreams), (Lines{L"0:0 video mpeg4", L"0:1 audio mp3"}));
     EXPECT_EQ(r.Frames, 0);
@@ -94,14 +85,14 @@ TEST(FFmpegReport, TenBitAv1WithTheEightBitDecoder) {
 }
 
 TEST(FFmpegReport, TenBitAv1WithAFullDecoderHasNoSoundToMiss) {
-    const TFFmpegReport r = ReadFFmpegReport(Captured("av1-10bit"));
+    const TFFmpegReport r = ReadFFmpegReport(ReadCapturedOutput("av1-10bit"));
     EXPECT_EQ(Describe(r.InputStreams), Lines{L"0:0 video av1"});
     EXPECT_EQ(r.Frames, 75);
     EXPECT_EQ(r.AudioKB, 0);
 }
 
 TEST(FFmpegReport, MissingDecoder) {
-    const TFFmpegReport r = ReadFFmpegReport(Captured("no-decoder"));
+    const TFFmpegReport r = ReadFFmpegReport(ReadCapturedOutput("no-decoder"));
     EXPECT_TRUE(r.InputOpened);
     EXPECT_FALSE(r.OutputOpened);
     EXPECT_EQ(Describe(r.InputStreams), (Lines{L"0:0 video vp8", L"0:1 audio pcm_f32le"}));
@@ -110,7 +101,7 @@ TEST(FFmpegReport, MissingDecoder) {
 }
 
 TEST(FFmpegReport, NotAWebmFile) {
-    const TFFmpegReport r = ReadFFmpegReport(Captured("not-webm"));
+    const TFFmpegReport r = ReadFFmpegReport(ReadCapturedOutput("not-webm"));
     EXPECT_FALSE(r.InputOpened);
     EXPECT_TRUE(r.InputStreams.empty());
     EXPECT_EQ(r.Messages, (Lines{L"Format matroska,webm detected only with low score of 1, "
@@ -121,12 +112,12 @@ TEST(FFmpegReport, NotAWebmFile) {
 
 TEST(FFmpegReport, OutputErrorsComeAfterTheInput) {
     for (const char* name : {"folder-missing", "permission-denied"}) {
-        const TFFmpegReport r = ReadFFmpegReport(Captured(name));
+        const TFFmpegReport r = ReadFFmpegReport(ReadCapturedOutput(name));
         EXPECT_TRUE(r.InputOpened) << name;
         EXPECT_FALSE(r.OutputOpened) << name;
         EXPECT_EQ(r.Messages.size(), 1u) << name;
     }
-    const TFFmpegReport missing = ReadFFmpegReport(Captured("source-missing"));
+    const TFFmpegReport missing = ReadFFmpegReport(ReadCapturedOutput("source-missing"));
     EXPECT_FALSE(missing.InputOpened);
     EXPECT_EQ(missing.Messages, Lines{L"gone.webm: No such file or directory"});
 }

@@ -30,11 +30,11 @@ TEST(NaturalOrder, NumbersCompareByValueAndCaseIsIgnored) {
         (std::vector<std::wstring>{L"clip 3.webm", L"Clip1.webm", L"clip2.webm", L"clip10.webm"}));
     EXPECT_EQ(Sorted({L"b", L"A", L"a", L"B"}), (std::vector<std::wstring>{L"A", L"a", L"B", L"b"}))
         << "names equal but for case keep one fixed order";
-    EXPECT_EQ(Sorted({L"part 007", L"part 7", L"part 08", L"part 100000000000000000000001",
-                      L"part 99999999999999999999999"}),
-              (std::vector<std::wstring>{L"part 007", L"part 7", L"part 08",
-                                         L"part 99999999999999999999999",
-                                         L"part 100000000000000000000001"}))
+    EXPECT_EQ(Sorted({L"take 007", L"take 7", L"take 08", L"take 100000000000000000000001",
+                      L"take 99999999999999999999999"}),
+              (std::vector<std::wstring>{L"take 007", L"take 7", L"take 08",
+                                         L"take 99999999999999999999999",
+                                         L"take 100000000000000000000001"}))
         << "numbers of any length, leading zeros ignored";
     EXPECT_EQ(Sorted({L"x10y2", L"x10y10", L"x9y99", L"x"}),
               (std::vector<std::wstring>{L"x", L"x9y99", L"x10y2", L"x10y10"}));

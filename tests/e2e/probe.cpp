@@ -23,6 +23,8 @@
 //                                           ms; fails when it is missing or never answered
 //   kestrova_probe row N                  screen point at the middle of row N's name
 //   kestrova_probe tooltip                the texts of the tooltips shown, one a line
+#include "TextConversion.h"
+
 #include <windows.h>
 
 #include <commctrl.h>
@@ -37,23 +39,14 @@ namespace {
 constexpr wchar_t MainTitle[] = L"Kestrova";
 
 void Print(const std::wstring& Line) {
-    std::wstring Text = Line + L"\n";
-    int n = WideCharToMultiByte(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()), nullptr, 0,
-                                nullptr, nullptr);
-    std::string Bytes(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()), Bytes.data(), n,
-                        nullptr, nullptr);
+    const std::string Bytes = ToUtf8(Line + L"\n");
     DWORD Written;
     WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), Bytes.data(), static_cast<DWORD>(Bytes.size()),
               &Written, nullptr);
 }
 
 int Fail(const std::wstring& Message) {
-    std::wstring Text = L"kestrova_probe: " + Message + L"\n";
-    int n = WideCharToMultiByte(CP_UTF8, 0, Text.data(), -1, nullptr, 0, nullptr, nullptr);
-    std::string Bytes(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, Text.data(), -1, Bytes.data(), n, nullptr, nullptr);
-    std::fputs(Bytes.c_str(), stderr);
+    std::fputs(ToUtf8(L"kestrova_probe: " + Message + L"\n").c_str(), stderr);
     return 1;
 }
 

@@ -2,6 +2,8 @@
 //   kestrova_message_text SECONDS TITLE
 // waits up to SECONDS for a visible top-level window TITLE, then prints its static texts (UTF-8,
 // one a line). Exit code 1 when no such window came.
+#include "TextConversion.h"
+
 #include <windows.h>
 
 #include <cwchar>
@@ -10,12 +12,7 @@
 namespace {
 
 void Print(const std::wstring& Line) {
-    std::wstring Text = Line + L"\n";
-    int n = WideCharToMultiByte(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()), nullptr, 0,
-                                nullptr, nullptr);
-    std::string Bytes(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()), Bytes.data(), n,
-                        nullptr, nullptr);
+    const std::string Bytes = ToUtf8(Line + L"\n");
     DWORD Written;
     WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), Bytes.data(), static_cast<DWORD>(Bytes.size()),
               &Written, nullptr);

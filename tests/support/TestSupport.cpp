@@ -85,6 +85,11 @@ std::string ReadTestData(const std::string& Name) {
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
+std::wstring ReadCapturedOutput(const std::string& Name) {
+    const std::string bytes = ReadTestData(Name + ".txt");
+    return std::wstring(bytes.begin(), bytes.end()); // the captures are ASCII
+}
+
 TempFolder::TempFolder(const std::wstring& Hint) {
     static std::atomic<unsigned> counter{0};
     auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();

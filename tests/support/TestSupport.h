@@ -22,6 +22,8 @@ std::filesystem::path SamplesFolder();
 std::filesystem::path TestDataFolder();
 // A test data file's bytes.
 std::string ReadTestData(const std::string& Name);
+// A captured converter output (ASCII, Name + ".txt") as the runner's text.
+std::wstring ReadCapturedOutput(const std::string& Name);
 
 // A fresh folder under the system's temporary folder, removed with everything in it at the end.
 class TempFolder {
