@@ -83,10 +83,11 @@ TFFmpegRun RunFFmpeg(const std::wstring& FFmpegPath, const std::wstring& Source,
             ParseFFmpegProgress(kept.Text(), parsedPosition, duration);
             if (duration > 0 && DurationIsEstimated(kept.Text()))
                 duration = 0;
-            // A flood of warnings can push every status line out of the kept latest part for a
-            // while: the position is then not known anew, and the last one still holds (rather
-            // than the bar falling back to the start).
-            if (kept.Text().rfind(L"time=") != std::wstring::npos)
+            // A flood of warnings can push every complete status line out of the kept latest
+            // part for a while: the position is then not known anew, and the last one holds
+            // (rather than the bar falling back to the start). Once positive, a position of a
+            // run never truly returns to 0.
+            if (parsedPosition > 0 || position <= 0)
                 position = parsedPosition;
         }
         lastReport = after;
