@@ -79,6 +79,14 @@ protected:
 
     static constexpr const char* Good =
         "err   Duration: 00:00:10.00, start: 0\\n\nstatus 10000 5000 20\ncreate\nexit 0\n";
+    // Half way, then a pause long enough that the half is reported on its own even on a busy
+    // machine.
+    static constexpr const char* HalfThenPause =
+        "err   Duration: 00:00:10.00, start: 0\\n\n"
+        "err frame=  125 fps=25 q=2.0 size=  500kB time=00:00:05.00 bitrate= 800.0kbits/s\\r\n"
+        "sleep 300\n"
+        "err frame=  250 fps=25 q=2.0 size= 1000kB time=00:00:10.00 bitrate= 800.0kbits/s\\r\n"
+        "create\nexit 0\n";
     static constexpr const char* Bad = "err   Duration: 00:00:10.00, start: 0\\n\nexit 1\n";
     // Ten minutes in steps of 5 s every 50 ms: long enough that a cancel lands well inside it on a
     // busy machine.
@@ -118,7 +126,7 @@ TEST_F(ProgressFormTest, FailedRowStaysMarkedAndCaptionsCountFromTheStart) {
 
 TEST_F(ProgressFormTest, OverallProgressIsWeightedBySizeWithHalvesToEven) {
     CreateForm();
-    Drop({Script(L"small.webm", Good, 100), Script(L"large.webm", Good, 300)});
+    Drop({Script(L"small.webm", Good, 100), Script(L"large.webm", HalfThenPause, 300)});
     ASSERT_EQ(Form->RowFileSize(0), 100);
     ASSERT_EQ(Form->RowFileSize(1), 300);
 
