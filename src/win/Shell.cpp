@@ -3,6 +3,7 @@
 #include "AppError.h"
 #include "Application.h"
 #include "FileSystem.h"
+#include "LongPath.h"
 
 #include "resource.h"
 
@@ -122,8 +123,8 @@ bool BrowseForFolder(HWND Owner, const std::wstring& Instruction, std::wstring& 
     if (Application.Hooks.RunFolderChooser)
         return Application.Hooks.RunFolderChooser(Owner, Instruction, Folder);
 
-    DWORD Attributes =
-        Folder.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(Folder.c_str());
+    DWORD Attributes = Folder.empty() ? INVALID_FILE_ATTRIBUTES
+                                      : GetFileAttributesW(ExtendedLengthPath(Folder).c_str());
     std::wstring Start =
         Attributes != INVALID_FILE_ATTRIBUTES && (Attributes & FILE_ATTRIBUTE_DIRECTORY)
             ? Folder
@@ -144,9 +145,21 @@ bool BrowseForFolder(HWND Owner, const std::wstring& Instruction, std::wstring& 
     }
     if (!Item)
         return false;
-    wchar_t Path[MAX_PATH] = {};
-    if (!SHGetPathFromIDListW(Item.get(), Path))
+    std::wstring Path = FolderPathOf(Item.get());
+    if (Path.empty())
         return false;
     Folder = Path;
     return true;
+}
+
+std::wstring FolderPathOf(PCIDLIST_ABSOLUTE Item) {
+    // Folders deeper than the old 260-character limit come back whole; the older call, which
+    // stops at that limit, stays as the fallback.
+    std::wstring Path(32768, L'\0');
+    if (SHGetPathFromIDListEx(Item, Path.data(), static_cast<DWORD>(Path.size()), GPFIDL_DEFAULT)) {
+        Path.resize(wcslen(Path.c_str()));
+        return OrdinaryPath(Path);
+    }
+    wchar_t Short[MAX_PATH] = {};
+    return SHGetPathFromIDListW(Item, Short) ? std::wstring(Short) : std::wstring();
 }

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <shtypes.h>
+
 #include <string>
 #include <vector>
 
@@ -35,3 +37,6 @@ std::vector<std::wstring> SplitOpenDialogResult(const wchar_t* Buffer);
 // The shell's folder chooser with Instruction above the tree, centred on the monitor of Owner,
 // starting at Folder when it names an existing directory. True with Folder set on confirmation.
 bool BrowseForFolder(HWND Owner, const std::wstring& Instruction, std::wstring& Folder);
+
+// The file-system path of a folder chosen in the shell, of any length; empty when it has none.
+std::wstring FolderPathOf(PCIDLIST_ABSOLUTE Item);

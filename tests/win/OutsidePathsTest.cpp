@@ -2,9 +2,14 @@
 // beyond the old 260-character limit on their way to the list, the shell and the converter.
 #include "MainFormFixture.h"
 #include "PathForms.h"
+#include "Shell.h"
+#include "TextConversion.h"
+#include "win32/UiOwners.h"
 
 #include "LongPath.h"
 #include "TestSupport.h"
+
+#include <shlobj.h>
 
 #include <filesystem>
 
@@ -160,6 +165,23 @@ TEST_F(OutsidePathsTest, LongPathsAreListedPlayedAndOpenedInAFormTheShellTakes) 
 
     // Short paths go to the shell as they are.
     EXPECT_EQ(ShellPathForm(L"C:\\x\\clip.webm"), L"C:\\x\\clip.webm");
+}
+
+// A folder chosen in the shell's chooser reaches the folder box as the file system names it.
+// (Wine's shell cannot name a folder beyond the old limit, so only Windows shows the long case.)
+TEST_F(OutsidePathsTest, AChosenFolderComesBackAsTheFileSystemNamesIt) {
+    std::wstring Folder = (Files.Path() / L"Out put ü").wstring();
+    fs::create_directories(Folder);
+    PIDLIST_ABSOLUTE Item = nullptr;
+    ASSERT_EQ(SHParseDisplayName(Folder.c_str(), nullptr, &Item, 0, nullptr), S_OK);
+    UniqueCoTaskMem<PIDLIST_ABSOLUTE> Owned(Item);
+    EXPECT_EQ(FolderPathOf(Item), Folder);
+
+    // A place in the shell that is no folder on disk gives no path.
+    PIDLIST_ABSOLUTE Root = nullptr;
+    ASSERT_EQ(SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &Root), S_OK);
+    UniqueCoTaskMem<PIDLIST_ABSOLUTE> OwnedRoot(Root);
+    EXPECT_EQ(FolderPathOf(Root), L"") << "\"This PC\" is no folder to write into";
 }
 
 // The real converter beside the tests, given a source and a destination beyond the limit.
