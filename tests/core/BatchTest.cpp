@@ -286,6 +286,8 @@ TEST_F(BatchRun, OverallProgressIsWeightedBySize) {
     ProcessConverter converter;
     TBatch batch(List, Folder, Display, converter);
     batch.Run();
+    ASSERT_TRUE(batch.Failures().empty())
+        << "failure kind " << static_cast<int>(batch.Failures()[0].Outcome.Failure);
 
     const std::vector<Shown> small = Display.PumpsDuring(L"(1 of 2)");
     ASSERT_FALSE(small.empty());

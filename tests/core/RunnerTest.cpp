@@ -28,13 +28,15 @@ struct Call {
 struct Recorder {
     std::vector<Call> Calls;
     int CancelAtCall = -1; // set Cancel on this call (0-based)
-    bool Throw = false;
+    bool Throw = false;    // throw from the first call that knows the duration
 };
 Recorder Rec;
 
 void Record(int64_t Position, int64_t Size, bool& Cancel) {
     Rec.Calls.push_back({Position, Size});
-    if (Rec.Throw)
+    // Once the converter is known to be under way (it has printed a duration), so that what it
+    // did first is done.
+    if (Rec.Throw && Size > 0)
         throw std::runtime_error("callback failed");
     if (static_cast<int>(Rec.Calls.size()) - 1 == Rec.CancelAtCall)
         Cancel = true;
@@ -218,10 +220,16 @@ TEST_F(Runner, NegativePositionsNeverReachTheCallback) {
     EXPECT_TRUE(Run(Script("err Duration: 00:00:02.00, x\\n\nsleep 20\nerr time=-5.00 x\\r\n"
                            "sleep 20\nerr time=-00:00:00.02 x\\r\nexit 0\n"),
                     output));
-    ASSERT_FALSE(Rec.Calls.empty());
-    for (const Call& c : Rec.Calls) {
-        EXPECT_GE(c.Position, 0);
-        EXPECT_EQ(c.Size, 2000);
+    // A busy machine may let a quiet report come before the duration is printed: it knows
+    // nothing. Every call is at 0 or more all the same.
+    auto known =
+        std::find_if(Rec.Calls.begin(), Rec.Calls.end(), [](const Call& c) { return c.Size != 0; });
+    ASSERT_NE(known, Rec.Calls.end());
+    for (auto c = Rec.Calls.begin(); c != known; ++c)
+        EXPECT_EQ(c->Position, 0);
+    for (auto c = known; c != Rec.Calls.end(); ++c) {
+        EXPECT_GE(c->Position, 0);
+        EXPECT_EQ(c->Size, 2000);
     }
 }
 
