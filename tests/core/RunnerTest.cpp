@@ -1,4 +1,5 @@
 #include "FFmpeg.h"
+#include "FFmpegRun.h"
 #include "KeptOutput.h"
 #include "TestSupport.h"
 
@@ -117,6 +118,7 @@ TEST_F(Runner, ConverterSilentForSecondsKeepsBeingReportedOn) {
     EXPECT_GE(silent, 10);
     const auto elapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count();
     EXPECT_LE(silent, elapsedMs / 50 + 5) << "no more than about one call per 100 ms: no busy loop";
+    ASSERT_FALSE(Rec.Calls.empty());
     EXPECT_EQ(Rec.Calls.back().Position, 10000);
     for (size_t i = 1; i < Rec.Calls.size(); ++i)
         EXPECT_GE(Rec.Calls[i].Position, Rec.Calls[i - 1].Position);
@@ -168,6 +170,7 @@ TEST_F(Runner, FloodedOutputIsKeptBoundedWithItsOpeningAndItsEnd) {
     ParseFFmpegProgress(output, position, duration);
     EXPECT_EQ(duration, 10000);
     EXPECT_EQ(position, 7000);
+    ASSERT_FALSE(Rec.Calls.empty());
     EXPECT_EQ(Rec.Calls.back().Position, 7000);
 }
 
@@ -213,6 +216,22 @@ TEST_F(Runner, MissingConverterLeavesOutputUntouched) {
     EXPECT_FALSE(ok);
     EXPECT_EQ(output, L"caller's text");
     EXPECT_TRUE(Rec.Calls.empty());
+}
+
+// A converter file that is no program at all fails every start; the attempts a passing failure
+// gets end, and the run says the converter did not start.
+TEST_F(Runner, ConverterThatIsNoProgramIsNotStarted) {
+    std::wstring output = L"caller's text";
+    const std::wstring broken =
+        WideFromPath(Dir.WriteFile(L"broken-ffmpeg.exe", "MZ not a program"));
+#ifndef _WIN32
+    fs::permissions(fs::path(broken), fs::perms::owner_exec, fs::perm_options::add);
+#endif
+    TFFmpegRun run = RunFFmpeg(broken, Script("exit 0\n"), Out(), FFmpegOptions, output, Record);
+    EXPECT_FALSE(run.Started);
+    EXPECT_EQ(output, L"caller's text");
+    EXPECT_TRUE(Rec.Calls.empty());
+    EXPECT_FALSE(fs::exists(fs::path(Out())));
 }
 
 TEST_F(Runner, NegativePositionsNeverReachTheCallback) {

@@ -15,6 +15,18 @@ namespace {
 
 constexpr DWORD PipeBufferSize = 4096;
 
+// A start can fail for a moment and then work: a scanner holding the program file, a system
+// short of memory, and under Wine a loaded machine (seen as a passing "bad format"). Such
+// failures are tried again a few times, briefly, before the file is given up.
+constexpr int StartAttempts = 3;
+constexpr DWORD StartRetryPauseMs = 50;
+
+// False for failures that another attempt cannot mend: the program is not there.
+bool MayPass(DWORD Error) {
+    return Error != ERROR_FILE_NOT_FOUND && Error != ERROR_PATH_NOT_FOUND &&
+           Error != ERROR_INVALID_NAME && Error != ERROR_DIRECTORY;
+}
+
 std::wstring UniquePipeName() {
     static std::atomic<unsigned long> counter{0};
     return L"\\\\.\\pipe\\Kestrova.converter." + std::to_wstring(::GetCurrentProcessId()) + L"." +
@@ -68,11 +80,16 @@ public:
         startup.hStdOutput = nullptr;
         startup.hStdError = writeEnd.get();
 
-        std::wstring commandLine = CommandLine; // CreateProcessW may write into it
         PROCESS_INFORMATION info{};
-        BOOL started =
-            ::CreateProcessW(Executable.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                             CREATE_NEW_CONSOLE, nullptr, nullptr, &startup, &info);
+        BOOL started = FALSE;
+        for (int attempt = 1;; ++attempt) {
+            std::wstring commandLine = CommandLine; // CreateProcessW may write into it
+            started = ::CreateProcessW(Executable.c_str(), commandLine.data(), nullptr, nullptr,
+                                       TRUE, CREATE_NEW_CONSOLE, nullptr, nullptr, &startup, &info);
+            if (started || attempt == StartAttempts || !MayPass(::GetLastError()))
+                break;
+            ::Sleep(StartRetryPauseMs);
+        }
         writeEnd.reset(); // the child's copy alone now keeps the stream open
         if (!started) {
             ReadEnd.reset();
