@@ -11,7 +11,9 @@
 #include <stdexcept>
 #include <vector>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <dirent.h>
 #endif
 
@@ -233,6 +235,24 @@ TEST_F(Runner, ConverterThatIsNoProgramIsNotStarted) {
     EXPECT_TRUE(Rec.Calls.empty());
     EXPECT_FALSE(fs::exists(fs::path(Out())));
 }
+
+#ifdef _WIN32
+// A program folder deeper than the old 260-character limit (Kestrova installed far down): the
+// converter beside it still starts.
+TEST_F(Runner, ConverterInAFolderBeyondTheOldLimitStarts) {
+    fs::path Deep = Dir.Path();
+    for (wchar_t c = L'a'; Deep.wstring().size() <= 280; ++c)
+        Deep /= std::wstring(50, c);
+    fs::create_directories(fs::path(L"\\\\?\\" + Deep.wstring()));
+    const std::wstring Converter = Deep.wstring() + L"\\ffmpeg.exe";
+    ASSERT_TRUE(CopyFileW(FakeConverterPath().c_str(), (L"\\\\?\\" + Converter).c_str(), TRUE));
+    std::wstring output;
+    EXPECT_TRUE(ExecuteFFmpeg(Converter,
+                              Script("err Duration: 00:00:01.00, x\\n\ncreate\nexit 0\n"), Out(),
+                              FFmpegOptions, output, Record));
+    EXPECT_TRUE(fs::exists(fs::path(Out())));
+}
+#endif
 
 TEST_F(Runner, NegativePositionsNeverReachTheCallback) {
     std::wstring output;
