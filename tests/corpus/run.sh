@@ -61,8 +61,11 @@ converted_in=$((SECONDS - started))
 
 # "<codec> <tag>" of the first stream of a kind, empty when there is none.
 stream_codec() {
-    ffprobe -v error -select_streams "$2:0" -show_entries stream=codec_name,codec_tag_string \
-        -of csv=p=0 "$1" | head -n1 | tr ',' ' '
+    local found
+    found=$(ffprobe -v error -select_streams "$2:0" -show_entries stream=codec_name,codec_tag_string \
+        -of csv=p=0 "$1")
+    found=${found%%$'\n'*}
+    printf '%s\n' "${found//,/ }"
 }
 
 size_of() { ffprobe -v error -select_streams v:0 -show_entries stream=width,height -of csv=s=x:p=0 "$1"; }
@@ -168,8 +171,12 @@ for source in "${sources[@]}"; do
         if [ "$max_size" -eq 0 ]; then
             progress="marquee, ${first_pos}->${last_pos} ms"
             # No recorded duration: none at all, or only one the converter guesses from the bit rate.
-            ffprobe -v error -show_entries format=duration -of csv=p=0 "$source" | grep -qx 'N/A' ||
-                ffprobe -v info "$source" 2>&1 | grep -q 'Estimating duration from bitrate' ||
+            # (Read whole before searching: with pipefail, a reader that stops at the first match
+            # can fail the writer.)
+            recorded=$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$source")
+            report=$(ffprobe -v info "$source" 2>&1 || true)
+            grep -qx 'N/A' <<<"$recorded" ||
+                grep -q 'Estimating duration from bitrate' <<<"$report" ||
                 problem "size stayed 0 though the source has a duration"
         else
             progress="${first_pos}->${last_pos} of ${last_size} ms"

@@ -259,7 +259,7 @@ two_files_same_folder() {
     add_file "$s1/My clips (ä)/clip one.webm" || return 1
     add_file "$s1/plain/second.webm" || return 1
     expect_eq "rows after adding" "$s1_rows" "$(rows)"
-    probe texts Kestrova | grep -qP '^Button\tvisible\tenabled\tConvert to AVI$' ||
+    grep -qP '^Button\tvisible\tenabled\tConvert to AVI$' <<<"$(probe texts Kestrova)" ||
         fail "Convert to AVI is not enabled with rows listed"
     shot 1-main-with-rows
     press_convert || return 1
@@ -418,7 +418,7 @@ other_folder() {
     # "Other:", then its box.
     click Kestrova IDC_RBOTHERFOLDER
     probe idle 10 Kestrova || return 1
-    probe texts Kestrova | grep -qP '^Edit\tvisible\tenabled\t' ||
+    grep -qP '^Edit\tvisible\tenabled\t' <<<"$(probe texts Kestrova)" ||
         { fail "choosing Other: did not enable the folder box"; return 1; }
     click Kestrova IDC_EDOUTPUTFOLDER
     xdotool key ctrl+a BackSpace
