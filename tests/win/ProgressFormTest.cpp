@@ -4,6 +4,7 @@
 #include "MainFormFixture.h"
 #include "Progress.h"
 #include "TestSupport.h"
+#include "WatchedConverter.h"
 
 #include <commctrl.h>
 
@@ -21,46 +22,31 @@ struct TSnapshot {
     bool Marquee;
 };
 
-class TRecordingConverter;
-TRecordingConverter* Recording = nullptr;
-
-// Converts with the fake converter; at every report the window is read back after it has been
-// updated, and the test may act (press keys, click).
-class TRecordingConverter : public TConverter {
+// At every report the window is read back after it has been updated, and the test may act
+// (press keys, click).
+class TRecordingConverter : public TWatchedConverter {
 public:
     std::vector<TSnapshot> Shots;
     std::function<void(HWND Window, int Report)> OnReport;
     HWND Window = nullptr;
 
-    bool ConvertFile(const std::wstring& Source, const std::wstring& Destination,
-                     TProgressProc ProgressProc, TConversionOutcome& Outcome) override {
-        EXPECT_EQ(ProgressProc, &UpdateProgress);
-        Recording = this;
-        Outcome =
-            ConvertWithFFmpeg(FakeConverterPath(), Source, Destination, FFmpegOptions, &Report);
-        return Outcome.Converted;
-    }
-
 private:
-    static void Report(int64_t Position, int64_t Size, bool& Cancel) {
-        UpdateProgress(Position, Size, Cancel);
-        TRecordingConverter& Self = *Recording;
-        auto* Form = static_cast<TProgressForm*>(ProgressForm);
-        HWND W = Self.Window = Form->Handle();
+    void Reported(HWND W) override {
+        Window = W;
         auto Text = [W](int Id) {
             wchar_t Buffer[512] = {};
             GetDlgItemTextW(W, Id, Buffer, 512);
             return std::wstring(Buffer);
         };
         HWND Cur = GetDlgItem(W, IDC_PBCURFILE), All = GetDlgItem(W, IDC_PBOVERALL);
-        Self.Shots.push_back({Text(IDC_LBLCURFILE), Text(IDC_LBLCURFILEPERCENTAGE),
-                              Text(IDC_LBLOVERALLPERCENTAGE),
-                              static_cast<int>(SendMessageW(Cur, PBM_GETPOS, 0, 0)),
-                              static_cast<int>(SendMessageW(All, PBM_GETPOS, 0, 0)),
-                              static_cast<int>(SendMessageW(All, PBM_GETRANGE, FALSE, 0)),
-                              (GetWindowLongPtrW(Cur, GWL_STYLE) & PBS_MARQUEE) != 0});
-        if (Self.OnReport)
-            Self.OnReport(W, static_cast<int>(Self.Shots.size()));
+        Shots.push_back({Text(IDC_LBLCURFILE), Text(IDC_LBLCURFILEPERCENTAGE),
+                         Text(IDC_LBLOVERALLPERCENTAGE),
+                         static_cast<int>(SendMessageW(Cur, PBM_GETPOS, 0, 0)),
+                         static_cast<int>(SendMessageW(All, PBM_GETPOS, 0, 0)),
+                         static_cast<int>(SendMessageW(All, PBM_GETRANGE, FALSE, 0)),
+                         (GetWindowLongPtrW(Cur, GWL_STYLE) & PBS_MARQUEE) != 0});
+        if (OnReport)
+            OnReport(W, static_cast<int>(Shots.size()));
     }
 };
 

@@ -6,6 +6,7 @@
 #include "Progress.h"
 #include "TestSupport.h"
 #include "TextConversion.h"
+#include "WatchedConverter.h"
 
 #include <commctrl.h>
 
@@ -23,32 +24,19 @@ struct TShot {
     std::wstring TimeLeft;
 };
 
-class TWatchingConverter;
-TWatchingConverter* Watching = nullptr;
-
-class TWatchingConverter : public TConverter {
+class TWatchingConverter : public TWatchedConverter {
 public:
     std::vector<TShot> Shots;
     std::function<void(HWND Window)> OnReport;
 
-    bool ConvertFile(const std::wstring& Source, const std::wstring& Destination, TProgressProc,
-                     TConversionOutcome& Outcome) override {
-        Watching = this;
-        Outcome =
-            ConvertWithFFmpeg(FakeConverterPath(), Source, Destination, FFmpegOptions, &Report);
-        return Outcome.Converted;
-    }
-
 private:
-    static void Report(int64_t Position, int64_t Size, bool& Cancel) {
-        UpdateProgress(Position, Size, Cancel);
-        HWND W = static_cast<TProgressForm*>(ProgressForm)->Handle();
+    void Reported(HWND W) override {
         HWND Cur = GetDlgItem(W, IDC_PBCURFILE);
-        Watching->Shots.push_back({static_cast<int>(SendMessageW(Cur, PBM_GETPOS, 0, 0)),
-                                   (GetWindowLongPtrW(Cur, GWL_STYLE) & PBS_MARQUEE) != 0,
-                                   WindowText(GetDlgItem(W, IDC_LBLTIMELEFT))});
-        if (Watching->OnReport)
-            Watching->OnReport(W);
+        Shots.push_back({static_cast<int>(SendMessageW(Cur, PBM_GETPOS, 0, 0)),
+                         (GetWindowLongPtrW(Cur, GWL_STYLE) & PBS_MARQUEE) != 0,
+                         WindowText(GetDlgItem(W, IDC_LBLTIMELEFT))});
+        if (OnReport)
+            OnReport(W);
     }
 };
 
