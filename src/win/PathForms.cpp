@@ -2,6 +2,7 @@
 
 #include "LongPath.h"
 
+#include "win32/ShortPath.h"
 #include "win32/UiOwners.h"
 
 #include <windows.h>
@@ -50,11 +51,5 @@ std::vector<std::wstring> CommandLinePaths(const wchar_t* CommandLine) {
 }
 
 std::wstring ShellPathForm(const std::wstring& Path) {
-    if (Path.size() < MAX_PATH)
-        return Path;
-    const std::wstring Extended = ExtendedLengthPath(Path);
-    std::wstring Short = OrdinaryPath(GrowingBuffer([&](wchar_t* Buffer, DWORD Size) {
-        return GetShortPathNameW(Extended.c_str(), Buffer, Size);
-    }));
-    return !Short.empty() && Short.size() < MAX_PATH ? Short : Path;
+    return ShortPathForm(Path);
 }

@@ -3,7 +3,7 @@
 // uniquely named pipe opened for overlapped reads and the child's end a plain inheritable handle
 // to it; the wait for a read is MsgWaitForMultipleObjects, which window input can also end.
 #include "ChildProcess.h"
-#include "LongPath.h"
+#include "win32/ShortPath.h"
 #include "win32/UniqueHandle.h"
 
 #include <algorithm>
@@ -26,23 +26,6 @@ constexpr DWORD StartRetryPauseMs = 50;
 bool MayPass(DWORD Error) {
     return Error != ERROR_FILE_NOT_FOUND && Error != ERROR_PATH_NOT_FOUND &&
            Error != ERROR_INVALID_NAME && Error != ERROR_DIRECTORY;
-}
-
-// A form of the program's path that process creation takes: it refuses paths of the old
-// 260-character limit or more, even in the extended form, so a program that deep is started by
-// its short (8.3) name where the volume has them.
-std::wstring StartablePath(const std::wstring& Program) {
-    if (Program.size() < MAX_PATH)
-        return Program;
-    const std::wstring Extended = ExtendedLengthPath(Program);
-    std::wstring Short(Extended.size() + 1, L'\0');
-    DWORD Length =
-        ::GetShortPathNameW(Extended.c_str(), Short.data(), static_cast<DWORD>(Short.size()));
-    if (Length == 0 || Length >= Short.size())
-        return Program;
-    Short.resize(Length);
-    Short = OrdinaryPath(Short);
-    return Short.size() < MAX_PATH ? Short : Program;
 }
 
 std::wstring UniquePipeName() {
@@ -98,7 +81,8 @@ public:
         startup.hStdOutput = nullptr;
         startup.hStdError = writeEnd.get();
 
-        const std::wstring program = StartablePath(Executable);
+        // Process creation refuses a program path of the old limit or more.
+        const std::wstring program = ShortPathForm(Executable);
         PROCESS_INFORMATION info{};
         BOOL started = FALSE;
         for (int attempt = 1;; ++attempt) {
