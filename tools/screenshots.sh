@@ -37,7 +37,7 @@ cp "$build/bin/samples/corrupt.webm" "$failing/Holiday at the lake.webm"
 echo "not a video" >"$failing/notes.webm"
 cp "$build/bin/samples/vp8-vorbis.webm" "$failing/interview-2024-03.webm"
 head -c $(($(stat -c %s "$sample") / 2)) "$sample" >"$failing/download (stopped).webm"
-probe() { wine "$build/bin/kestrova_probe.exe" "$@"; }
+probe() { kestrova_wine_query 150 "$build/bin/kestrova_probe.exe" "$@"; }
 
 export KESTROVA_WINEPREFIX=$build/screenshot-prefix
 

@@ -19,6 +19,29 @@ kestrova_wine_stop() {
     fi
 }
 
+# Runs a Windows program that only looks (a probe, a registry query) under `timeout SECONDS`,
+# and starts it again when Wine could not start it at all: on a loaded machine Wine now and then
+# fails to load a program it ran a moment before, and then exits with 1 without a word. The
+# program's output is passed on once it has ended.
+#   kestrova_wine_query SECONDS PROGRAM [ARGUMENT...]
+kestrova_wine_query() {
+    local seconds=$1 out err rc attempt retried=
+    shift
+    out=$(mktemp) err=$(mktemp)
+    for attempt in 1 2 3; do
+        rc=0
+        timeout "$seconds" wine "$@" >"$out" 2>"$err" || rc=$?
+        if [ "$rc" -ne 1 ] || [ -s "$out" ] || [ -s "$err" ]; then break; fi
+        retried+="(Wine did not start $(basename "$1") on attempt $attempt)"$'\n'
+        sleep 0.3
+    done
+    cat "$out"
+    printf '%s' "$retried" >&2
+    cat "$err" >&2
+    rm -f "$out" "$err"
+    return "$rc"
+}
+
 # A virtual display for window tests and screenshots; DPI via KESTROVA_DPI (default 96).
 kestrova_start_xvfb() {
     local n

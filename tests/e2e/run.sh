@@ -99,7 +99,7 @@ wineserver -w 2>/dev/null || true
 source "$root/tools/wine-env.sh"
 
 # --- helpers -----------------------------------------------------------------------------------
-probe() { timeout 150 wine "$probe_exe" "$@"; }
+probe() { kestrova_wine_query 150 "$probe_exe" "$@"; }
 
 # Windows form of a path under Wine's Z: drive.
 winpath() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
@@ -120,9 +120,9 @@ click() { # TITLE CONTROL-NAME
     local id x y
     id=$(control_id "$2")
     [ -n "$id" ] || { fail "no identifier $2 in resource.h"; return 1; }
-    read -r x y <<<"$(probe control "$1" "$id")" || return 1
-    [ -n "$y" ] || return 1
-    xdotool mousemove "$x" "$y" click 1
+    read -r x y <<<"$(probe control "$1" "$id")"
+    [ -n "$y" ] || { fail "no place to click $2 in \"$1\""; return 1; }
+    xdotool mousemove "$x" "$y" click 1 || { fail "xdotool could not click $2 at $x,$y"; return 1; }
 }
 
 # Arguments for the next start, as "Open with", "Send to" or a drop on the icon give them.
@@ -131,9 +131,22 @@ kestrova_args=()
 kestrova_dir=$bin
 
 start_kestrova() {
-    (cd "$kestrova_dir" && exec wine Kestrova.exe "${kestrova_args[@]}") </dev/null >>"$work/kestrova.log" 2>&1 &
-    kestrova_pid=$!
-    probe idle 30 Kestrova || { fail "the main window did not come up"; return 1; }
+    local attempt rc
+    for attempt in 1 2; do
+        (cd "$kestrova_dir" && exec wine Kestrova.exe "${kestrova_args[@]}") </dev/null \
+            >>"$work/kestrova.log" 2>&1 &
+        kestrova_pid=$!
+        probe idle 30 Kestrova && return 0
+        # Wine could not start it at all (see kestrova_wine_query): ended, with 1, and no window.
+        kill -0 "$kestrova_pid" 2>/dev/null && break
+        rc=0
+        wait "$kestrova_pid" || rc=$?
+        kestrova_pid=
+        [ "$rc" -eq 1 ] || break
+        echo "    (Wine did not start Kestrova.exe on attempt $attempt)" >&2
+    done
+    fail "the main window did not come up"
+    return 1
 }
 
 stop_kestrova() {
@@ -146,7 +159,7 @@ stop_kestrova() {
 # Add..., then the path typed into the dialog's file-name box.
 add_by_dialog() { # TEXT...: each typed and confirmed with Return, in turn
     probe idle 20 Kestrova || { fail "main window not ready for Add"; return 1; }
-    click Kestrova IDC_BTNADDFILES
+    click Kestrova IDC_BTNADDFILES || return 1
     probe idle 20 "Add Files" || { fail "Add did not open the \"Add Files\" dialog"; return 1; }
     local i
     for ((i = 1; i <= $#; i++)); do
@@ -231,13 +244,26 @@ expect_files() { # DIR NAME...
 
 sha() { sha256sum "$1" | cut -d' ' -f1; }
 
+# Each scenario's commands are traced to $work/trace.log: one that stops early shows the last
+# of them, so a failed check that said nothing can still be placed.
+exec {trace_fd}>>"$work/trace.log"
+BASH_XTRACEFD=$trace_fd
+PS4='+ line ${LINENO}: '
+
 run_scenario() { # NAME FUNCTION
     if [ -n "${KESTROVA_E2E_ONLY:-}" ] && ! [[ $1 =~ $KESTROVA_E2E_ONLY ]]; then return 0; fi
     scenario=$1
-    local before=${#failures[@]} start=$SECONDS
+    local before=${#failures[@]} start=$SECONDS rc=0
     echo "--- $scenario"
+    echo "=== $scenario" >&"$trace_fd"
     if start_kestrova; then
-        "$2" || fail "stopped early"
+        set -x
+        "$2" || rc=$?
+        { set +x; } 2>/dev/null
+        if [ "$rc" -ne 0 ]; then
+            fail "stopped early; its last commands:"$'\n'"$(tail -n 14 "$work/trace.log" |
+                head -n 12 | sed 's/^/      /')"
+        fi
     fi
     stop_kestrova
     if [ ${#failures[@]} -eq "$before" ]; then
@@ -331,9 +357,10 @@ broken.webm: the file is not a WebM video, or it is damaged" "$summary"
 
 s4=$work/s4
 mkdir -p "$s4"
-# Five times the long sample (no re-encoding): minutes of converting, so the cancel lands in the
-# middle of the file on any machine.
-ffmpeg -v error -nostdin -stream_loop 4 -i "$samples/long.webm" -c copy "$s4/long.webm"
+# Fifteen times the long sample (no re-encoding): a quarter of an hour of video, half a minute or
+# more of converting on a fast machine, so the cancel lands in the middle of the file, after the
+# time left has been shown.
+ffmpeg -v error -nostdin -stream_loop 14 -i "$samples/long.webm" -c copy "$s4/long.webm"
 cp "$samples/vp8-vorbis.webm" "$s4/queued.webm"
 
 # Converts long.webm with queued.webm behind it and stops it by CANCEL-ACTION once the current

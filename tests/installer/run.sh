@@ -61,17 +61,17 @@ source "$root/tools/wine-env.sh" --display
 unixpath() { winepath -u "$1" 2>/dev/null; }
 winpath() { winepath -w "$1" 2>/dev/null; }
 # %VARIABLE% of the Windows account.
-winvar() { wine cmd /c "echo %$1%" </dev/null 2>/dev/null | tr -d '\r'; }
+winvar() { kestrova_wine_query 60 cmd /c "echo %$1%" </dev/null 2>/dev/null | tr -d '\r'; }
 
 reg_value() { # KEY NAME: the value's data as `reg query` prints it, empty when missing
-    wine reg query "$1" /v "$2" </dev/null 2>/dev/null | tr -d '\r' |
+    kestrova_wine_query 60 reg query "$1" /v "$2" </dev/null 2>/dev/null | tr -d '\r' |
         awk -v name="$2" '$1 == name { sub(/^ *[^ ]+ +[^ ]+ +/, ""); print; exit }'
 }
 reg_default() { # KEY: its default value
-    wine reg query "$1" /ve </dev/null 2>/dev/null | tr -d '\r' |
+    kestrova_wine_query 60 reg query "$1" /ve </dev/null 2>/dev/null | tr -d '\r' |
         awk '/^ *\(Default\)/ { sub(/^ *\(Default\) +[^ ]+ +/, ""); print; exit }'
 }
-key_exists() { wine reg query "$1" </dev/null >/dev/null 2>&1; }
+key_exists() { kestrova_wine_query 60 reg query "$1" </dev/null >/dev/null 2>&1; }
 # Linux processes of this prefix whose command line matches: Wine shows a Windows program's own
 # command line, and other prefixes on this machine may run programs of the same names.
 prefix_pids() { # REGEX
@@ -160,7 +160,7 @@ if await_kestrova 30; then
     rc=0
     start_in "$build" "$setup"
     setup_pid=$!
-    message=$(timeout 60 wine "$bin/kestrova_message_text.exe" 30 "Kestrova 1.0 Setup" \
+    message=$(kestrova_wine_query 60 "$bin/kestrova_message_text.exe" 30 "Kestrova 1.0 Setup" \
         </dev/null 2>/dev/null | tr -d '\r') || true
     echo "Setup's message: $message" >"$work/refusal-message.txt"
     grep -q '^Kestrova is running\.' <<<"$message" && grep -q 'Close Kestrova' <<<"$message" ||
