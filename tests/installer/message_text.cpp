@@ -1,11 +1,13 @@
 // Prints the text of a message box another program shows, for tests/installer/run.sh:
 //   kestrova_message_text SECONDS TITLE
 // waits up to SECONDS for a visible top-level window TITLE, then prints its static texts (UTF-8,
-// one a line). Exit code 1 when no such window came.
+// one a line). Exit code 1, with a word on stderr, when no such window came; a silent failure is
+// Wine's own (see kestrova_wine_query).
 #include "TextConversion.h"
 
 #include <windows.h>
 
+#include <cstdio>
 #include <cwchar>
 #include <string>
 
@@ -41,8 +43,10 @@ BOOL CALLBACK PrintStatic(HWND Child, LPARAM) {
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc != 3)
+    if (argc != 3) {
+        std::fputs("usage: kestrova_message_text SECONDS TITLE\n", stderr);
         return 2;
+    }
     const DWORD Deadline = GetTickCount() + static_cast<DWORD>(_wtoi(argv[1])) * 1000;
     for (;;) {
         HWND Box = FindWindowW(nullptr, argv[2]);
@@ -50,8 +54,11 @@ int wmain(int argc, wchar_t** argv) {
             EnumChildWindows(Box, PrintStatic, 0);
             return 0;
         }
-        if (static_cast<LONG>(GetTickCount() - Deadline) >= 0)
+        if (static_cast<LONG>(GetTickCount() - Deadline) >= 0) {
+            std::fputs(("kestrova_message_text: no window \"" + ToUtf8(argv[2]) + "\"\n").c_str(),
+                       stderr);
             return 1;
+        }
         Sleep(100);
     }
 }
