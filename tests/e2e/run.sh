@@ -736,6 +736,47 @@ real_world_flavours() {
     done
 }
 
+# Names that mean something to a command line or to the converter: percent signs, ampersands,
+# carets, quotes, brackets, a leading dash, characters beyond the basic plane. Started with them
+# on the command line, as Explorer starts it, and the AVIs named after them.
+s15="$work/s15/50% off & more"
+s15_names=("100% & more; [x] {y} 'q' ^!.webm" "-dash, comma=equal.webm" "clip 🎬 ünï.webm")
+mkdir -p "$s15"
+for name in "${s15_names[@]}"; do cp "$samples/vp8-vorbis.webm" "$s15/$name"; done
+
+awkward_names() {
+    local name want=
+    for name in "${s15_names[@]}"; do want+=$(printf '1\t%s\t%s\\' "$name" "$(winpath "$s15")")$'\n'; done
+    expect_eq "rows from the command line" "${want%$'\n'}" "$(rows)"
+    press_convert || return 1
+    await_summary || return 1
+    expect_eq "summary" "The conversion is finished." "$summary"
+    dismiss_summary
+    expect_empty_list
+    for name in "${s15_names[@]}"; do expect_avi "$s15/${name%.webm}.avi" 3; done
+    expect_eq "files beside the sources" 6 "$(find "$s15" -type f | wc -l)"
+}
+
+# A listed file that is gone by the time Convert is pressed (moved, deleted, a stick pulled out):
+# its row is marked with the reason, the others convert, nothing is made for it.
+s16=$work/s16
+mkdir -p "$s16"
+cp "$samples/vp8-vorbis.webm" "$s16/kept.webm"
+cp "$samples/vp9-opus.webm" "$s16/moved away.webm"
+
+vanished_before_convert() {
+    rm "$s16/moved away.webm"
+    press_convert || return 1
+    await_summary || return 1
+    expect_eq "summary" "The conversion is finished. Some files were not converted.
+
+moved away.webm: the file is no longer there" "$summary"
+    dismiss_summary
+    expect_eq "rows left" "$(printf '2\tmoved away.webm\t%s\\' "$(winpath "$s16")")" "$(rows)"
+    expect_files "$s16" kept.avi kept.webm
+    expect_avi "$s16/kept.avi" 3
+}
+
 echo "e2e: display $DISPLAY, prefix $WINEPREFIX, files in $work"
 run_scenario "1 two files, same folder" two_files_same_folder
 run_scenario "2 second run, names taken" names_taken
@@ -766,6 +807,11 @@ kestrova_args=("$(winpath "$s13/av1-10bit.webm")" "$(winpath "$s13/half.webm")")
 run_scenario "13 10-bit AV1, and a file that ends early" av1_10bit_and_half_file
 kestrova_args=("$(winpath "$s14")")
 run_scenario "14 real-world flavours" real_world_flavours
+kestrova_args=()
+for name in "${s15_names[@]}"; do kestrova_args+=("$(winpath "$s15/$name")"); done
+run_scenario "15 awkward names" awkward_names
+kestrova_args=("$(winpath "$s16/moved away.webm")" "$(winpath "$s16/kept.webm")")
+run_scenario "16 a listed file gone before Convert" vanished_before_convert
 kestrova_args=()
 
 scenario=summary
