@@ -1,6 +1,7 @@
 #include "Conversion.h"
 
 #include "FFmpegRun.h"
+#include "FileSystem.h"
 #include "TextTemplate.h"
 
 #include <algorithm>
@@ -162,7 +163,15 @@ TConversionOutcome ConvertWithFFmpeg(const std::wstring& FFmpegPath, const std::
         outcome.Failure = TFailureKind::NotStarted;
         return outcome;
     }
-    return JudgeConversion(run.Cancelled, run.ExitCode, output);
+    TConversionOutcome outcome = JudgeConversion(run.Cancelled, run.ExitCode, output);
+    // What the converter printed cannot vouch for a file it never wrote (a stand-in that does
+    // nothing, a converter stopped from outside that still ends with 0).
+    if (outcome.Converted && !FileHasContent(Destination)) {
+        outcome.Converted = false;
+        outcome.EndedEarly = false;
+        outcome.Failure = TFailureKind::NoOutput;
+    }
+    return outcome;
 }
 
 std::wstring DescribeFailure(const TConversionOutcome& Outcome, const TFailureTexts& Texts) {
@@ -189,6 +198,8 @@ std::wstring DescribeFailure(const TConversionOutcome& Outcome, const TFailureTe
         return FormatTemplate(Texts.NoPicture, {Outcome.Codec});
     case TFailureKind::NoSound:
         return FormatTemplate(Texts.NoSound, {Outcome.Codec});
+    case TFailureKind::NoOutput:
+        return Texts.NoOutput;
     case TFailureKind::Other:
         break;
     }

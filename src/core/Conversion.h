@@ -19,6 +19,7 @@ enum class TFailureKind {
     Crashed,       // the converter ended abnormally (ExitCode)
     NoPicture,     // the source has video, the AVI got no frame of it (Codec)
     NoSound,       // the source has sound, the AVI got none of it (Codec)
+    NoOutput,      // the converter ended as if done, but the AVI file is missing or empty
     Other,         // anything else: the converter's own words (LastLine)
 };
 
@@ -42,7 +43,7 @@ struct TConversionOutcome {
 inline constexpr size_t DetailLineCount = 20;
 
 // Runs the converter (as ExecuteFFmpeg does, same command line, same callback contract) and judges
-// what it did.
+// what it did; a conversion judged done whose AVI file is missing or empty fails as NoOutput.
 TConversionOutcome ConvertWithFFmpeg(const std::wstring& FFmpegPath, const std::wstring& Source,
                                      const std::wstring& Destination, const std::wstring& Options,
                                      TProgressProc ProgressProc);
@@ -74,6 +75,7 @@ struct TFailureTexts {
     std::wstring NoSound;
     std::wstring Other;
     std::wstring OtherWithoutLine;
+    std::wstring NoOutput;
 };
 
 inline const TFailureTexts DefaultFailureTexts{
@@ -89,6 +91,7 @@ inline const TFailureTexts DefaultFailureTexts{
     .NoSound = L"the sound could not be decoded (%1)",
     .Other = L"%1",
     .OtherWithoutLine = L"the converter failed (exit code %1)",
+    .NoOutput = L"the converter ended without writing the AVI file",
 };
 
 // The reason for a failed conversion, from Texts; empty when nothing failed.

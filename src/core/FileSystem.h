@@ -27,6 +27,9 @@ bool PathExists(const std::wstring& Path);
 // True when Path names a directory (following links).
 bool DirectoryExists(const std::wstring& Path);
 
+// True when Path is a file holding at least one byte (a file another program writes counts).
+bool FileHasContent(const std::wstring& Path);
+
 // Deletes the file at Path. False when nothing was deleted: nothing there, a directory, or the
 // system refused.
 bool RemoveFile(const std::wstring& Path);

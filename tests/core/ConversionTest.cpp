@@ -206,12 +206,31 @@ protected:
 };
 
 TEST_F(VerdictRun, CapturedOutputsReachTheSameVerdicts) {
-    EXPECT_TRUE(Run(Replay("clean") + "exit 0\n").Converted);
-    EXPECT_EQ(Run(Replay("av1-10bit-8bit-decoder") + "exit 0\n").Failure, TFailureKind::NoPicture);
-    const TConversionOutcome early = Run(Replay("ended-early") + "exit 0\n");
+    EXPECT_TRUE(Run(Replay("clean") + "create\nexit 0\n").Converted);
+    EXPECT_EQ(Run(Replay("av1-10bit-8bit-decoder") + "create\nexit 0\n").Failure,
+              TFailureKind::NoPicture);
+    const TConversionOutcome early = Run(Replay("ended-early") + "create\nexit 0\n");
     EXPECT_TRUE(early.Converted);
     EXPECT_TRUE(early.EndedEarly);
     EXPECT_EQ(Run(Replay("no-decoder") + "exit 1\n").Failure, TFailureKind::NoDecoder);
+}
+
+// A converter that tells of a clean conversion but leaves no AVI, or an empty one (a stand-in
+// that does nothing, one stopped from outside that still ends with 0), has not converted.
+TEST_F(VerdictRun, NoConversionWithoutAnAviFile) {
+    const TConversionOutcome missing = Run(Replay("clean") + "exit 0\n");
+    EXPECT_FALSE(missing.Converted);
+    EXPECT_EQ(missing.Failure, TFailureKind::NoOutput);
+    EXPECT_EQ(DescribeFailure(missing, DefaultFailureTexts),
+              L"the converter ended without writing the AVI file");
+
+    Dir.WriteFile(L"clip.avi", "");
+    const TConversionOutcome empty = Run(Replay("ended-early") + "exit 0\n");
+    EXPECT_FALSE(empty.Converted);
+    EXPECT_FALSE(empty.EndedEarly) << "not converted at all, so not converted in part";
+    EXPECT_EQ(empty.Failure, TFailureKind::NoOutput);
+
+    EXPECT_EQ(Run("exit 0\n").Failure, TFailureKind::NoOutput) << "silent, and nothing made";
 }
 
 TEST_F(VerdictRun, CrashKeepsItsExitCode) {

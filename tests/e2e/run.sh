@@ -526,6 +526,9 @@ printf '%s\n' 'err Input #0, matroska,webm, from '"'"'silent.webm'"'"':\n  Durat
     create 'status 1000 250 250' 'sleep 8000' 'status 20000 1000 0' >"$fake/files/silent.webm"
 printf '%s\n' 'err Input #0, matroska,webm, from '"'"'crash.webm'"'"':\n  Duration: 00:00:20.00, start: 0.000000, bitrate: 800 kb/s\n' \
     create 'status 1000 250 100' 'crash 3221225477' >"$fake/files/crash.webm"
+# Tells of a whole conversion and ends with 0, but writes no AVI: a stand-in that does nothing.
+printf '%s\n' 'err Input #0, matroska,webm, from '"'"'nothing.webm'"'"':\n  Duration: 00:00:20.00, start: 0.000000, bitrate: 800 kb/s\n' \
+    'status 20000 5000 50' 'exit 0' >"$fake/files/nothing.webm"
 
 # The stand-in converter is running: it shows its Windows command line, "-y -i <source> ...".
 converter_running() { pgrep -f -- "^-y -i .*$1" >/dev/null; }
@@ -552,7 +555,7 @@ cancel_during_silence() { # CANCEL-ACTION
         dismiss_summary
     fi
     ! converter_running silent.webm || fail "the scripted converter still runs after the cancel"
-    expect_files "$fake/files" crash.webm silent.webm
+    expect_files "$fake/files" crash.webm nothing.webm silent.webm
     expect_eq "rows after the cancel" "$(printf '2\tsilent.webm\t%s\\' "$(winpath "$fake/files")")" \
         "$(rows)"
 }
@@ -565,10 +568,12 @@ converter_crashes() {
     shot 9-summary-crash
     grep -qxF "crash.webm: the converter stopped unexpectedly (exit code 0xC0000005)" <<<"$summary" ||
         fail "the summary does not give the crash: [$summary]"
+    grep -qxF "nothing.webm: the converter ended without writing the AVI file" <<<"$summary" ||
+        fail "the summary does not say that nothing was written: [$summary]"
     dismiss_summary
-    expect_eq "rows after the crash" "$(printf '2\tcrash.webm\t%s\\' "$(winpath "$fake/files")")" \
-        "$(rows)"
-    expect_files "$fake/files" crash.webm silent.webm
+    expect_eq "rows after the crash" "$(printf '2\t%s\t%s\\\n' crash.webm "$(winpath "$fake/files")" \
+        nothing.webm "$(winpath "$fake/files")")" "$(rows)"
+    expect_files "$fake/files" crash.webm nothing.webm silent.webm
 }
 
 # --- checked before the batch: no converter; an "Other:" folder that is missing or relative --
@@ -793,8 +798,8 @@ kestrova_args=("$(winpath "$fake/files/silent.webm")")
 kestrova_dir=$fake/bin
 run_scenario "8a silent converter, cancelled with Esc" silent_cancel_escape
 run_scenario "8b silent converter, cancelled with the Cancel button" silent_cancel_click
-kestrova_args=("$(winpath "$fake/files/crash.webm")")
-run_scenario "9 converter crashes" converter_crashes
+kestrova_args=("$(winpath "$fake/files/crash.webm")" "$(winpath "$fake/files/nothing.webm")")
+run_scenario "9 converter crashes, or writes nothing" converter_crashes
 kestrova_args=("$(winpath "$s10/files/clip.webm")")
 kestrova_dir=$s10/bin
 run_scenario "10 no converter beside the program" missing_converter

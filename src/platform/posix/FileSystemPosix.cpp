@@ -25,6 +25,11 @@ bool DirectoryExists(const std::wstring& Path) {
     return ::stat(ToUtf8(Path).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+bool FileHasContent(const std::wstring& Path) {
+    struct stat info;
+    return ::stat(ToUtf8(Path).c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0;
+}
+
 bool RemoveFile(const std::wstring& Path) {
     const std::string path = ToUtf8(Path);
     struct stat info;

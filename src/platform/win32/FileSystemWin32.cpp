@@ -92,6 +92,15 @@ bool DirectoryExists(const std::wstring& Path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+bool FileHasContent(const std::wstring& Path) {
+    // Attributes come from the folder's entry, so a file held open by another program is read.
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!::GetFileAttributesExW(ExtendedLengthPath(Path).c_str(), GetFileExInfoStandard, &data))
+        return false;
+    return !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+           (data.nFileSizeHigh != 0 || data.nFileSizeLow != 0);
+}
+
 bool RemoveFile(const std::wstring& Path) {
     // A converter that was just terminated may still hold the file for a moment while the
     // system closes its handles.
