@@ -19,11 +19,12 @@ kestrova_wine_stop() {
     fi
 }
 
+# shellcheck source=tools/wine-not-started.sh
+source "$kestrova_root/tools/wine-not-started.sh"
+
 # Runs a Windows program that only looks (a probe, a registry query) under `timeout SECONDS`,
-# and starts it again when Wine could not start it at all: on a loaded machine Wine now and then
-# fails to load a program it ran a moment before, and then exits with 1 without a word. Such a
-# program must say something whenever it fails itself, so that a failure without a word is
-# Wine's. Its output is passed on once it has ended.
+# and starts it again, at most three times in all, when Wine never started it (see
+# wine-not-started.sh). Its output is passed on once it has ended.
 #   kestrova_wine_query SECONDS PROGRAM [ARGUMENT...]
 kestrova_wine_query() {
     local seconds=$1 out err rc attempt retried=
@@ -32,7 +33,7 @@ kestrova_wine_query() {
     for attempt in 1 2 3; do
         rc=0
         timeout "$seconds" wine "$@" >"$out" 2>"$err" || rc=$?
-        if [ "$rc" -eq 0 ] || [ "$rc" -eq 124 ] || [ -s "$out" ] || [ -s "$err" ]; then break; fi
+        kestrova_wine_not_started "$rc" "$out" "$err" || break
         retried+="(Wine did not start $(basename "$1") on attempt $attempt)"$'\n'
         sleep 0.3
     done

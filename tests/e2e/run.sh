@@ -120,7 +120,12 @@ click() { # TITLE CONTROL-NAME
     local id x y
     id=$(control_id "$2")
     [ -n "$id" ] || { fail "no identifier $2 in resource.h"; return 1; }
-    read -r x y <<<"$(probe control "$1" "$id")"
+    local attempt
+    for attempt in 1 2 3; do
+        read -r x y <<<"$(probe control "$1" "$id")"
+        [ -n "$y" ] && break
+        sleep 0.3
+    done
     [ -n "$y" ] || { fail "no place to click $2 in \"$1\""; return 1; }
     xdotool mousemove "$x" "$y" click 1 || { fail "xdotool could not click $2 at $x,$y"; return 1; }
 }
