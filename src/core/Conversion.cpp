@@ -57,6 +57,12 @@ std::wstring JoinLines(const std::vector<std::wstring>& Lines) {
 }
 
 void JudgeFinished(const TFFmpegReport& Report, TConversionOutcome& Outcome) {
+    // The converter closes every run it finished with its totals; once it has opened the source,
+    // their absence means it was ended from outside (Wine reports that as ending with 0).
+    if (Report.InputOpened && !Report.VideoKB && !Report.AudioKB) {
+        Outcome.Failure = TFailureKind::Stopped;
+        return;
+    }
     // Frames counted by the status line; without one, the closing totals tell.
     const TReportedStream* video = Report.FirstInput(TStreamKind::Video);
     const bool noFrame = Report.Frames ? *Report.Frames == 0 : Report.VideoKB == 0;
@@ -200,6 +206,8 @@ std::wstring DescribeFailure(const TConversionOutcome& Outcome, const TFailureTe
         return FormatTemplate(Texts.NoSound, {Outcome.Codec});
     case TFailureKind::NoOutput:
         return Texts.NoOutput;
+    case TFailureKind::Stopped:
+        return Texts.Stopped;
     case TFailureKind::Other:
         break;
     }

@@ -20,6 +20,7 @@ enum class TFailureKind {
     NoPicture,     // the source has video, the AVI got no frame of it (Codec)
     NoSound,       // the source has sound, the AVI got none of it (Codec)
     NoOutput,      // the converter ended as if done, but the AVI file is missing or empty
+    Stopped,       // the converter ended with 0 but without its closing totals: ended from outside
     Other,         // anything else: the converter's own words (LastLine)
 };
 
@@ -50,7 +51,9 @@ TConversionOutcome ConvertWithFFmpeg(const std::wstring& FFmpegPath, const std::
 
 // The judgement alone, from a started run's facts and the converter's kept output:
 // - cancelled: Cancelled;
-// - exit code 0: converted, unless the source has video and no frame was written (NoPicture) or
+// - exit code 0: converted, unless the converter opened the source but never printed its closing
+//   totals (Stopped: ended from outside, which Wine reports as 0), or the source has video and
+//   no frame was written (NoPicture) or
 //   it has sound and none was written (NoSound); EndedEarly when the source has a duration and
 //   the conversion stopped more than 1 s and more than 2 % short of it, or the converter said
 //   the file ended prematurely (live files, without a duration, are never short);
@@ -76,6 +79,7 @@ struct TFailureTexts {
     std::wstring Other;
     std::wstring OtherWithoutLine;
     std::wstring NoOutput;
+    std::wstring Stopped;
 };
 
 inline const TFailureTexts DefaultFailureTexts{
@@ -92,6 +96,7 @@ inline const TFailureTexts DefaultFailureTexts{
     .Other = L"%1",
     .OtherWithoutLine = L"the converter failed (exit code %1)",
     .NoOutput = L"the converter ended without writing the AVI file",
+    .Stopped = L"the converter was stopped before it finished",
 };
 
 // The reason for a failed conversion, from Texts; empty when nothing failed.

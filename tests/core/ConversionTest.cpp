@@ -97,6 +97,24 @@ TEST(Verdict, ShortMeansMoreThanASecondAndMoreThanTwoPercent) {
               L"a.webm: 1:02:03 / 2:00:00");
 }
 
+// Ended from outside half-way, the converter prints no closing totals, and under Wine its exit
+// code is still 0: that is no conversion, and no source that ended early either.
+TEST(Verdict, ConverterStoppedBeforeItsTotalsFails) {
+    const std::wstring clean = ReadCapturedOutput("clean");
+    const size_t totals = clean.find(L"video:");
+    ASSERT_NE(totals, std::wstring::npos);
+    const TConversionOutcome o = JudgeConversion(false, 0, clean.substr(0, totals));
+    EXPECT_FALSE(o.Converted);
+    EXPECT_FALSE(o.EndedEarly);
+    EXPECT_EQ(o.Failure, TFailureKind::Stopped);
+    EXPECT_EQ(Reason(o), L"the converter was stopped before it finished");
+
+    // Stopped before anything was written: the same, not a picture that could not be decoded.
+    const size_t output = clean.find(L"Output #0");
+    ASSERT_NE(output, std::wstring::npos);
+    EXPECT_EQ(JudgeConversion(false, 0, clean.substr(0, output)).Failure, TFailureKind::Stopped);
+}
+
 TEST(Verdict, TenBitAv1WithoutPictureFails) {
     const TConversionOutcome o = Judge("av1-10bit-8bit-decoder", 0);
     EXPECT_FALSE(o.Converted);

@@ -531,9 +531,11 @@ printf '%s\n' 'err Input #0, matroska,webm, from '"'"'silent.webm'"'"':\n  Durat
     create 'status 1000 250 250' 'sleep 8000' 'status 20000 1000 0' >"$fake/files/silent.webm"
 printf '%s\n' 'err Input #0, matroska,webm, from '"'"'crash.webm'"'"':\n  Duration: 00:00:20.00, start: 0.000000, bitrate: 800 kb/s\n' \
     create 'status 1000 250 100' 'crash 3221225477' >"$fake/files/crash.webm"
-# Tells of a whole conversion and ends with 0, but writes no AVI: a stand-in that does nothing.
+# Tells of a whole conversion, totals and all, and ends with 0, but writes no AVI: a stand-in that
+# does nothing.
 printf '%s\n' 'err Input #0, matroska,webm, from '"'"'nothing.webm'"'"':\n  Duration: 00:00:20.00, start: 0.000000, bitrate: 800 kb/s\n' \
-    'status 20000 5000 50' 'exit 0' >"$fake/files/nothing.webm"
+    'status 20000 5000 50' 'err \nvideo:300kB audio:30kB subtitle:0kB other streams:0kB global headers:0kB muxing overhead: 1.0%\n' \
+    'exit 0' >"$fake/files/nothing.webm"
 
 # The stand-in converter is running: it shows its Windows command line, "-y -i <source> ...".
 converter_running() { pgrep -f -- "^-y -i .*$1" >/dev/null; }
@@ -787,6 +789,27 @@ moved away.webm: the file is no longer there" "$summary"
     expect_avi "$s16/kept.avi" 3
 }
 
+# The real converter ended from outside half-way (Task Manager's End task, a security program):
+# the file fails with that reason and its part-made AVI is deleted, rather than being kept as a
+# source that "ends early".
+s17=$work/s17
+mkdir -p "$s17"
+ln "$s4/long.webm" "$s17/long.webm"
+
+converter_stopped_from_outside() {
+    press_convert || return 1
+    probe progress 30 >/dev/null || { fail "no progress seen before stopping the converter"; return 1; }
+    wine taskkill /F /IM ffmpeg.exe </dev/null >>"$work/taskkill.log" 2>&1 ||
+        fail "taskkill did not stop ffmpeg.exe (see $work/taskkill.log)"
+    await_summary || return 1
+    expect_eq "summary" "The conversion is finished. Some files were not converted.
+
+long.webm: the converter was stopped before it finished" "$summary"
+    dismiss_summary
+    expect_eq "rows left" "$(printf '2\tlong.webm\t%s\\' "$(winpath "$s17")")" "$(rows)"
+    expect_files "$s17" long.webm
+}
+
 echo "e2e: display $DISPLAY, prefix $WINEPREFIX, files in $work"
 run_scenario "1 two files, same folder" two_files_same_folder
 run_scenario "2 second run, names taken" names_taken
@@ -822,6 +845,8 @@ for name in "${s15_names[@]}"; do kestrova_args+=("$(winpath "$s15/$name")"); do
 run_scenario "15 awkward names" awkward_names
 kestrova_args=("$(winpath "$s16/moved away.webm")" "$(winpath "$s16/kept.webm")")
 run_scenario "16 a listed file gone before Convert" vanished_before_convert
+kestrova_args=("$(winpath "$s17/long.webm")")
+run_scenario "17 converter stopped from outside" converter_stopped_from_outside
 kestrova_args=()
 
 scenario=summary
