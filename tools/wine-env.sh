@@ -19,30 +19,9 @@ kestrova_wine_stop() {
     fi
 }
 
-# shellcheck source=tools/wine-not-started.sh
-source "$kestrova_root/tools/wine-not-started.sh"
-
-# Runs a Windows program that only looks (a probe, a registry query) under `timeout SECONDS`,
-# and starts it again, at most three times in all, when Wine never started it (see
-# wine-not-started.sh). Its output is passed on once it has ended.
-#   kestrova_wine_query SECONDS PROGRAM [ARGUMENT...]
-kestrova_wine_query() {
-    local seconds=$1 out err rc attempt retried=
-    shift
-    out=$(mktemp) err=$(mktemp)
-    for attempt in 1 2 3; do
-        rc=0
-        timeout "$seconds" wine "$@" >"$out" 2>"$err" || rc=$?
-        kestrova_wine_not_started "$rc" "$out" "$err" || break
-        retried+="(Wine did not start $(basename "$1") on attempt $attempt)"$'\n'
-        sleep 0.3
-    done
-    cat "$out"
-    printf '%s' "$retried" >&2
-    cat "$err" >&2
-    rm -f "$out" "$err"
-    return "$rc"
-}
+# kestrova_wine_query, for programs that only look (a probe, a registry query).
+# shellcheck source=tools/wine-query.sh
+source "$kestrova_root/tools/wine-query.sh"
 
 # A virtual display for window tests and screenshots; DPI via KESTROVA_DPI (default 96).
 kestrova_start_xvfb() {

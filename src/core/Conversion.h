@@ -53,10 +53,10 @@ TConversionOutcome ConvertWithFFmpeg(const std::wstring& FFmpegPath, const std::
 // - cancelled: Cancelled;
 // - exit code 0: converted, unless the converter opened the source but never printed its closing
 //   totals (Stopped: ended from outside, which Wine reports as 0), or the source has video and
-//   no frame was written (NoPicture) or
-//   it has sound and none was written (NoSound); EndedEarly when the source has a duration and
-//   the conversion stopped more than 1 s and more than 2 % short of it, or the converter said
-//   the file ended prematurely (live files, without a duration, are never short);
+//   no frame was written (NoPicture), or it has sound and none was written (NoSound); EndedEarly
+//   when the source has a duration and the conversion stopped more than 1 s and more than 2 %
+//   short of it, or the converter said the file ended prematurely (live files, without a
+//   duration, are never short);
 // - exit code other than 0 and 1: Crashed;
 // - exit code 1: from the converter's messages (SourceMissing, NoDecoder, NoPicture/NoSound for a
 //   decoder that cannot open its stream, NotReadable, CannotWrite), otherwise Other.

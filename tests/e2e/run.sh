@@ -142,7 +142,7 @@ start_kestrova() {
             >>"$work/kestrova.log" 2>&1 &
         kestrova_pid=$!
         probe idle 30 Kestrova && return 0
-        # Wine could not start it at all (see kestrova_wine_query): ended, with 1, and no window.
+        # Wine could not start it at all (see tools/wine-query.sh): ended, with 1, and no window.
         kill -0 "$kestrova_pid" 2>/dev/null && break
         rc=0
         wait "$kestrova_pid" || rc=$?

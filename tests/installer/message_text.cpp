@@ -2,7 +2,7 @@
 //   kestrova_message_text SECONDS TITLE
 // waits up to SECONDS for a visible top-level window TITLE, then prints its static texts (UTF-8,
 // one a line). Exit code 1, with a word on stderr, when no such window came; a silent failure is
-// Wine's own (see kestrova_wine_query).
+// Wine's own (see tools/wine-query.sh).
 #include "TextConversion.h"
 
 #include <windows.h>
