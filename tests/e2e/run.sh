@@ -802,6 +802,7 @@ converter_stopped_from_outside() {
     wine taskkill /F /IM ffmpeg.exe </dev/null >>"$work/taskkill.log" 2>&1 ||
         fail "taskkill did not stop ffmpeg.exe (see $work/taskkill.log)"
     await_summary || return 1
+    shot 17-summary-stopped
     expect_eq "summary" "The conversion is finished. Some files were not converted.
 
 long.webm: the converter was stopped before it finished" "$summary"
