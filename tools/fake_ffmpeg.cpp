@@ -14,6 +14,10 @@
 //   ignore-signals    ignore the polite termination signals (SIGTERM, SIGINT, SIGHUP)
 //   hang              go silent and never end by itself
 //   replay <path>     write that file's bytes to stderr unchanged (captured converter output)
+//   convert <program> <source>
+//                     run <program> with this program's own arguments, the one after "-i"
+//                     replaced by <source>, and end with its exit code (a stand-in in front of
+//                     the real converter)
 //   exit <code>       end with that exit code (the default at the end of the script is 0)
 //   crash <code>      end abruptly, as a crash does: on Windows TerminateProcess with <code>
 //                     (e.g. 3221225477, which is 0xC0000005); elsewhere killed by SIGKILL
@@ -33,9 +37,11 @@
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
+#include <process.h>
 #include <windows.h>
 #else
 #include <csignal>
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -94,6 +100,39 @@ std::string Clock(long Ms) {
     std::snprintf(buf, sizeof buf, "%02ld:%02ld:%02ld.%02ld", Ms / 3600000, Ms / 60000 % 60,
                   Ms / 1000 % 60, Ms % 1000 / 10);
     return buf;
+}
+
+// Runs Program with Args[1...] (Args[0] becomes Program), its error stream this one's; returns its
+// exit code, or 127 when it could not be started.
+int RunProgram(const Arg& Program, std::vector<Arg> Args) {
+    std::fflush(stderr);
+    Args[0] = Program;
+#ifdef _WIN32
+    // The spawn functions join the arguments with blanks as they are.
+    std::vector<Arg> quoted;
+    for (const Arg& arg : Args)
+        quoted.push_back(L"\"" + arg + L"\"");
+    std::vector<const wchar_t*> argv;
+    for (const Arg& arg : quoted)
+        argv.push_back(arg.c_str());
+    argv.push_back(nullptr);
+    const intptr_t code = _wspawnv(_P_WAIT, Program.c_str(), argv.data());
+    return code < 0 ? 127 : static_cast<int>(code);
+#else
+    std::vector<char*> argv;
+    for (Arg& arg : Args)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    const pid_t child = fork();
+    if (child == 0) {
+        execv(Program.c_str(), argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    if (child < 0 || waitpid(child, &status, 0) != child)
+        return 127;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+#endif
 }
 
 int Run(const std::vector<Arg>& Args) {
@@ -194,6 +233,19 @@ int Run(const std::vector<Arg>& Args) {
                 std::fwrite(chunk, 1, n, stderr);
             std::fclose(captured);
             std::fflush(stderr);
+        } else if (command == "convert") {
+            std::istringstream parts(rest);
+            std::string program, realSource;
+            parts >> program;
+            std::getline(parts, realSource);
+            if (!realSource.empty() && realSource.front() == ' ')
+                realSource.erase(0, 1);
+            std::vector<Arg> args = Args;
+            for (size_t i = 1; i + 1 < args.size(); ++i) {
+                if (Narrow(args[i]) == "-i")
+                    args[i + 1] = Wide(realSource);
+            }
+            return RunProgram(Wide(program), args);
         } else if (command == "exit") {
             return std::atoi(rest.c_str());
         } else if (command == "crash") {

@@ -100,6 +100,43 @@ std::wstring PercentText(int Position, int Max) {
     return std::to_wstring(MulDivRound(Position, 100, Max)) + L"%";
 }
 
+bool TBatch::ConvertAndPublish(const std::wstring& Source, const std::wstring& Target,
+                               const TReservedOutput& Reserved, TConversionOutcome& Outcome) {
+    // The partial file is this run's own: however the conversion ends short of its final name,
+    // failed, cancelled or interrupted by an exception, it goes, and nothing else does.
+    struct RemoveUnlessPublished {
+        const std::wstring& Partial;
+        bool Published = false;
+        ~RemoveUnlessPublished() {
+            if (!Published)
+                RemoveFile(Partial);
+        }
+    } partial{Reserved.Partial};
+
+    if (!Converter.ConvertFile(Source, Reserved.Partial, ::UpdateProgress, Outcome))
+        return false;
+    std::wstring published, reason;
+    partial.Published = PublishOutputFile(Reserved, Target, published, reason) == TFileClaim::Done;
+    if (!partial.Published) {
+        Outcome.Converted = false;
+        Outcome.EndedEarly = false;
+        Outcome.Failure = TFailureKind::NotPublished;
+        Outcome.LastLine = reason;
+    }
+    return partial.Published;
+}
+
+bool TBatch::NotReserved(const std::wstring& Source, const TReservedOutput& Reserved,
+                         TConversionOutcome& Outcome) {
+    // Without a file of its own to write into, the converter is not started. A source whose
+    // folder has gone explains a destination beside it that cannot be created.
+    Outcome = {};
+    Outcome.Failure = PathExists(Source) ? TFailureKind::CannotWrite : TFailureKind::SourceMissing;
+    Outcome.LastLine = Reserved.SystemReason;
+    Outcome.Details = Reserved.SystemReason;
+    return false;
+}
+
 TBatch::TBatch(TConversionList& List, TOutputFolderChoice& OutputFolder, TProgressDisplay& Display,
                TConverter& Converter)
     : List(List), OutputFolder(OutputFolder), Display(Display), Converter(Converter) {}
@@ -134,29 +171,18 @@ void TBatch::Run() {
     while (rowIndex < List.RowCount() && !Cancel) {
         const TListRow row = List.Row(rowIndex);
         const std::wstring source = row.Location + row.Name;
-        const std::wstring destination = GetUniqueFileName(
+        const std::wstring target =
             GetTargetFileName(row.Location, row.Name, OutputFolder.SameFolderSelected(),
-                              OutputFolder.OutputFolderText()));
+                              OutputFolder.OutputFolderText());
         CurFileSize = NonNegative(row.FileSize);
         Display.SetCurFileCaption(row.Name + L" (" + std::to_wstring(fileNumber) + L" of " +
                                   std::to_wstring(fileTotal) + L"):");
-
-        // The name was free when it was chosen; should anything have taken it since, it is not
-        // this run's to delete.
-        const bool destinationExisted = PathExists(destination);
-        struct RemoveUnlessKept {
-            const std::wstring& Destination;
-            bool Keep;
-            ~RemoveUnlessKept() {
-                if (!Keep)
-                    RemoveFile(Destination);
-            }
-        } leftOver{destination, destinationExisted};
+        const TReservedOutput reserved = ReserveOutputFile(target);
 
         TConversionOutcome outcome;
-        const bool converted =
-            Converter.ConvertFile(source, destination, ::UpdateProgress, outcome);
-        leftOver.Keep = leftOver.Keep || converted;
+        const bool converted = reserved.Reserved
+                                   ? ConvertAndPublish(source, target, reserved, outcome)
+                                   : NotReserved(source, reserved, outcome);
         if (converted) {
             if (outcome.EndedEarly)
                 EndedEarlyFiles.push_back({row.Name, outcome});

@@ -6,6 +6,7 @@
 #include "Conversion.h"
 #include "FFmpeg.h"
 #include "ImageIndex.h"
+#include "OutputNaming.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -130,8 +131,11 @@ public:
     // Converts every row once; returns at once when the batch has already run. Rows that convert
     // leave the list, rows that fail get iiFailed and their outcome. Done is set however the
     // run ends, also when an exception passes through (the converter has been stopped by then).
-    // A failed or cancelled conversion, or one an exception interrupts, leaves no file behind:
-    // what it created at the destination is deleted (a file that was there before is not).
+    // The converter writes into a partial file the batch created exclusively beside the AVI's
+    // name (PartialFileName); only a conversion judged done gets its final name, by a rename that
+    // replaces nothing (the next "(N)" name when another program took it meanwhile). A failed or
+    // cancelled conversion, or one an exception interrupts, leaves no file behind: its partial file
+    // is deleted, and no other file is ever deleted, replaced or truncated.
     void Run();
 
     bool IsDone() const { return Done; }
@@ -157,6 +161,13 @@ protected:
     bool Done = false;
 
 private:
+    // Converts into the reserved partial file and gives it its final name; false when either
+    // fails (Outcome says why). The partial file is gone afterwards unless it was published.
+    bool ConvertAndPublish(const std::wstring& Source, const std::wstring& Target,
+                           const TReservedOutput& Reserved, TConversionOutcome& Outcome);
+    // The outcome for a file whose partial file could not be created.
+    static bool NotReserved(const std::wstring& Source, const TReservedOutput& Reserved,
+                            TConversionOutcome& Outcome);
     // Bytes in the overall bar's units: the bar's range must fit an int.
     int OverallBarUnits(int64_t Bytes) const;
 

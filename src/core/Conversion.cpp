@@ -208,6 +208,8 @@ std::wstring DescribeFailure(const TConversionOutcome& Outcome, const TFailureTe
         return Texts.NoOutput;
     case TFailureKind::Stopped:
         return Texts.Stopped;
+    case TFailureKind::NotPublished:
+        return FormatTemplate(Texts.NotPublished, {Outcome.LastLine});
     case TFailureKind::Other:
         break;
     }

@@ -21,6 +21,7 @@ enum class TFailureKind {
     NoSound,       // the source has sound, the AVI got none of it (Codec)
     NoOutput,      // the converter ended as if done, but the AVI file is missing or empty
     Stopped,       // the converter ended with 0 but without its closing totals: ended from outside
+    NotPublished,  // converted, but the finished file could not be given its name (LastLine: why)
     Other,         // anything else: the converter's own words (LastLine)
 };
 
@@ -64,7 +65,7 @@ TConversionOutcome JudgeConversion(bool Cancelled, uint32_t ExitCode, const std:
 
 // Default English words; the window fills the same structure from its string table.
 // Placeholders: %1 codec for the decoder, picture and sound texts; %1 exit code for Crashed and
-// OtherWithoutLine; %1 the converter's line for Other.
+// OtherWithoutLine; %1 the converter's line for Other; %1 the system's reason for NotPublished.
 struct TFailureTexts {
     std::wstring NotStarted;
     std::wstring Cancelled;
@@ -80,6 +81,7 @@ struct TFailureTexts {
     std::wstring OtherWithoutLine;
     std::wstring NoOutput;
     std::wstring Stopped;
+    std::wstring NotPublished;
 };
 
 inline const TFailureTexts DefaultFailureTexts{
@@ -97,6 +99,7 @@ inline const TFailureTexts DefaultFailureTexts{
     .OtherWithoutLine = L"the converter failed (exit code %1)",
     .NoOutput = L"the converter ended without writing the AVI file",
     .Stopped = L"the converter was stopped before it finished",
+    .NotPublished = L"the AVI file could not be given its name (%1)",
 };
 
 // The reason for a failed conversion, from Texts; empty when nothing failed.

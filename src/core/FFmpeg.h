@@ -24,6 +24,9 @@ bool ExecuteFFmpeg(const std::wstring& FFmpegPath, const std::wstring& Source,
 // The converter's file name, looked for in the program's own folder.
 inline constexpr wchar_t FFmpegExeName[] = L"ffmpeg.exe";
 
+// The first token of the converter's command line, which stands in for its program name.
+inline constexpr wchar_t FFmpegProgramToken[] = L"ffmpeg";
+
 // High-quality MPEG-4 with the FourCC hardware players look for; audio takes the AVI default (MP3).
 inline constexpr wchar_t FFmpegOptions[] = L"-q:v 2 -vtag XVID -threads 2";
 

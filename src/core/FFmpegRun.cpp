@@ -31,9 +31,11 @@ uint32_t MsUntil(Clock::time_point Now, Clock::time_point Then) {
 TFFmpegRun RunFFmpeg(const std::wstring& FFmpegPath, const std::wstring& Source,
                      const std::wstring& Destination, const std::wstring& Options,
                      std::wstring& Output, TProgressProc ProgressProc) {
-    // The first token stands in the program name's place; the converter acts on the rest.
-    const std::wstring commandLine =
-        L"-y -i \"" + Source + L"\" " + Options + L" \"" + Destination + L"\"";
+    // The first token stands in the program name's place; the converter acts on the rest. It
+    // reads no input, so it never waits on a question, and may write into the file the batch
+    // reserved for it (which exists, empty, by then).
+    const std::wstring commandLine = std::wstring(FFmpegProgramToken) + L" -nostdin -y -i \"" +
+                                     Source + L"\" " + Options + L" \"" + Destination + L"\"";
 
     TFFmpegRun run;
     std::unique_ptr<ChildProcess> process = CreateChildProcess();

@@ -37,3 +37,19 @@ bool RemoveFile(const std::wstring& Path);
 // Creates the directory Path with every missing parent. True when it exists afterwards; otherwise
 // SystemReason holds the system's own words for why not.
 bool CreateDirectories(const std::wstring& Path, std::wstring& SystemReason);
+
+// How an exclusive create or a rename that never replaces went.
+enum class TFileClaim {
+    Done,
+    NameTaken, // something (a file, a folder, a link) already has the name
+    Failed,    // any other reason; SystemReason holds the system's own words
+};
+
+// Creates an empty file at Path only when nothing has that name, and closes it at once: the file
+// is then ours, whatever writes into it later.
+TFileClaim CreateNewFile(const std::wstring& Path, std::wstring& SystemReason);
+
+// Gives the file at From the name To, in the same folder, only when nothing has that name: an
+// entry that appears under To at any moment is never replaced.
+TFileClaim RenameNoReplace(const std::wstring& From, const std::wstring& To,
+                           std::wstring& SystemReason);

@@ -23,17 +23,25 @@ std::wstring ChangeFileExt(const std::wstring& Path, const std::wstring& Extensi
     return Path.substr(0, ExtensionStart(Path)) + Extension;
 }
 
+// Target itself for 1, otherwise its "(N)" form; "(N)" numbers go no further than int does.
+std::wstring Candidate(const std::wstring& Target, int N) {
+    return N == 1 ? Target : AppendFileNumber(Target, N);
+}
+
+int NextNumber(int N) {
+    if (N == std::numeric_limits<int>::max())
+        throw std::overflow_error("No free name is left for the converted file");
+    return N + 1;
+}
+
 } // namespace
 
 std::wstring GetUniqueFileName(const std::wstring& Name) {
-    std::wstring candidate = Name;
     // Every candidate is derived from Name, so numbers never pile up as "clip(2)(3).avi".
-    for (int counter = 1; PathExists(candidate);) {
-        if (counter == std::numeric_limits<int>::max())
-            throw std::overflow_error("No free name is left for the converted file");
-        candidate = AppendFileNumber(Name, ++counter);
-    }
-    return candidate;
+    int n = 1;
+    while (PathExists(Candidate(Name, n)))
+        n = NextNumber(n);
+    return Candidate(Name, n);
 }
 
 std::wstring AppendFileNumber(const std::wstring& Name, int N) {
@@ -47,4 +55,43 @@ std::wstring GetTargetFileName(const std::wstring& Location, const std::wstring&
     if (SameFolder)
         return ChangeFileExt(Location + Name, TargetExtension);
     return IncludeTrailingPathDelimiter(OutputFolder) + ChangeFileExt(Name, TargetExtension);
+}
+
+std::wstring PartialFileName(const std::wstring& Name) {
+    std::wstring result = Name;
+    result.insert(ExtensionStart(Name), L".partial");
+    return result;
+}
+
+TReservedOutput ReserveOutputFile(const std::wstring& Target) {
+    TReservedOutput reserved;
+    for (int n = 1;; n = NextNumber(n)) {
+        const std::wstring name = Candidate(Target, n);
+        if (PathExists(name))
+            continue;
+        reserved.Partial = PartialFileName(name);
+        switch (CreateNewFile(reserved.Partial, reserved.SystemReason)) {
+        case TFileClaim::Done:
+            reserved.Reserved = true;
+            reserved.Number = n;
+            return reserved;
+        case TFileClaim::NameTaken:
+            continue;
+        case TFileClaim::Failed:
+            return reserved;
+        }
+    }
+}
+
+TFileClaim PublishOutputFile(const TReservedOutput& Reserved, const std::wstring& Target,
+                             std::wstring& Final, std::wstring& SystemReason) {
+    for (int n = Reserved.Number;; n = NextNumber(n)) {
+        const std::wstring name = Candidate(Target, n);
+        const TFileClaim claim = RenameNoReplace(Reserved.Partial, name, SystemReason);
+        if (claim == TFileClaim::NameTaken)
+            continue;
+        if (claim == TFileClaim::Done)
+            Final = name;
+        return claim;
+    }
 }

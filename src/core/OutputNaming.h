@@ -1,6 +1,8 @@
 // Where the AVI file for a source goes, under a name that overwrites nothing.
 #pragma once
 
+#include "FileSystem.h"
+
 #include <string>
 
 // Name itself when nothing exists there; otherwise the first of AppendFileNumber(Name, 2),
@@ -15,3 +17,27 @@ std::wstring AppendFileNumber(const std::wstring& Name, int N);
 // SameFolder, otherwise in OutputFolder; the extension of Name becomes ".avi" either way.
 std::wstring GetTargetFileName(const std::wstring& Location, const std::wstring& Name,
                                bool SameFolder, const std::wstring& OutputFolder);
+
+// The name the converter writes under until its file is whole, in the same folder: ".partial" in
+// front of the extension ("clip(2).avi" -> "clip(2).partial.avi"), so the name still ends in
+// ".avi", from which the converter chooses the format.
+std::wstring PartialFileName(const std::wstring& Name);
+
+// The AVI file's place, reserved before the converter starts.
+struct TReservedOutput {
+    bool Reserved = false;
+    std::wstring Partial; // the file Kestrova created, empty, and alone may delete
+    int Number = 1;       // the candidate it was reserved for: 1 is Target itself, N its "(N)" form
+    std::wstring SystemReason; // when not Reserved
+};
+
+// Takes the first candidate of Target, as GetUniqueFileName numbers them, whose name is free and
+// whose partial file this call can create exclusively; a candidate whose partial name is taken is
+// passed over too. Not Reserved when the partial file cannot be created for another reason.
+TReservedOutput ReserveOutputFile(const std::wstring& Target);
+
+// Gives the reserved partial file its final name: Target's candidate Reserved.Number, or the next
+// free one should another program have taken that name meanwhile. Never replaces anything. Final
+// receives the name it got (Done); Failed leaves the partial file where it is.
+TFileClaim PublishOutputFile(const TReservedOutput& Reserved, const std::wstring& Target,
+                             std::wstring& Final, std::wstring& SystemReason);

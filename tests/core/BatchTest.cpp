@@ -10,8 +10,10 @@
 #include <fstream>
 #include <functional>
 #include <limits>
+#include <sstream>
 #include <stdexcept>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -245,9 +247,10 @@ TEST_F(BatchRun, AllRowsConvertWithoutOverwritingAnything) {
 
     EXPECT_TRUE(List.Rows.empty());
     EXPECT_EQ(List.Refreshes, 2);
-    EXPECT_EQ(converter.Destinations,
-              (std::vector<std::wstring>{Location + L"a.avi", Location + L"b(3).avi"}));
+    EXPECT_EQ(converter.Destinations, (std::vector<std::wstring>{Location + L"a.partial.avi",
+                                                                 Location + L"b(3).partial.avi"}));
     EXPECT_TRUE(Exists(L"b(3).avi"));
+    EXPECT_FALSE(Exists(L"a.partial.avi") || Exists(L"b(3).partial.avi"));
     EXPECT_EQ(batch.Summary(), TBatchSummary::Finished);
     EXPECT_EQ(ComposeSummaryText(batch.Summary(), FinishedText, FailuresText), FinishedText);
 }
@@ -270,7 +273,8 @@ TEST_F(BatchRun, CancelDuringTheSecondOfThree) {
     EXPECT_EQ(List.Rows[0].Image, iiFailed);
     EXPECT_EQ(List.Rows[1].Image, iiFilmReel);
     EXPECT_TRUE(Exists(L"a.avi"));
-    EXPECT_FALSE(Exists(L"b.avi")) << "what the cancelled conversion wrote is deleted";
+    EXPECT_FALSE(Exists(L"b.avi") || Exists(L"b.partial.avi"))
+        << "what the cancelled conversion wrote is deleted";
     ASSERT_EQ(batch.Failures().size(), 1u);
     EXPECT_EQ(batch.Failures()[0].Name, L"b.webm");
     EXPECT_EQ(batch.Failures()[0].Outcome.Failure, TFailureKind::Cancelled);
@@ -393,9 +397,9 @@ TEST_F(BatchRun, OutputFolderChoiceIsReadForEveryFile) {
     batch.Run();
 
     EXPECT_EQ(converter.Destinations,
-              (std::vector<std::wstring>{Location + L"a.avi",
+              (std::vector<std::wstring>{Location + L"a.partial.avi",
                                          IncludeTrailingPathDelimiter(out.Path().wstring()) +
-                                             L"clip(2).avi"}));
+                                             L"clip(2).partial.avi"}));
 }
 
 TEST_F(BatchRun, ExceptionEndsTheBatchAndStopsTheConverter) {
@@ -405,7 +409,8 @@ TEST_F(BatchRun, ExceptionEndsTheBatchAndStopsTheConverter) {
     Display.OnPump = [] { throw std::runtime_error("display gone"); };
 
     EXPECT_THROW(batch.Run(), std::runtime_error);
-    EXPECT_FALSE(Exists(L"a.avi")) << "what the interrupted conversion wrote is deleted";
+    EXPECT_FALSE(Exists(L"a.avi") || Exists(L"a.partial.avi"))
+        << "what the interrupted conversion wrote is deleted";
     EXPECT_TRUE(batch.Failures().empty()) << "an exception is not a file failure";
     EXPECT_TRUE(batch.IsDone()) << "the progress window must be able to close";
     EXPECT_EQ(ProgressForm, nullptr);
@@ -414,7 +419,7 @@ TEST_F(BatchRun, ExceptionEndsTheBatchAndStopsTheConverter) {
 
     // Left running, the script would have written its output within about half a second.
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-    EXPECT_FALSE(Exists(L"a.avi"));
+    EXPECT_FALSE(Exists(L"a.avi") || Exists(L"a.partial.avi"));
 
     EXPECT_NO_THROW(batch.Run()) << "a finished batch does not start again";
     EXPECT_EQ(converter.Destinations.size(), 1u);
@@ -471,20 +476,184 @@ TEST_F(BatchRun, FailedConversionsLeaveNoFileAndSayWhy) {
                   L"incomplete");
 }
 
-TEST_F(BatchRun, ADestinationThatAppearedBeforeTheRunIsNotTouched) {
-    AddRow(L"a.webm", Duration10s + "exit 1\n");
-    // Another program takes the name between the naming and the conversion.
-    Display.OnCaption = [&] { Temp.WriteFile(L"a.avi", "theirs"); };
+std::string ContentOf(const fs::path& File) {
+    std::ifstream in(File, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Another program's file, appearing under the AVI's name while the converter runs.
+const std::string Theirs = "another program's bytes\r\n\x01\x02";
+
+TEST_F(BatchRun, ANameTakenMidRunIsLeftAloneAndTheAviTakesTheNextNumber) {
+    AddRow(L"a.webm", Converts);
+    bool taken = false;
+    Display.OnPump = [&] {
+        if (!std::exchange(taken, true))
+            Temp.WriteFile(L"a.avi", Theirs);
+    };
     ProcessConverter converter;
     TBatch batch(List, Folder, Display, converter);
     batch.Run();
 
-    ASSERT_EQ(converter.Destinations, std::vector<std::wstring>{Location + L"a.avi"});
-    ASSERT_TRUE(Exists(L"a.avi"));
-    std::ifstream in(Temp.Path() / "a.avi");
-    std::string content;
-    in >> content;
-    EXPECT_EQ(content, "theirs");
+    EXPECT_TRUE(List.Rows.empty());
+    EXPECT_EQ(ContentOf(Temp.Path() / "a.avi"), Theirs) << "untouched, byte for byte";
+    EXPECT_EQ(ContentOf(Temp.Path() / "a(2).avi"), "RIFF fake AVI");
+    EXPECT_FALSE(Exists(L"a.partial.avi"));
+}
+
+TEST_F(BatchRun, FailureAndCancelDeleteOnlyThePartialFile) {
+    Temp.WriteFile(L"a.avi", Theirs); // there before the run
+    AddRow(L"a.webm", Duration10s + "create\nstatus 10000 2500 10\nexit 1\n");
+    AddRow(L"b.webm", Duration10s + "create\nstatus 10000 500 100\nexit 0\n");
+    TBatch* running = nullptr;
+    Display.OnPump = [&] {
+        // Another program takes each file's final name as its conversion runs.
+        if (Display.Now.Caption.starts_with(L"a.webm") && !Exists(L"a(2).avi"))
+            Temp.WriteFile(L"a(2).avi", Theirs);
+        if (Display.Now.Caption.starts_with(L"b.webm")) {
+            Temp.WriteFile(L"b.avi", Theirs);
+            running->Cancel = true;
+        }
+    };
+    ProcessConverter converter;
+    TBatch batch(List, Folder, Display, converter);
+    running = &batch;
+    batch.Run();
+
+    ASSERT_EQ(converter.Destinations, (std::vector<std::wstring>{Location + L"a(2).partial.avi",
+                                                                 Location + L"b.partial.avi"}));
+    EXPECT_EQ(List.Rows.at(0).Outcome.Failure, TFailureKind::Other);
+    EXPECT_EQ(List.Rows.at(1).Outcome.Failure, TFailureKind::Cancelled);
+    for (const wchar_t* name : {L"a.avi", L"a(2).avi", L"b.avi"})
+        EXPECT_EQ(ContentOf(Temp.Path() / name), Theirs) << fs::path(name).string();
+    EXPECT_FALSE(Exists(L"a(2).partial.avi") || Exists(L"b.partial.avi"));
+}
+
+TEST_F(BatchRun, NothingIsUnderTheFinalNameUntilTheFileIsWhole) {
+    AddRow(L"a.webm", Duration10s + "create\nstatus 10000 1000 20\nexit 0\n");
+    int pumps = 0, finalSeen = 0, partialSeen = 0;
+    Display.OnPump = [&] {
+        ++pumps;
+        finalSeen += Exists(L"a.avi");
+        partialSeen += Exists(L"a.partial.avi");
+    };
+    ProcessConverter converter;
+    TBatch batch(List, Folder, Display, converter);
+    batch.Run();
+
+    EXPECT_GT(pumps, 5);
+    EXPECT_EQ(finalSeen, 0) << "a player opening a.avi mid-run finds nothing";
+    EXPECT_EQ(partialSeen, pumps) << "the converter's file is the reserved partial one";
+    EXPECT_EQ(ContentOf(Temp.Path() / "a.avi"), "RIFF fake AVI");
+    EXPECT_FALSE(Exists(L"a.partial.avi"));
+}
+
+// A converter that reports success but whose file cannot be renamed: something removed it.
+class VanishingConverter : public TConverter {
+public:
+    bool ConvertFile(const std::wstring&, const std::wstring& Destination, TProgressProc,
+                     TConversionOutcome& Outcome) override {
+        RemoveFile(Destination);
+        Outcome = {};
+        Outcome.Converted = true;
+        Outcome.EndedEarly = true;
+        return true;
+    }
+};
+
+TEST_F(BatchRun, AFinishedFileThatCannotBeNamedFailsAndSaysWhy) {
+    AddRowWithoutFile(L"a.webm");
+    VanishingConverter converter;
+    TBatch batch(List, Folder, Display, converter);
+    batch.Run();
+
+    ASSERT_EQ(List.Names(), std::vector<std::wstring>{L"a.webm"});
+    const TConversionOutcome& outcome = List.Rows[0].Outcome;
+    EXPECT_FALSE(outcome.Converted);
+    EXPECT_EQ(outcome.Failure, TFailureKind::NotPublished);
+    EXPECT_TRUE(batch.EndedEarly().empty());
+    const std::wstring reason = DescribeFailure(outcome, DefaultFailureTexts);
+    EXPECT_TRUE(reason.starts_with(L"the AVI file could not be given its name ("))
+        << fs::path(reason).string();
+    EXPECT_GT(reason.size(), 45u) << "with the system's words";
+    EXPECT_FALSE(Exists(L"a.avi"));
+}
+
+TEST_F(BatchRun, WithoutAFileOfItsOwnTheConverterIsNotStarted) {
+    AddRowWithoutFile(L"a.webm");
+    Folder.Same = false;
+    Folder.Folder = (Temp.Path() / "gone").wstring();
+    ProcessConverter converter;
+    TBatch batch(List, Folder, Display, converter);
+    batch.Run();
+
+    EXPECT_TRUE(converter.Destinations.empty());
+    ASSERT_EQ(List.Rows.size(), 1u);
+    EXPECT_EQ(List.Rows[0].Outcome.Failure, TFailureKind::SourceMissing) << "no a.webm either";
+    EXPECT_FALSE(List.Rows[0].Outcome.Details.empty()) << "the system's words";
+    EXPECT_FALSE(fs::exists(Temp.Path() / "gone"));
+}
+
+// The real converter behind a stand-in that first puts a file under the name it was given, as
+// another program would: it is told to write over that file and reads no input, so it neither
+// asks nor waits.
+TEST_F(BatchRun, AStandInThatTakesTheNameThenRunsTheRealConverterDoesNotHang) {
+    const fs::path sample = testing_support::SamplesFolder() / "vp8-vorbis.webm";
+    AddRow(L"a.webm",
+           "create\nconvert " +
+               testing_support::PathFromWide(testing_support::RealConverterPath()).string() + " " +
+               sample.string() + "\n");
+    const auto start = std::chrono::steady_clock::now();
+    TBatch* running = nullptr;
+    Display.OnPump = [&] {
+        if (std::chrono::steady_clock::now() - start > std::chrono::seconds(60))
+            running->Cancel = true; // hung: stop the stand-in rather than the test run
+    };
+    ProcessConverter converter;
+    TBatch batch(List, Folder, Display, converter);
+    running = &batch;
+    batch.Run();
+
+    EXPECT_FALSE(batch.Cancel) << "the converter waited on a question";
+    EXPECT_TRUE(List.Rows.empty())
+        << (List.Rows.empty() ? "" : fs::path(List.Rows[0].Outcome.Details).string());
+    EXPECT_TRUE(testing_support::ReadAviStreams(Temp.Path() / "a.avi").IsAvi);
+    EXPECT_FALSE(Exists(L"a.partial.avi"));
+}
+
+// The real converter writes into the reserved file, and another program's file under the final
+// name survives the conversion.
+class RealConverter : public TConverter {
+public:
+    bool ConvertFile(const std::wstring& Source, const std::wstring& Destination,
+                     TProgressProc ProgressProc, TConversionOutcome& Outcome) override {
+        Outcome = ConvertWithFFmpeg(testing_support::RealConverterPath(), Source, Destination,
+                                    FFmpegOptions, ProgressProc);
+        return Outcome.Converted;
+    }
+};
+
+TEST_F(BatchRun, RealConversionLandsBesideAFileTakenMidRun) {
+    fs::copy_file(testing_support::SamplesFolder() / "vp8-vorbis.webm", Temp.Path() / "a.webm");
+    AddRowWithoutFile(L"a.webm");
+    bool taken = false;
+    Display.OnPump = [&] {
+        if (!std::exchange(taken, true))
+            Temp.WriteFile(L"a.avi", Theirs);
+    };
+    RealConverter converter;
+    TBatch batch(List, Folder, Display, converter);
+    batch.Run();
+
+    ASSERT_TRUE(List.Rows.empty()) << fs::path(List.Rows[0].Outcome.Details).string();
+    EXPECT_EQ(ContentOf(Temp.Path() / "a.avi"), Theirs);
+    const testing_support::AviStreams avi =
+        testing_support::ReadAviStreams(Temp.Path() / "a(2).avi");
+    EXPECT_TRUE(avi.IsAvi);
+    EXPECT_EQ(avi.VideoFourCC, "XVID");
+    EXPECT_FALSE(Exists(L"a.partial.avi"));
 }
 
 TEST(BatchSummaryText, ListsAtMostTenFailuresThenCounts) {

@@ -81,6 +81,52 @@ TEST_F(OutputNaming, NonAsciiNames) {
     EXPECT_EQ(GetUniqueFileName(name), Folder + L"\u00e9t\u00e9 \u5f71\u7247(2).avi");
 }
 
+TEST_F(OutputNaming, PartialNameKeepsTheAviExtension) {
+    EXPECT_EQ(PartialFileName(Folder + L"clip(2).avi"), Folder + L"clip(2).partial.avi");
+    EXPECT_EQ(PartialFileName(Folder + L"a.b" + D + L"clip"),
+              Folder + L"a.b" + D + L"clip.partial");
+}
+
+TEST_F(OutputNaming, ReservationPassesOverTakenFinalAndPartialNames) {
+    Touch(L"clip.avi");
+    Touch(L"clip(2).partial.avi"); // left by a run that was ended from outside
+    const TReservedOutput reserved = ReserveOutputFile(Folder + L"clip.avi");
+    ASSERT_TRUE(reserved.Reserved);
+    EXPECT_EQ(reserved.Number, 3);
+    EXPECT_EQ(reserved.Partial, Folder + L"clip(3).partial.avi");
+    EXPECT_TRUE(PathExists(reserved.Partial));
+    EXPECT_FALSE(PathExists(Folder + L"clip(3).avi")) << "nothing under the final name yet";
+
+    const TReservedOutput next = ReserveOutputFile(Folder + L"clip.avi");
+    EXPECT_EQ(next.Number, 4) << "a reserved partial name is taken";
+
+    const TReservedOutput nowhere = ReserveOutputFile(Folder + L"gone" + D + L"clip.avi");
+    EXPECT_FALSE(nowhere.Reserved);
+    EXPECT_FALSE(nowhere.SystemReason.empty());
+}
+
+TEST_F(OutputNaming, PublishingTakesTheNextFreeNameAndReplacesNothing) {
+    const TReservedOutput reserved = ReserveOutputFile(Folder + L"clip.avi");
+    ASSERT_EQ(reserved.Number, 1);
+    Temp.WriteFile(L"clip.partial.avi", "ours");
+    Temp.WriteFile(L"clip.avi", "theirs");    // taken while the converter ran
+    Temp.WriteFile(L"clip(2).avi", "theirs"); // and the next one too
+    std::wstring published, reason;
+    EXPECT_EQ(PublishOutputFile(reserved, Folder + L"clip.avi", published, reason),
+              TFileClaim::Done);
+    EXPECT_EQ(published, Folder + L"clip(3).avi");
+    EXPECT_FALSE(PathExists(reserved.Partial));
+    std::ifstream in(Temp.Path() / L"clip.avi");
+    std::string content;
+    in >> content;
+    EXPECT_EQ(content, "theirs");
+
+    EXPECT_EQ(PublishOutputFile(reserved, Folder + L"clip.avi", published, reason),
+              TFileClaim::Failed)
+        << "the partial file is gone";
+    EXPECT_FALSE(reason.empty());
+}
+
 #ifdef _WIN32
 TEST_F(OutputNaming, FileHeldOpenWithoutSharingIsTaken) {
     const std::wstring name = Folder + L"clip.avi";

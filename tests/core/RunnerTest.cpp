@@ -320,7 +320,7 @@ TEST_F(Runner, PathsWithBlanksParenthesesAndNonAsciiLettersArriveWhole) {
     std::wstring plainOut = Out(L"x (2).avi");
     EXPECT_TRUE(
         ExecuteFFmpeg(FakeConverterPath(), plain, plainOut, FFmpegOptions, output, nullptr));
-    std::wstring expected = L"arg=-i\narg=" + plain +
+    std::wstring expected = L"arg=-nostdin\narg=-y\narg=-i\narg=" + plain +
                             L"\narg=-q:v\narg=2\narg=-vtag\narg=XVID\n"
                             L"arg=-threads\narg=2\narg=" +
                             plainOut + L"\n";

@@ -1,9 +1,11 @@
-// File queries and changes over lstat, stat, unlink and mkdir.
+// File queries and changes over lstat, stat, unlink, mkdir, open and renameat2.
 #include "FileSystem.h"
 #include "TextConversion.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -55,4 +57,56 @@ bool CreateDirectories(const std::wstring& Path, std::wstring& SystemReason) {
         return true;
     SystemReason = FromUtf8(std::strerror(ENOTDIR)); // a file stands where the folder should be
     return false;
+}
+
+TFileClaim CreateNewFile(const std::wstring& Path, std::wstring& SystemReason) {
+    SystemReason.clear();
+    // O_EXCL also refuses a dangling link, which would otherwise send the file elsewhere.
+    const int fd = ::open(ToUtf8(Path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+        ::close(fd);
+        return TFileClaim::Done;
+    }
+    if (errno == EEXIST)
+        return TFileClaim::NameTaken;
+    SystemReason = FromUtf8(std::strerror(errno));
+    return TFileClaim::Failed;
+}
+
+namespace {
+
+// For file systems without an atomic no-replace rename: a hard link is refused when the name is
+// taken, and only once it stands is the old name removed.
+TFileClaim RenameByLink(const std::string& From, const std::string& To,
+                        std::wstring& SystemReason) {
+    if (::link(From.c_str(), To.c_str()) != 0) {
+        if (errno == EEXIST)
+            return TFileClaim::NameTaken;
+        SystemReason = FromUtf8(std::strerror(errno));
+        return TFileClaim::Failed;
+    }
+    ::unlink(From.c_str());
+    return TFileClaim::Done;
+}
+
+} // namespace
+
+TFileClaim RenameNoReplace(const std::wstring& From, const std::wstring& To,
+                           std::wstring& SystemReason) {
+    SystemReason.clear();
+    const std::string from = ToUtf8(From);
+    const std::string to = ToUtf8(To);
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return TFileClaim::Done;
+    switch (errno) {
+    case EEXIST:
+        return TFileClaim::NameTaken;
+    case EINVAL: // the file system does not offer the flag
+    case ENOSYS:
+    case ENOTSUP:
+        return RenameByLink(from, to, SystemReason);
+    default:
+        SystemReason = FromUtf8(std::strerror(errno));
+        return TFileClaim::Failed;
+    }
 }

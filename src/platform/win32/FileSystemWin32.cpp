@@ -1,6 +1,7 @@
 // File queries and changes over GetFileAttributesW, DeleteFileW and CreateDirectoryW.
 #include "FileSystem.h"
 #include "LongPath.h"
+#include "win32/UniqueHandle.h"
 
 #include <windows.h>
 
@@ -136,4 +137,45 @@ bool CreateDirectories(const std::wstring& Path, std::wstring& SystemReason) {
         return true;
     SystemReason = SystemMessage(ERROR_DIRECTORY);
     return false;
+}
+
+// Exclusive create and no-replace rename: CreateFileW with CREATE_NEW, MoveFileExW without
+// MOVEFILE_REPLACE_EXISTING.
+namespace {
+
+// A name held by a file being deleted, or by a folder, can come back as "access denied".
+TFileClaim ClaimFailure(DWORD Error, const std::wstring& Path, std::wstring& SystemReason) {
+    if (Error == ERROR_FILE_EXISTS || Error == ERROR_ALREADY_EXISTS ||
+        (Error == ERROR_ACCESS_DENIED && PathExists(Path)))
+        return TFileClaim::NameTaken;
+    SystemReason = SystemMessage(Error);
+    return TFileClaim::Failed;
+}
+
+} // namespace
+
+TFileClaim CreateNewFile(const std::wstring& Path, std::wstring& SystemReason) {
+    SystemReason.clear();
+    const UniqueFileHandle file(::CreateFileW(ExtendedLengthPath(Path).c_str(), GENERIC_WRITE, 0,
+                                              nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file)
+        return TFileClaim::Done; // closed on the way out
+    return ClaimFailure(::GetLastError(), Path, SystemReason);
+}
+
+TFileClaim RenameNoReplace(const std::wstring& From, const std::wstring& To,
+                           std::wstring& SystemReason) {
+    SystemReason.clear();
+    const std::wstring from = ExtendedLengthPath(From);
+    const std::wstring to = ExtendedLengthPath(To);
+    // A converter that has just ended, or a virus scanner looking at the new file, may hold it
+    // for a moment.
+    for (int attempt = 0;; ++attempt) {
+        if (::MoveFileExW(from.c_str(), to.c_str(), 0))
+            return TFileClaim::Done;
+        const DWORD error = ::GetLastError();
+        if (error != ERROR_SHARING_VIOLATION || attempt == 10)
+            return ClaimFailure(error, To, SystemReason);
+        ::Sleep(50);
+    }
 }

@@ -1,0 +1,115 @@
+// The exclusive create and the rename that never replaces, on the real file system of the build
+// (under Wine for the Windows build), at ordinary and at 300-character paths.
+#include "FileSystem.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace fs = std::filesystem;
+using testing_support::PathFromWide;
+using testing_support::TempFolder;
+
+namespace {
+
+std::string Content(const std::wstring& Path) {
+    std::ifstream in(PathFromWide(Path), std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+class FileClaim : public ::testing::TestWithParam<size_t> {
+protected:
+    TempFolder Temp{L"kestrova-claim"};
+    std::wstring Folder;
+
+    // A folder whose files' paths are about GetParam() characters long.
+    void SetUp() override {
+        Folder = IncludeTrailingPathDelimiter(Temp.Wide());
+        while (Folder.size() + 20 < GetParam())
+            Folder += std::wstring(std::min<size_t>(60, GetParam() - Folder.size() - 20), L'd') +
+                      PathDelim;
+        std::wstring reason;
+        ASSERT_TRUE(CreateDirectories(Folder, reason)) << testing_support::PathFromWide(Folder);
+    }
+    void Write(const std::wstring& Name, const std::string& Text) const {
+        std::ofstream(PathFromWide(Folder + Name), std::ios::binary) << Text;
+    }
+};
+
+TEST_P(FileClaim, CreateNewFileTakesOnlyAFreeName) {
+    std::wstring reason = L"stale";
+    EXPECT_EQ(CreateNewFile(Folder + L"clip.partial.avi", reason), TFileClaim::Done);
+    EXPECT_TRUE(reason.empty());
+    EXPECT_TRUE(PathExists(Folder + L"clip.partial.avi"));
+    EXPECT_FALSE(FileHasContent(Folder + L"clip.partial.avi")) << "created empty";
+
+    EXPECT_EQ(CreateNewFile(Folder + L"clip.partial.avi", reason), TFileClaim::NameTaken);
+    Write(L"theirs.avi", "their bytes");
+    EXPECT_EQ(CreateNewFile(Folder + L"theirs.avi", reason), TFileClaim::NameTaken);
+    EXPECT_EQ(Content(Folder + L"theirs.avi"), "their bytes") << "never truncated";
+    fs::create_directory(PathFromWide(Folder + L"folder.avi"));
+    EXPECT_EQ(CreateNewFile(Folder + L"folder.avi", reason), TFileClaim::NameTaken);
+#ifndef _WIN32
+    fs::create_symlink(PathFromWide(Folder + L"nowhere"), PathFromWide(Folder + L"link.avi"));
+    EXPECT_EQ(CreateNewFile(Folder + L"link.avi", reason), TFileClaim::NameTaken)
+        << "a dangling link would create the file elsewhere";
+    EXPECT_FALSE(PathExists(Folder + L"nowhere"));
+#endif
+
+    EXPECT_EQ(CreateNewFile(Folder + L"missing" + PathDelim + L"clip.avi", reason),
+              TFileClaim::Failed);
+    EXPECT_FALSE(reason.empty()) << "the system's words say why";
+}
+
+TEST_P(FileClaim, RenameNoReplaceNeverReplaces) {
+    Write(L"clip.partial.avi", "ours");
+    Write(L"clip.avi", "their bytes");
+    fs::create_directory(PathFromWide(Folder + L"clip(2).avi"));
+    std::wstring reason;
+    EXPECT_EQ(RenameNoReplace(Folder + L"clip.partial.avi", Folder + L"clip.avi", reason),
+              TFileClaim::NameTaken);
+    EXPECT_EQ(RenameNoReplace(Folder + L"clip.partial.avi", Folder + L"clip(2).avi", reason),
+              TFileClaim::NameTaken);
+    EXPECT_EQ(Content(Folder + L"clip.avi"), "their bytes");
+    EXPECT_EQ(Content(Folder + L"clip.partial.avi"), "ours") << "left where it was";
+
+    EXPECT_EQ(RenameNoReplace(Folder + L"clip.partial.avi", Folder + L"clip(3).avi", reason),
+              TFileClaim::Done);
+    EXPECT_FALSE(PathExists(Folder + L"clip.partial.avi"));
+    EXPECT_EQ(Content(Folder + L"clip(3).avi"), "ours");
+
+    EXPECT_EQ(RenameNoReplace(Folder + L"gone.avi", Folder + L"clip(4).avi", reason),
+              TFileClaim::Failed);
+    EXPECT_FALSE(reason.empty());
+    EXPECT_FALSE(PathExists(Folder + L"clip(4).avi"));
+}
+
+#ifdef _WIN32
+// Another program holding its file open, sharing nothing, still owns the name.
+TEST_P(FileClaim, ANameHeldOpenWithoutSharingIsTaken) {
+    const std::wstring name = Folder + L"held.avi";
+    HANDLE held = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    Write(L"ours.avi", "ours");
+    std::wstring reason;
+    EXPECT_EQ(CreateNewFile(name, reason), TFileClaim::NameTaken);
+    EXPECT_EQ(RenameNoReplace(Folder + L"ours.avi", name, reason), TFileClaim::NameTaken);
+    CloseHandle(held);
+    EXPECT_EQ(Content(Folder + L"ours.avi"), "ours");
+}
+#endif
+
+INSTANTIATE_TEST_SUITE_P(PathLengths, FileClaim, ::testing::Values(0, 300),
+                         [](const auto& Info) { return "Length" + std::to_string(Info.param); });
+
+} // namespace
