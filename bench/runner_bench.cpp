@@ -186,7 +186,8 @@ void OnProgress(int64_t Position, int64_t Size, bool&) {
 
 // What ExecuteFFmpeg hands the converter, built the same way.
 std::wstring ConverterCommandLine(const std::wstring& Source, const std::wstring& Destination) {
-    return L"-y -i \"" + Source + L"\" " + FFmpegOptions + L" \"" + Destination + L"\"";
+    return std::wstring(FFmpegProgramToken) + L" -nostdin -y -i \"" + Source + L"\" " +
+           FFmpegOptions + L" \"" + Destination + L"\"";
 }
 
 struct Measure {

@@ -10,7 +10,7 @@ rounds=${1:-5}
 native=${KESTROVA_BENCH_NATIVE:-$root/build/bench-native}
 win=${KESTROVA_BENCH_WIN:-$root/build/bench-win}
 ffmpeg_exe=${KESTROVA_BENCH_FFMPEG_EXE:-$root/build/win/bin/ffmpeg.exe}
-targets=(parser_bench runner_bench kestrova_samples)
+targets=(parser_bench runner_bench publish_bench kestrova_samples)
 native_targets=("${targets[@]}" timeleft_bench)
 
 cmake -S "$root" -B "$native" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
@@ -20,6 +20,9 @@ echo "== native: parser_bench"
 echo
 echo "== native: runner_bench"
 "$native/bin/runner_bench" --rounds "$rounds"
+echo
+echo "== native: publish_bench"
+"$native/bin/publish_bench" --rounds "$rounds"
 echo
 echo "== native: timeleft_bench"
 "$native/bin/timeleft_bench"
@@ -47,6 +50,9 @@ wine "$win/bin/parser_bench.exe" "$rounds"
 echo
 echo "== Wine: runner_bench"
 wine "$win/bin/runner_bench.exe" --rounds "$rounds"
+echo
+echo "== Wine: publish_bench"
+wine "$win/bin/publish_bench.exe" --rounds "$rounds"
 echo
 echo "== Wine: silence_bench (Kestrova.exe with a converter that goes silent)"
 # A copy of the program with the scripted converter beside it as its ffmpeg.exe.

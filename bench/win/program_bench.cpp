@@ -56,7 +56,7 @@ void Drop(HWND Window, const std::vector<fs::path>& Files) {
 
 // Converts every file the way the program does, but without it.
 bool ConvertDirectly(const fs::path& Converter, const fs::path& Source, const fs::path& Target) {
-    std::wstring CommandLine = L"-y -i \"" + Source.wstring() +
+    std::wstring CommandLine = L"ffmpeg -nostdin -y -i \"" + Source.wstring() +
                                L"\" -q:v 2 -vtag XVID -threads 2 \"" + Target.wstring() + L"\"";
     STARTUPINFOW Startup{};
     Startup.cb = sizeof(Startup);
