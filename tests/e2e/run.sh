@@ -409,12 +409,14 @@ cancel_during_long_file() { # CANCEL-ACTION SHOT-NAME [TIME-LEFT-SHOT]
     expect_eq "rows after the cancel" \
         "$(printf '2\tlong.webm\t%s\n1\tqueued.webm\t%s' "$folder" "$folder")" "$(rows)"
     [ ! -e "$s4/queued.avi" ] || fail "the queued file was converted after the cancel"
-    if [ -f "$s4/long.avi" ]; then
+    [ ! -e "$s4/long.avi" ] || fail "a half-made long.avi is under the final name"
+    if [ -f "$s4/long.partial.avi" ]; then
         # The converter has been stopped: the partial file does not grow any more.
         local size
-        size=$(stat -c %s "$s4/long.avi")
+        size=$(stat -c %s "$s4/long.partial.avi")
         sleep 1
-        expect_eq "size of the partial long.avi a second later" "$size" "$(stat -c %s "$s4/long.avi")"
+        expect_eq "size of long.partial.avi a second later" "$size" \
+            "$(stat -c %s "$s4/long.partial.avi")"
     fi
     rm -f "$s4"/*.avi
 }
@@ -537,8 +539,9 @@ printf '%s\n' 'err Input #0, matroska,webm, from '"'"'nothing.webm'"'"':\n  Dura
     'status 20000 5000 50' 'err \nvideo:300kB audio:30kB subtitle:0kB other streams:0kB global headers:0kB muxing overhead: 1.0%\n' \
     'exit 0' >"$fake/files/nothing.webm"
 
-# The stand-in converter is running: it shows its Windows command line, "-y -i <source> ...".
-converter_running() { pgrep -f -- "^-y -i .*$1" >/dev/null; }
+# The stand-in converter is running: it shows its Windows command line,
+# "ffmpeg -nostdin -y -i <source> ...".
+converter_running() { pgrep -f -- "^ffmpeg -nostdin -y -i .*$1" >/dev/null; }
 
 # During the silence the window answers, and CANCEL-ACTION closes it at once with nothing left.
 cancel_during_silence() { # CANCEL-ACTION
@@ -552,7 +555,9 @@ cancel_during_silence() { # CANCEL-ACTION
     worst=$(probe answers 3 Converting) || { fail "the progress window did not answer during the silence ($worst ms)"; return 1; }
     echo "    progress window answered within $worst ms during the silence" >&2
     [ "$worst" -lt 1000 ] || fail "the progress window took $worst ms to answer during the silence"
-    [ -f "$fake/files/silent.avi" ] || fail "the scripted converter did not create silent.avi"
+    [ -f "$fake/files/silent.partial.avi" ] ||
+        fail "the scripted converter did not create silent.partial.avi"
+    [ ! -e "$fake/files/silent.avi" ] || fail "silent.avi is there before the file is whole"
     local started=$SECONDS
     "$1" || return 1
     probe gone 2 Converting || { fail "the progress window did not close within 2 s of the cancel"; abandon_batch; return 1; }
@@ -811,6 +816,23 @@ long.webm: the converter was stopped before it finished" "$summary"
     expect_files "$s17" long.webm
 }
 
+# A stand-in that puts a file under the name it was given and then runs the real converter, as
+# another program taking that name at the last moment would: the converter is told to write over
+# Kestrova's own partial file and reads no input, so it neither asks nor waits.
+s18=$work/s18
+mkdir -p "$s18"
+printf '%s\n' create "convert $(winpath "$bin/ffmpeg.exe") $(winpath "$samples/vp8-vorbis.webm")" \
+    >"$s18/standin.webm"
+
+standin_takes_the_name() {
+    press_convert || return 1
+    await_summary || return 1
+    expect_eq "summary" "The conversion is finished." "$summary"
+    dismiss_summary
+    expect_files "$s18" standin.avi standin.webm
+    expect_avi "$s18/standin.avi" 3
+}
+
 echo "e2e: display $DISPLAY, prefix $WINEPREFIX, files in $work"
 run_scenario "1 two files, same folder" two_files_same_folder
 run_scenario "2 second run, names taken" names_taken
@@ -848,6 +870,10 @@ kestrova_args=("$(winpath "$s16/moved away.webm")" "$(winpath "$s16/kept.webm")"
 run_scenario "16 a listed file gone before Convert" vanished_before_convert
 kestrova_args=("$(winpath "$s17/long.webm")")
 run_scenario "17 converter stopped from outside" converter_stopped_from_outside
+kestrova_args=("$(winpath "$s18/standin.webm")")
+kestrova_dir=$fake/bin
+run_scenario "18 a stand-in takes the name, then runs the real converter" standin_takes_the_name
+kestrova_dir=$bin
 kestrova_args=()
 
 scenario=summary
