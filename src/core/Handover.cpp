@@ -21,7 +21,8 @@ std::wstring FromUtf16(const std::u16string& Units) {
         const char16_t Unit = Units[i];
         if (sizeof(wchar_t) == 4 && Unit >= 0xD800 && Unit < 0xDC00 && i + 1 < Units.size() &&
             Units[i + 1] >= 0xDC00 && Units[i + 1] < 0xE000) {
-            Text += static_cast<wchar_t>(0x10000 + ((Unit - 0xD800) << 10) + (Units[i + 1] - 0xDC00));
+            Text +=
+                static_cast<wchar_t>(0x10000 + ((Unit - 0xD800) << 10) + (Units[i + 1] - 0xDC00));
             ++i;
         } else {
             Text += static_cast<wchar_t>(Unit);

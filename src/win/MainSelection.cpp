@@ -14,8 +14,9 @@ namespace {
 constexpr UINT_PTR SelectionTimerId = 1;
 // Files that come within this quiet time of each other are listed together.
 constexpr UINT SelectionQuietMs = 300;
-// Files that come this soon after the previous group join it and are sorted with it.
-constexpr ULONGLONG SelectionGroupMs = 5000;
+// Files that come this soon after the previous group join it and are sorted with it: on a busy
+// machine a start of the same selection can come as late as its wait for a home allows.
+constexpr ULONGLONG SelectionGroupMs = SelectionWaitMs;
 
 struct TSortContext {
     std::unordered_map<LPARAM, std::pair<int, std::wstring>> Keys;
@@ -57,9 +58,11 @@ INT_PTR TMainForm::WMCopyData(const COPYDATASTRUCT& Data) {
     if (!TakesHandover())
         return FALSE;
     QueueSelection(*Paths);
+    // Once per burst: many starts may be waiting for their answer.
     if (IsIconic(Window))
         ShowWindow(Window, SW_RESTORE);
-    SetForegroundWindow(Window);
+    if (GetForegroundWindow() != Window)
+        SetForegroundWindow(Window);
     return TRUE;
 }
 

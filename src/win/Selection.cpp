@@ -27,6 +27,7 @@ struct TOffer {
     const COPYDATASTRUCT* Data;
     DWORD AnswerMs;
     bool Taken = false;
+    bool Unanswered = false;
 };
 
 BOOL CALLBACK OfferToWindow(HWND Window, LPARAM Param) {
@@ -39,9 +40,14 @@ BOOL CALLBACK OfferToWindow(HWND Window, LPARAM Param) {
     GetWindowThreadProcessId(Window, &Process);
     AllowSetForegroundWindow(Process);
     DWORD_PTR Answer = FALSE;
-    if (SendMessageTimeoutW(Window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(Offer.Data),
-                            SMTO_ABORTIFHUNG | SMTO_BLOCK, Offer.AnswerMs, &Answer) &&
-        Answer) {
+    if (!SendMessageTimeoutW(Window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(Offer.Data),
+                             SMTO_ABORTIFHUNG | SMTO_BLOCK, Offer.AnswerMs, &Answer)) {
+        // Still there, but slow to answer: many starts queue up at one window.
+        if (IsWindow(Window))
+            Offer.Unanswered = true;
+        return TRUE;
+    }
+    if (Answer) {
         Offer.Taken = true;
         return FALSE;
     }
@@ -68,7 +74,7 @@ TStartRequest ReadStartRequest(const wchar_t* CommandLine) {
     return Request;
 }
 
-bool HandOverToOpenWindow(const std::vector<std::wstring>& Paths, DWORD AnswerMs) {
+THandover HandOverToOpenWindow(const std::vector<std::wstring>& Paths, DWORD AnswerMs) {
     const std::u16string Block = EncodeHandover(Paths);
     COPYDATASTRUCT Data{};
     Data.dwData = HandoverTag;
@@ -76,22 +82,27 @@ bool HandOverToOpenWindow(const std::vector<std::wstring>& Paths, DWORD AnswerMs
     Data.lpData = const_cast<char16_t*>(Block.data());
     TOffer Offer{&Data, AnswerMs};
     EnumWindows(OfferToWindow, reinterpret_cast<LPARAM>(&Offer));
-    return Offer.Taken;
+    if (Offer.Taken)
+        return THandover::Taken;
+    return Offer.Unanswered ? THandover::NoAnswer : THandover::Refused;
 }
 
 TElection THomeElection::Run(const std::vector<std::wstring>& Paths, DWORD WaitMs) {
     Lock.reset(CreateMutexW(nullptr, FALSE, HomeLockName));
     const ULONGLONG Deadline = GetTickCount64() + WaitMs;
     for (;;) {
-        if (HandOverToOpenWindow(Paths))
+        const THandover Offered = HandOverToOpenWindow(Paths);
+        if (Offered == THandover::Taken)
             return TElection::HandedOver;
-        if (Lock) {
+        // A window that has not answered yet is offered the files again rather than given up
+        // for a window of this start's own.
+        if (Offered == THandover::Refused && Lock) {
             const DWORD Got = WaitForSingleObject(Lock.get(), 0);
             // An abandoned lock: the start that held it ended before its window was there.
             if (Got == WAIT_OBJECT_0 || Got == WAIT_ABANDONED) {
                 Held = true;
                 // A home may have settled between the offer above and taking the lock.
-                if (HandOverToOpenWindow(Paths)) {
+                if (HandOverToOpenWindow(Paths) == THandover::Taken) {
                     Settle();
                     return TElection::HandedOver;
                 }

@@ -48,9 +48,15 @@ private:
     bool Held = false;
 };
 
-// Offers Paths to each window that takes hand-overs; true when one of them took them.
-bool HandOverToOpenWindow(const std::vector<std::wstring>& Paths,
-                          DWORD AnswerMs = HandoverAnswerMs);
+enum class THandover {
+    Taken,    // a window took the files
+    Refused,  // no window takes hand-overs now (none open, or each is busy converting)
+    NoAnswer, // a window that may take them did not answer in time (many starts at once)
+};
+
+// Offers Paths to each window that takes hand-overs, until one takes them.
+THandover HandOverToOpenWindow(const std::vector<std::wstring>& Paths,
+                               DWORD AnswerMs = HandoverAnswerMs);
 
 // Marks Window as one starts may hand their files to, or no longer.
 void MarkHandoverTarget(HWND Window, bool Target);

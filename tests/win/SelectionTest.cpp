@@ -1,7 +1,7 @@
 // A selection in Explorer becomes one list: starts of the verb hand their files to an idle window,
 // which lists them in natural name order; a busy window refuses them.
-#include "MainFormFixture.h"
 #include "Selection.h"
+#include "MainFormFixture.h"
 
 #include "Handover.h"
 #include "TestSupport.h"
@@ -41,16 +41,17 @@ TEST_F(MainFormTest, HandedOverFilesAreListedTogetherInNaturalOrder) {
     // Each start of the selection hands over its one file, in the order Explorer happened to
     // start them; the window's own file came first.
     Form.QueueSelection({File(L"clip 10.webm")});
-    EXPECT_TRUE(HandOverToOpenWindow({File(L"clip 2.webm")}));
-    EXPECT_TRUE(HandOverToOpenWindow({File(L"Clip 1.webm"), File(L"clip 11.webm")}));
+    EXPECT_EQ(THandover::Taken, HandOverToOpenWindow({File(L"clip 2.webm")}));
+    EXPECT_EQ(THandover::Taken,
+              HandOverToOpenWindow({File(L"Clip 1.webm"), File(L"clip 11.webm")}));
     PumpUntilRows(Form, 5);
     // Rows listed before the selection keep their place.
-    EXPECT_EQ(RowNames(Form), (std::vector<std::wstring>{L"zz earlier.webm", L"Clip 1.webm",
-                                                         L"clip 2.webm", L"clip 10.webm",
-                                                         L"clip 11.webm"}));
+    EXPECT_EQ(RowNames(Form),
+              (std::vector<std::wstring>{L"zz earlier.webm", L"Clip 1.webm", L"clip 2.webm",
+                                         L"clip 10.webm", L"clip 11.webm"}));
 
     // A late start of the same selection still sorts in with it.
-    EXPECT_TRUE(HandOverToOpenWindow({File(L"clip 3.webm")}));
+    EXPECT_EQ(THandover::Taken, HandOverToOpenWindow({File(L"clip 3.webm")}));
     PumpUntilRows(Form, 6);
     EXPECT_EQ(RowNames(Form)[3], L"clip 3.webm");
     EXPECT_EQ(RowNames(Form).back(), L"clip 11.webm");
@@ -62,7 +63,8 @@ TEST_F(MainFormTest, BusyWindowRefusesHandedOverFiles) {
     // A modal window (the progress window of a batch, a question) disables the main window.
     EnableWindow(Form.Handle(), FALSE);
     EXPECT_FALSE(Form.TakesHandover());
-    EXPECT_FALSE(HandOverToOpenWindow({Files.WriteFile(L"a.webm", "webm").wstring()}));
+    EXPECT_EQ(THandover::Refused,
+              HandOverToOpenWindow({Files.WriteFile(L"a.webm", "webm").wstring()}));
     EnableWindow(Form.Handle(), TRUE);
     PumpUntilRows(Form, 1);
     EXPECT_EQ(Form.RowCount(), 0);
