@@ -110,7 +110,10 @@ Section "Install"
 
   WriteRegStr HKCU "${VERB_KEY}" "" "Convert to AVI with ${PRODUCT}"
   WriteRegStr HKCU "${VERB_KEY}" "Icon" "$INSTDIR\Kestrova.exe,0"
-  WriteRegStr HKCU "${VERB_KEY}\command" "" '"$INSTDIR\Kestrova.exe" "%1"'
+  ; Explorer runs the command once per selected file; the switch makes those starts one list.
+  ; The "Player" model offers the command for up to 100 selected files (15 otherwise).
+  WriteRegStr HKCU "${VERB_KEY}" "MultiSelectModel" "Player"
+  WriteRegStr HKCU "${VERB_KEY}\command" "" '"$INSTDIR\Kestrova.exe" /selection "%1"'
 
   WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
   WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"

@@ -3,6 +3,7 @@
 #include "Application.h"
 #include "Main.h"
 #include "PathForms.h"
+#include "Selection.h"
 
 #include "win32/UiOwners.h"
 
@@ -14,6 +15,13 @@ int WINAPI wWinMain(HINSTANCE Instance, HINSTANCE, LPWSTR, int) {
     // The folder chooser's resizable style and the shell's verbs need COM on this thread.
     TComScope Com(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
 
+    // A start for one file of a selection in Explorer hands it to the selection's window.
+    const TStartRequest Request = ReadStartRequest(GetCommandLineW());
+    THomeElection Election;
+    if (Request.FromSelection && !Request.Paths.empty() &&
+        Election.Run(Request.Paths) == TElection::HandedOver)
+        return 0;
+
     int ExitCode = 0;
     try {
         TMainForm Form;
@@ -22,10 +30,15 @@ int WINAPI wWinMain(HINSTANCE Instance, HINSTANCE, LPWSTR, int) {
         // Files and folders handed over by the shell ("Open with", "Send to", a drop on the
         // program's icon), once the window is there to show them and any message.
         try {
-            Form.AddPaths(CommandLinePaths(GetCommandLineW()));
+            if (Request.FromSelection)
+                Form.QueueSelection(Request.Paths);
+            else
+                Form.AddPaths(Request.Paths);
         } catch (...) {
             Application.HandleException();
         }
+        // The window takes hand-overs from here on (its first messages are handled in the loop).
+        Election.Settle();
         ExitCode = Application.Run();
     } catch (...) {
         Application.HandleException();

@@ -8,6 +8,7 @@
 #include "Images.h"
 #include "Layouts.h"
 #include "Progress.h"
+#include "Selection.h"
 
 #include "resource.h"
 
@@ -78,6 +79,7 @@ INT_PTR TMainForm::DialogProc(UINT Msg, WPARAM WParam, LPARAM LParam) {
     switch (Msg) {
     case WM_INITDIALOG:
         FormCreate();
+        MarkHandoverTarget(Window, true);
         return TRUE;
     case WM_SHOWWINDOW:
         if (WParam)
@@ -93,6 +95,12 @@ INT_PTR TMainForm::DialogProc(UINT Msg, WPARAM WParam, LPARAM LParam) {
             return TRUE;
         }
         return FALSE;
+    case WM_COPYDATA:
+        SetWindowLongPtrW(Window, DWLP_MSGRESULT,
+                          WMCopyData(*reinterpret_cast<const COPYDATASTRUCT*>(LParam)));
+        return TRUE;
+    case WM_TIMER:
+        return SelectionTimer(WParam) ? TRUE : FALSE;
     case WM_DROPFILES:
         SetWindowLongPtrW(Window, DWLP_MSGRESULT, 0);
         WMDropFiles(reinterpret_cast<HDROP>(WParam));
@@ -123,6 +131,7 @@ INT_PTR TMainForm::DialogProc(UINT Msg, WPARAM WParam, LPARAM LParam) {
         SetWindowLongPtrW(Window, DWLP_MSGRESULT, TRUE);
         return TRUE;
     case WM_DESTROY:
+        MarkHandoverTarget(Window, false);
         // Whatever FormDestroy throws, the window's own resources still go.
         try {
             FormDestroy();

@@ -41,6 +41,12 @@ public:
     // the list's rules; the failures are reported together once all were tried. For paths that
     // come from outside: the command line and drops.
     void AddPaths(const std::vector<std::wstring>& Paths);
+    // Files of a selection in Explorer (this start's own, or handed over by another start): listed
+    // with the others that come within a short quiet time, in natural name order.
+    void QueueSelection(const std::vector<std::wstring>& Paths);
+    // Whether files handed over by another start are taken now: not during a batch, nor while a
+    // modal window waits for the user.
+    bool TakesHandover() const;
 
     // The conversion list as the batch sees it. Rows are numbered from 0 in list order.
     int RowCount() const;
@@ -103,6 +109,12 @@ private:
     // A close request came during a batch: the window closes once the batch has stopped.
     bool CloseAfterBatch = false;
 
+    // Files of a selection waiting for the quiet time to end; the first row of the current
+    // selection's group and when its last files came.
+    std::vector<std::wstring> PendingSelection;
+    int SelectionGroupStart = 0;
+    ULONGLONG SelectionGroupTime = 0;
+
     UINT Dpi = 96;
     UniqueFont Font;
     UniqueImageList ImageList;
@@ -149,6 +161,10 @@ private:
     void mniDetailsClick();
     void lstFilesToConvertInfoTip(NMLVGETINFOTIPW& Tip);
     void WMDropFiles(HDROP Drop);
+    INT_PTR WMCopyData(const COPYDATASTRUCT& Data);
+    bool SelectionTimer(UINT_PTR Id);
+    void FlushSelection();
+    void SortSelectionGroup();
 
     // Adds one file by the list's rules; throws EInOutError when its size cannot be read.
     void AddFile(const std::wstring& FileName);

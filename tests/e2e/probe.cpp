@@ -12,6 +12,12 @@
 //                                           a hidden window TITLE is read when no visible one is
 //   kestrova_probe message TITLE          the text of a message box
 //   kestrova_probe rows                   the main window's list: image, name, location a row
+//   kestrova_probe starts SECONDS COMMAND FILE...
+//                                         starts COMMAND once per file (%1 replaced), all at once,
+//                                           as Explorer runs a verb on a selection; waits up to
+//                                           SECONDS until at most one still runs; prints how many
+//   kestrova_probe lists                  every main window: "window enabled|disabled", then
+//                                           its rows as "rows" prints them
 //   kestrova_probe client TITLE           left top width height dpi of its client area
 //   kestrova_probe progress SECONDS       until the "Converting" window's current bar has
 //                                           moved, shown or not; prints visible|hidden, position;
@@ -246,10 +252,7 @@ private:
     void* Address = nullptr;
 };
 
-int Rows() {
-    HWND Main = FindTopLevel(MainTitle);
-    if (!Main)
-        return Fail(L"no main window");
+int RowsOf(HWND Main) {
     HWND List = FirstChildOfClass(Main, WC_LISTVIEWW);
     if (!List)
         return Fail(L"no list view in the main window");
@@ -284,6 +287,32 @@ int Rows() {
                 Image = Item.iImage;
         }
         Print(std::to_wstring(Image) + L"\t" + Columns[0] + L"\t" + Columns[1]);
+    }
+    return 0;
+}
+
+int Rows() {
+    HWND Main = FindTopLevel(MainTitle);
+    if (!Main)
+        return Fail(L"no main window");
+    return RowsOf(Main);
+}
+
+// Every visible main window: a line "window enabled|disabled", then its rows as Rows prints them.
+int Lists() {
+    std::vector<HWND> Mains;
+    EnumWindows(
+        [](HWND Window, LPARAM Param) -> BOOL {
+            if (IsWindowVisible(Window) && TitleOf(Window) == MainTitle &&
+                FirstChildOfClass(Window, WC_LISTVIEWW))
+                reinterpret_cast<std::vector<HWND>*>(Param)->push_back(Window);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&Mains));
+    for (HWND Main : Mains) {
+        Print(IsWindowEnabled(Main) ? L"window enabled" : L"window disabled");
+        if (int Failed = RowsOf(Main))
+            return Failed;
     }
     return 0;
 }
@@ -407,9 +436,44 @@ int Tooltips() {
     return Shown.empty() ? Fail(L"no tooltip shown") : 0;
 }
 
+// Starts COMMAND once per file, %1 replaced by the file, all at once, as Explorer runs a verb on
+// a selection; then waits up to SECONDS until at most one of them runs, and prints how many do.
+int Starts(double Seconds, const std::wstring& Command, int Count, wchar_t** Files) {
+    std::vector<HANDLE> Running;
+    for (int i = 0; i < Count; ++i) {
+        std::wstring Line = Command;
+        const size_t At = Line.find(L"%1");
+        if (At == std::wstring::npos)
+            return Fail(L"the command has no %1");
+        Line.replace(At, 2, Files[i]);
+        STARTUPINFOW Startup{};
+        Startup.cb = sizeof Startup;
+        PROCESS_INFORMATION Process{};
+        if (!CreateProcessW(nullptr, Line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                            &Startup, &Process))
+            return Fail(L"could not start " + Line);
+        CloseHandle(Process.hThread);
+        Running.push_back(Process.hProcess);
+    }
+    const ULONGLONG Deadline = GetTickCount64() + static_cast<ULONGLONG>(Seconds * 1000);
+    size_t Left = Running.size();
+    for (;;) {
+        Left = 0;
+        for (HANDLE Process : Running)
+            Left += WaitForSingleObject(Process, 0) == WAIT_TIMEOUT;
+        if (Left <= 1 || GetTickCount64() >= Deadline)
+            break;
+        Sleep(100);
+    }
+    for (HANDLE Process : Running)
+        CloseHandle(Process);
+    Print(std::to_wstring(Left));
+    return 0;
+}
+
 int Usage() {
     return Fail(L"usage: kestrova_probe wait SECONDS TITLE... | gone|idle SECONDS TITLE | "
-                L"texts|message TITLE | control TITLE ID | rows | progress SECONDS | "
+                L"texts|message TITLE | control TITLE ID | rows | lists | starts SECONDS COMMAND FILE... | progress SECONDS | "
                 L"answers SECONDS TITLE | row N | tooltip");
 }
 
@@ -442,6 +506,10 @@ int Run(int argc, wchar_t** argv) {
         return ControlCentre(argv[2], _wtoi(argv[3]));
     if (Command == L"rows" && argc == 2)
         return Rows();
+    if (Command == L"lists" && argc == 2)
+        return Lists();
+    if (Command == L"starts" && argc >= 5)
+        return Starts(_wtof(argv[2]), argv[3], argc - 4, argv + 4);
     if (Command == L"progress" && argc == 3)
         return Progress(_wtof(argv[2]));
     if (Command == L"answers" && argc == 4)

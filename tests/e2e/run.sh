@@ -255,13 +255,13 @@ exec {trace_fd}>>"$work/trace.log"
 BASH_XTRACEFD=$trace_fd
 PS4='+ line ${LINENO}: '
 
-run_scenario() { # NAME FUNCTION
+run_scenario() { # NAME FUNCTION [--no-window: the scenario starts the program itself]
     if [ -n "${KESTROVA_E2E_ONLY:-}" ] && ! [[ $1 =~ $KESTROVA_E2E_ONLY ]]; then return 0; fi
     scenario=$1
     local before=${#failures[@]} start=$SECONDS rc=0
     echo "--- $scenario"
     echo "=== $scenario" >&"$trace_fd"
-    if start_kestrova; then
+    if [ "${3:-}" = --no-window ] || start_kestrova; then
         set -x
         "$2" || rc=$?
         { set +x; } 2>/dev/null
@@ -520,6 +520,91 @@ started_with_missing_file() {
     xdotool key Return
     sleep 0.5
     expect_eq "rows" "$(printf '1\tone.webm\t%s\\' "$(winpath "$s6/files")")" "$(rows)"
+}
+
+# --- a selection in Explorer: the verb's own command, run once per file, all at once
+s18=$work/selection
+mkdir -p "$s18/eight" "$s18/fifty" "$s18/busy"
+s18_eight=() s18_fifty=() s18_busy=()
+for i in 1 2 3 4 5 6 7 10; do
+    cp "$samples/vp8-vorbis.webm" "$s18/eight/clip $i.webm"
+    s18_eight+=("$(winpath "$s18/eight/clip $i.webm")")
+    cp "$samples/vp8-vorbis.webm" "$s18/busy/part $i.webm"
+    s18_busy+=("$(winpath "$s18/busy/part $i.webm")")
+done
+for i in $(seq 1 50); do
+    cp "$samples/vp8-vorbis.webm" "$s18/fifty/$i.webm"
+    s18_fifty+=("$(winpath "$s18/fifty/$i.webm")")
+done
+# The verb's command as Setup writes it into the registry, for the program built here.
+s18_verb=$(sed -n "s/^ *WriteRegStr HKCU \"\${VERB_KEY}\\\\command\" \"\" '\(.*\)'\$/\1/p" \
+    "$root/installer/Kestrova.nsi")
+s18_verb=${s18_verb//\$INSTDIR/$(winpath "$bin")}
+
+# The main windows' lists, once they hold ROWS rows in all (or after 60 s).
+lists_holding() { # ROWS
+    local lists i
+    for i in $(seq 120); do
+        lists=$(probe lists)
+        [ "$(grep -vc '^window' <<<"$lists")" -ge "$1" ] && break
+        sleep 0.5
+    done
+    printf '%s' "$lists"
+}
+
+selection_starts() { # FILE...: prints how many of the starts still run once the rest ended
+    probe starts 120 "$s18_verb" "$@"
+}
+
+# Ends every Kestrova of this prefix (the selection's windows were not started by start_kestrova).
+end_selection_windows() {
+    local pid
+    for pid in $(pgrep -f -i 'kestrova\.exe'); do
+        tr '\0' '\n' 2>/dev/null </proc/"$pid"/environ | grep -qxF "WINEPREFIX=$WINEPREFIX" &&
+            kill "$pid" 2>/dev/null
+    done
+    sleep 1
+}
+
+selection_becomes_one_list() {
+    [ -n "$s18_verb" ] && [[ $s18_verb == *"%1"* ]] ||
+        { fail "no verb command in installer/Kestrova.nsi"; return 1; }
+    # No window yet: eight starts elect one home, which lists all eight in natural order.
+    expect_eq "starts left running of 8" 1 "$(selection_starts "${s18_eight[@]}")"
+    local folder want
+    folder=$(winpath "$s18/eight")\\
+    want=$(printf 'window enabled\n'; for i in 1 2 3 4 5 6 7 10; do
+        printf '1\tclip %s.webm\t%s\n' "$i" "$folder"; done)
+    expect_eq "windows and rows after 8 starts" "${want%$'\n'}" "$(lists_holding 8)"
+    shot 18-selection-of-eight
+    # That idle window takes a selection of fifty too.
+    expect_eq "starts left running of 50" 0 "$(selection_starts "${s18_fifty[@]}")"
+    local lists
+    lists=$(lists_holding 58)
+    shot 18-selection-of-fifty-more
+    expect_eq "windows after 50 more starts" 1 "$(grep -c '^window' <<<"$lists")"
+    expect_eq "rows after 50 more starts" 58 "$(grep -vc '^window' <<<"$lists")"
+    expect_eq "order of the fifty" "$(seq 1 50 | sed 's/$/.webm/')" \
+        "$(grep -v '^window' <<<"$lists" | tail -n 50 | cut -f2)"
+    end_selection_windows
+}
+
+selection_while_converting() {
+    # A window that converts takes nothing: the selection's starts elect a home of their own.
+    kestrova_args=("$(winpath "$s4/long.webm")")
+    start_kestrova || return 1
+    press_convert || return 1
+    probe progress 30 >/dev/null || { fail "the batch did not start"; return 1; }
+    expect_eq "starts left running of 8" 1 "$(selection_starts "${s18_busy[@]}")"
+    local lists
+    lists=$(lists_holding 9)
+    expect_eq "windows" 2 "$(grep -c '^window' <<<"$lists")"
+    expect_eq "the converting window's rows" 1 \
+        "$(awk '/^window/ { w = $2; next } w == "disabled"' <<<"$lists" | grep -c long.webm)"
+    expect_eq "the new window's rows" "$(for i in 1 2 3 4 5 6 7 10; do echo "part $i.webm"; done)" \
+        "$(awk '/^window/ { w = $2; next } w == "enabled"' <<<"$lists" | cut -f2)"
+    # The new window came to the front: the converting one is simply ended.
+    end_selection_windows
 }
 
 # --- a converter that goes silent, or crashes: the scripted stand-in beside a copy of the program
@@ -874,6 +959,9 @@ kestrova_args=("$(winpath "$s18/standin.webm")")
 kestrova_dir=$fake/bin
 run_scenario "18 a stand-in takes the name, then runs the real converter" standin_takes_the_name
 kestrova_dir=$bin
+kestrova_args=()
+run_scenario "18 a selection in Explorer becomes one list" selection_becomes_one_list --no-window
+run_scenario "19 a converting window takes no selection" selection_while_converting --no-window
 kestrova_args=()
 
 scenario=summary

@@ -224,7 +224,8 @@ else
     fail "EstimatedSize is not a number: [$size]"
 fi
 expect_eq "context-menu text" "Convert to AVI with Kestrova" "$(reg_default "$verb_key")"
-expect_eq "context-menu command" "\"$exe\" \"%1\"" "$(reg_default "$verb_key\\command")"
+expect_eq "context-menu command" "\"$exe\" /selection \"%1\"" "$(reg_default "$verb_key\\command")"
+expect_eq "context-menu selection model" "Player" "$(reg_value "$verb_key" MultiSelectModel)"
 expect_eq "context-menu icon" "$exe,0" "$(reg_value "$verb_key" Icon)"
 
 # --- the installed program ------------------------------------------------------------------------

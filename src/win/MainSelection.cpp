@@ -1,0 +1,110 @@
+// Files from a selection in Explorer: this start's own and those other starts hand over. They
+// arrive one start at a time, in no particular order, and are listed in natural name order.
+#include "Main.h"
+
+#include "Batch.h"
+#include "FolderScan.h"
+#include "Selection.h"
+
+#include <algorithm>
+#include <unordered_map>
+
+namespace {
+
+constexpr UINT_PTR SelectionTimerId = 1;
+// Files that come within this quiet time of each other are listed together.
+constexpr UINT SelectionQuietMs = 300;
+// Files that come this soon after the previous group join it and are sorted with it: on a busy
+// machine a start of the same selection can come as late as its wait for a home allows.
+constexpr ULONGLONG SelectionGroupMs = SelectionWaitMs;
+
+struct TSortContext {
+    std::unordered_map<LPARAM, std::pair<int, std::wstring>> Keys;
+};
+
+// Rows before the group keep their places; the group's rows sort by their full paths.
+int CALLBACK CompareRows(LPARAM A, LPARAM B, LPARAM Context) {
+    const auto& Keys = reinterpret_cast<const TSortContext*>(Context)->Keys;
+    const auto& [IndexA, PathA] = Keys.at(A);
+    const auto& [IndexB, PathB] = Keys.at(B);
+    const bool GroupA = !PathA.empty(), GroupB = !PathB.empty();
+    if (GroupA != GroupB)
+        return GroupA ? 1 : -1;
+    if (!GroupA)
+        return IndexA < IndexB ? -1 : IndexA > IndexB;
+    if (NaturalLess(PathA, PathB))
+        return -1;
+    return NaturalLess(PathB, PathA) ? 1 : 0;
+}
+
+} // namespace
+
+bool TMainForm::TakesHandover() const {
+    // Not while a batch runs, and not while a modal window (a question, the Add dialog) waits
+    // for the user: a list that changed under it would surprise.
+    const bool Converting = ProgressForm && !ProgressForm->IsDone();
+    return Window && IsWindowEnabled(Window) && !Converting && !CloseAfterBatch;
+}
+
+void TMainForm::QueueSelection(const std::vector<std::wstring>& Paths) {
+    PendingSelection.insert(PendingSelection.end(), Paths.begin(), Paths.end());
+    SetTimer(Window, SelectionTimerId, SelectionQuietMs, nullptr);
+}
+
+INT_PTR TMainForm::WMCopyData(const COPYDATASTRUCT& Data) {
+    const std::optional<std::vector<std::wstring>> Paths = ReadHandover(Data);
+    if (!Paths)
+        return FALSE;
+    if (!TakesHandover())
+        return FALSE;
+    QueueSelection(*Paths);
+    // Once per burst: many starts may be waiting for their answer.
+    if (IsIconic(Window))
+        ShowWindow(Window, SW_RESTORE);
+    if (GetForegroundWindow() != Window)
+        SetForegroundWindow(Window);
+    return TRUE;
+}
+
+bool TMainForm::SelectionTimer(UINT_PTR Id) {
+    if (Id != SelectionTimerId)
+        return false;
+    KillTimer(Window, SelectionTimerId);
+    FlushSelection();
+    return true;
+}
+
+void TMainForm::FlushSelection() {
+    std::vector<std::wstring> Paths = std::exchange(PendingSelection, {});
+    if (Paths.empty())
+        return;
+    const ULONGLONG Now = GetTickCount64();
+    if (Now - SelectionGroupTime > SelectionGroupMs || SelectionGroupStart > RowCount())
+        SelectionGroupStart = RowCount();
+    SelectionGroupTime = Now;
+    std::sort(Paths.begin(), Paths.end(), NaturalLess);
+    // Whatever could not be added is reported once the rows that could are in order.
+    std::exception_ptr Failure;
+    try {
+        AddPaths(Paths);
+    } catch (...) {
+        Failure = std::current_exception();
+    }
+    SortSelectionGroup();
+    if (Failure)
+        std::rethrow_exception(Failure);
+}
+
+void TMainForm::SortSelectionGroup() {
+    TSortContext Context;
+    const int Count = RowCount();
+    for (int Row = 0; Row < Count; ++Row) {
+        LVITEMW Item{};
+        Item.mask = LVIF_PARAM;
+        Item.iItem = Row;
+        ListView_GetItem(lstFilesToConvert, &Item);
+        Context.Keys[Item.lParam] = {Row, Row >= SelectionGroupStart ? GetItemFileName(Row)
+                                                                     : std::wstring()};
+    }
+    ListView_SortItems(lstFilesToConvert, CompareRows, reinterpret_cast<LPARAM>(&Context));
+}
