@@ -523,23 +523,23 @@ started_with_missing_file() {
 }
 
 # --- a selection in Explorer: the verb's own command, run once per file, all at once
-s18=$work/selection
-mkdir -p "$s18/eight" "$s18/fifty" "$s18/busy"
-s18_eight=() s18_fifty=() s18_busy=()
+s19=$work/selection
+mkdir -p "$s19/eight" "$s19/fifty" "$s19/busy"
+s19_eight=() s19_fifty=() s19_busy=()
 for i in 1 2 3 4 5 6 7 10; do
-    cp "$samples/vp8-vorbis.webm" "$s18/eight/clip $i.webm"
-    s18_eight+=("$(winpath "$s18/eight/clip $i.webm")")
-    cp "$samples/vp8-vorbis.webm" "$s18/busy/part $i.webm"
-    s18_busy+=("$(winpath "$s18/busy/part $i.webm")")
+    cp "$samples/vp8-vorbis.webm" "$s19/eight/clip $i.webm"
+    s19_eight+=("$(winpath "$s19/eight/clip $i.webm")")
+    cp "$samples/vp8-vorbis.webm" "$s19/busy/part $i.webm"
+    s19_busy+=("$(winpath "$s19/busy/part $i.webm")")
 done
 for i in $(seq 1 50); do
-    cp "$samples/vp8-vorbis.webm" "$s18/fifty/$i.webm"
-    s18_fifty+=("$(winpath "$s18/fifty/$i.webm")")
+    cp "$samples/vp8-vorbis.webm" "$s19/fifty/$i.webm"
+    s19_fifty+=("$(winpath "$s19/fifty/$i.webm")")
 done
 # The verb's command as Setup writes it into the registry, for the program built here.
-s18_verb=$(sed -n "s/^ *WriteRegStr HKCU \"\${VERB_KEY}\\\\command\" \"\" '\(.*\)'\$/\1/p" \
+s19_verb=$(sed -n "s/^ *WriteRegStr HKCU \"\${VERB_KEY}\\\\command\" \"\" '\(.*\)'\$/\1/p" \
     "$root/installer/Kestrova.nsi")
-s18_verb=${s18_verb//\$INSTDIR/$(winpath "$bin")}
+s19_verb=${s19_verb//\$INSTDIR/$(winpath "$bin")}
 
 # The main windows' lists, once they hold ROWS rows in all (or after 60 s).
 lists_holding() { # ROWS
@@ -553,7 +553,7 @@ lists_holding() { # ROWS
 }
 
 selection_starts() { # FILE...: prints how many of the starts still run once the rest ended
-    probe starts 120 "$s18_verb" "$@"
+    probe starts 120 "$s19_verb" "$@"
 }
 
 # Ends every Kestrova of this prefix (the selection's windows were not started by start_kestrova).
@@ -567,21 +567,21 @@ end_selection_windows() {
 }
 
 selection_becomes_one_list() {
-    [ -n "$s18_verb" ] && [[ $s18_verb == *"%1"* ]] ||
+    [ -n "$s19_verb" ] && [[ $s19_verb == *"%1"* ]] ||
         { fail "no verb command in installer/Kestrova.nsi"; return 1; }
     # No window yet: eight starts elect one home, which lists all eight in natural order.
-    expect_eq "starts left running of 8" 1 "$(selection_starts "${s18_eight[@]}")"
+    expect_eq "starts left running of 8" 1 "$(selection_starts "${s19_eight[@]}")"
     local folder want
-    folder=$(winpath "$s18/eight")\\
+    folder=$(winpath "$s19/eight")\\
     want=$(printf 'window enabled\n'; for i in 1 2 3 4 5 6 7 10; do
         printf '1\tclip %s.webm\t%s\n' "$i" "$folder"; done)
     expect_eq "windows and rows after 8 starts" "${want%$'\n'}" "$(lists_holding 8)"
-    shot 18-selection-of-eight
+    shot 19-selection-of-eight
     # That idle window takes a selection of fifty too.
-    expect_eq "starts left running of 50" 0 "$(selection_starts "${s18_fifty[@]}")"
+    expect_eq "starts left running of 50" 0 "$(selection_starts "${s19_fifty[@]}")"
     local lists
     lists=$(lists_holding 58)
-    shot 18-selection-of-fifty-more
+    shot 19-selection-of-fifty-more
     expect_eq "windows after 50 more starts" 1 "$(grep -c '^window' <<<"$lists")"
     expect_eq "rows after 50 more starts" 58 "$(grep -vc '^window' <<<"$lists")"
     expect_eq "order of the fifty" "$(seq 1 50 | sed 's/$/.webm/')" \
@@ -595,7 +595,7 @@ selection_while_converting() {
     start_kestrova || return 1
     press_convert || return 1
     probe progress 30 >/dev/null || { fail "the batch did not start"; return 1; }
-    expect_eq "starts left running of 8" 1 "$(selection_starts "${s18_busy[@]}")"
+    expect_eq "starts left running of 8" 1 "$(selection_starts "${s19_busy[@]}")"
     local lists
     lists=$(lists_holding 9)
     expect_eq "windows" 2 "$(grep -c '^window' <<<"$lists")"
@@ -960,8 +960,8 @@ kestrova_dir=$fake/bin
 run_scenario "18 a stand-in takes the name, then runs the real converter" standin_takes_the_name
 kestrova_dir=$bin
 kestrova_args=()
-run_scenario "18 a selection in Explorer becomes one list" selection_becomes_one_list --no-window
-run_scenario "19 a converting window takes no selection" selection_while_converting --no-window
+run_scenario "19 a selection in Explorer becomes one list" selection_becomes_one_list --no-window
+run_scenario "20 a converting window takes no selection" selection_while_converting --no-window
 kestrova_args=()
 
 scenario=summary
