@@ -811,6 +811,37 @@ long.webm: the converter was stopped before it finished" "$summary"
     expect_files "$s17" long.webm
 }
 
+# --- Kestrova itself ended from outside (Task Manager, a crash) mid-conversion ------------
+s18=$work/s18
+mkdir -p "$s18"
+ln "$s4/long.webm" "$s18/long.webm"
+
+# A converter at work on the file named, whatever comes before its "-i".
+converter_on() { pgrep -f -- "-i .*$1" >/dev/null; }
+
+kestrova_ended_from_outside() {
+    press_convert || return 1
+    probe progress 30 >/dev/null || { fail "no progress seen before ending Kestrova"; return 1; }
+    converter_on 's18.long\.webm' || fail "no converter seen at work on long.webm"
+    probe crash Kestrova >/dev/null || { fail "Kestrova.exe could not be ended from outside"; return 1; }
+    local waited
+    for waited in $(seq 20); do
+        converter_on 's18.long\.webm' || break
+        sleep 0.5
+    done
+    if converter_on 's18.long\.webm'; then
+        fail "the converter still runs $((waited / 2)) s after Kestrova.exe was ended"
+        pkill -f -- "-i .*s18.long\.webm" || true
+        return 0
+    fi
+    echo "    converter gone within $((waited / 2)) s of Kestrova.exe" >&2
+    # Whatever it left is not written to any more.
+    local sizes
+    sizes=$(cd "$s18" && stat -c '%n %s' -- *)
+    sleep 1
+    expect_eq "files and sizes in s18 a second later" "$sizes" "$(cd "$s18" && stat -c '%n %s' -- *)"
+}
+
 echo "e2e: display $DISPLAY, prefix $WINEPREFIX, files in $work"
 run_scenario "1 two files, same folder" two_files_same_folder
 run_scenario "2 second run, names taken" names_taken
@@ -848,6 +879,8 @@ kestrova_args=("$(winpath "$s16/moved away.webm")" "$(winpath "$s16/kept.webm")"
 run_scenario "16 a listed file gone before Convert" vanished_before_convert
 kestrova_args=("$(winpath "$s17/long.webm")")
 run_scenario "17 converter stopped from outside" converter_stopped_from_outside
+kestrova_args=("$(winpath "$s18/long.webm")")
+run_scenario "18 Kestrova ended from outside mid-conversion" kestrova_ended_from_outside
 kestrova_args=()
 
 scenario=summary
