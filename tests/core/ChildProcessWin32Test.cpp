@@ -98,9 +98,16 @@ TEST(ChildProcessWin32, ConverterRunsInItsOwnFolderAndInheritsOnlyItsPipeEnd) {
     const fs::path script = dir.WriteFile(
         L"probe.webm", "cwd\nhandle " + std::to_string(reinterpret_cast<uintptr_t>(event)) + "\n");
 
+    // Ours is elsewhere, and holds nothing the converter should see.
+    wchar_t ours[MAX_PATH] = L"";
+    GetCurrentDirectoryW(MAX_PATH, ours);
+    ASSERT_TRUE(SetCurrentDirectoryW(dir.Wide().c_str()));
     auto child = CreateChildProcess();
-    ASSERT_TRUE(child->Start(FakeConverterPath(), L"ffmpeg -i \"" + WideFromPath(script) +
-                                                      L"\" \"" + dir.Wide() + L"\\out.avi\""));
+    const bool started =
+        child->Start(FakeConverterPath(), L"ffmpeg -i \"" + WideFromPath(script) + L"\" \"" +
+                                              dir.Wide() + L"\\out.avi\"");
+    SetCurrentDirectoryW(ours);
+    ASSERT_TRUE(started);
     const std::wstring output = RunToEnd(*child);
     CloseHandle(event);
 
