@@ -235,8 +235,22 @@ INI
     grep -qx '#define CONFIG_GPL 0' config.h && grep -qx '#define CONFIG_NONFREE 0' config.h \
         || die "config.h enables GPL or nonfree code"
     check_config
+    drop_bcrypt
     run make -j"$jobs" ffmpeg.exe
     say "  FFmpeg done in $((SECONDS - t)) s"
+}
+
+# bcrypt.dll is not among the DLLs Windows always takes from its own folder: imported at load time,
+# a bcrypt.dll left beside the converter (an unpacked zip in Downloads) would be loaded instead.
+# configure has no switch for a system library it finds, so it is turned off in what configure
+# wrote. libavutil's random seed then falls back to its clock-based one; none of the components
+# built here asks for a seed anyway (no encryption, no network, no random filters).
+drop_bcrypt() {
+    grep -qx '#define HAVE_BCRYPT 1' config.h || die "config.h does not say HAVE_BCRYPT 1 any more"
+    run sed -i 's/^#define HAVE_BCRYPT 1$/#define HAVE_BCRYPT 0/' config.h
+    run sed -i 's/^%define HAVE_BCRYPT 1$/%define HAVE_BCRYPT 0/' config.asm
+    run sed -i '/^EXTRALIBS/s/ -lbcrypt//g' ffbuild/config.mak
+    if grep -q -- '-lbcrypt' ffbuild/config.mak; then die "ffbuild/config.mak still links -lbcrypt"; fi
 }
 
 # --- Checks --------------------------------------------------------------------------------------

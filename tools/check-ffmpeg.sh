@@ -68,17 +68,11 @@ for fd in 3 4 5 6 7 8 9; do eval "exec $fd>&-"; done
 say "checking $exe with options: $options"
 t=$SECONDS
 
-# Only DLLs that ship with every Windows: anything else (libwinpthread-1, libgcc_s_seh-1, ...)
-# would have to travel with the program.
-mapfile -t dlls < <($HOST-objdump -p "$exe" | awk '/DLL Name:/ { print tolower($3) }' | sort -u)
-for dll in "${dlls[@]}"; do
-    case $dll in
-        kernel32.dll | user32.dll | advapi32.dll | shell32.dll | ole32.dll | oleaut32.dll | \
-        msvcrt.dll | bcrypt.dll | psapi.dll | gdi32.dll | shlwapi.dll | ws2_32.dll | secur32.dll) ;;
-        *) die "ffmpeg.exe imports $dll, which is not part of Windows" ;;
-    esac
-done
-say "  imports: ${dlls[*]}"
+# Only DLLs that ship with every Windows (nothing like libwinpthread-1 that would have to travel
+# with the program), and of those only the ones Windows always takes from its system folder.
+imports=$("$ROOT/tools/check-imports.sh" --objdump "$HOST-objdump" "$exe") ||
+    die "ffmpeg.exe imports a DLL Windows may take from beside it: ${imports#*: }"
+say "  imports: ${imports#*: }"
 
 cp "$exe" ffmpeg.exe
 mkdir -p "$WINEPREFIX"

@@ -9,6 +9,9 @@
 //   create            write a small file at <destination>
 //   args              write every argument to stderr, one "arg=<value>" line each
 //   pid               write this process's id, as text, to <destination>
+//   cwd               write "cwd=<current folder>\n" to stderr
+//   handle <value>    write "handle=open\n" to stderr when <value> (decimal) is an open handle
+//                     of a signalled object in this process (Windows), else "handle=closed\n"
 //   close-stderr      close the error stream but keep running (the runner must still wait)
 //   flood <bytes>     write that many bytes of filler text to stderr
 //   ignore-signals    ignore the polite termination signals (SIGTERM, SIGINT, SIGHUP)
@@ -206,6 +209,23 @@ int Run(const std::vector<Arg>& Args) {
             std::fprintf(out, "%ld", static_cast<long>(getpid()));
 #endif
             std::fclose(out);
+        } else if (command == "cwd") {
+#ifdef _WIN32
+            wchar_t folder[32768] = L"";
+            GetCurrentDirectoryW(32768, folder);
+            WriteErr("cwd=" + Narrow(folder) + "\n");
+#else
+            char folder[4096] = "";
+            WriteErr("cwd=" + std::string(getcwd(folder, sizeof folder) ? folder : "") + "\n");
+#endif
+        } else if (command == "handle") {
+            bool open = false;
+#ifdef _WIN32
+            HANDLE h = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(std::atoll(rest.c_str())));
+            DWORD flags = 0;
+            open = GetHandleInformation(h, &flags) && WaitForSingleObject(h, 0) == WAIT_OBJECT_0;
+#endif
+            WriteErr(open ? "handle=open\n" : "handle=closed\n");
         } else if (command == "close-stderr") {
             std::fclose(stderr);
         } else if (command == "flood") {

@@ -4,10 +4,14 @@
 #include "Main.h"
 #include "PathForms.h"
 #include "Selection.h"
+#include "SystemLibraries.h"
 
 #include "win32/UiOwners.h"
 
 int WINAPI wWinMain(HINSTANCE Instance, HINSTANCE, LPWSTR, int) {
+    // Before anything can load a DLL by name: from the system folder only, never from ours.
+    RestrictDllSearch();
+
     // Held until the process ends; a second copy runs independently all the same.
     UniqueHandle Mutex(CreateMutexW(nullptr, FALSE, L"KestrovaMutexName"));
 

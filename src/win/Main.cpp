@@ -9,12 +9,12 @@
 #include "Layouts.h"
 #include "Progress.h"
 #include "Selection.h"
+#include "SystemLibraries.h"
 
 #include "resource.h"
 
 #include <commctrl.h>
 #include <shlobj.h>
-#include <uxtheme.h>
 #include <windowsx.h>
 
 #include <climits>
@@ -264,7 +264,7 @@ void TMainForm::FormCreate() {
     CheckRadioButton(Window, IDC_RBSAMEFOLDER, IDC_RBOTHERFOLDER, IDC_RBSAMEFOLDER);
     ListView_SetExtendedListViewStyle(lstFilesToConvert,
                                       LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_INFOTIP);
-    SetWindowTheme(lstFilesToConvert, L"Explorer", nullptr);
+    SetSystemWindowTheme(lstFilesToConvert, L"Explorer");
     std::wstring Captions[2] = {Application.LoadStr(IDS_COLUMNNAME),
                                 Application.LoadStr(IDS_COLUMNLOCATION)};
     for (int i = 0; i < 2; ++i) {

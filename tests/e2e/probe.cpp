@@ -29,6 +29,9 @@
 //                                           ms; fails when it is missing or never answered
 //   kestrova_probe row N                  screen point at the middle of row N's name
 //   kestrova_probe tooltip                the texts of the tooltips shown, one a line
+//   kestrova_probe crash TITLE            ends the process of window TITLE as an access
+//                                           violation does (TerminateProcess, 0xC0000005) and
+//                                           waits until it has ended
 #include "TextConversion.h"
 
 #include <windows.h>
@@ -471,10 +474,29 @@ int Starts(double Seconds, const std::wstring& Command, int Count, wchar_t** Fil
     return 0;
 }
 
+int Crash(const wchar_t* Title) {
+    HWND Window = FindTopLevel(Title, false);
+    if (!Window)
+        return Fail(L"no window \"" + std::wstring(Title) + L"\"");
+    DWORD Id = 0;
+    GetWindowThreadProcessId(Window, &Id);
+    HANDLE Process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, Id);
+    if (!Process)
+        return Fail(L"cannot open the process of \"" + std::wstring(Title) + L"\"");
+    const bool Ended = TerminateProcess(Process, 0xC0000005) &&
+                       WaitForSingleObject(Process, 10000) == WAIT_OBJECT_0;
+    CloseHandle(Process);
+    if (!Ended)
+        return Fail(L"the process of \"" + std::wstring(Title) + L"\" did not end");
+    Print(std::to_wstring(Id));
+    return 0;
+}
+
 int Usage() {
     return Fail(L"usage: kestrova_probe wait SECONDS TITLE... | gone|idle SECONDS TITLE | "
-                L"texts|message TITLE | control TITLE ID | rows | lists | starts SECONDS COMMAND FILE... | progress SECONDS | "
-                L"answers SECONDS TITLE | row N | tooltip");
+                L"texts|message TITLE | control TITLE ID | rows | lists | "
+                L"starts SECONDS COMMAND FILE... | progress SECONDS | "
+                L"answers SECONDS TITLE | row N | tooltip | crash TITLE");
 }
 
 int Run(int argc, wchar_t** argv) {
@@ -518,6 +540,8 @@ int Run(int argc, wchar_t** argv) {
         return RowCentre(_wtoi(argv[2]));
     if (Command == L"tooltip" && argc == 2)
         return Tooltips();
+    if (Command == L"crash" && argc == 3)
+        return Crash(argv[2]);
     return Usage();
 }
 

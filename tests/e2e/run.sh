@@ -918,6 +918,37 @@ standin_takes_the_name() {
     expect_avi "$s18/standin.avi" 3
 }
 
+# --- Kestrova itself ended from outside (Task Manager, a crash) mid-conversion ------------
+s21=$work/s21
+mkdir -p "$s21"
+ln "$s4/long.webm" "$s21/long.webm"
+
+# A converter at work on the file named, whatever comes before its "-i".
+converter_on() { pgrep -f -- "-i .*$1" >/dev/null; }
+
+kestrova_ended_from_outside() {
+    press_convert || return 1
+    probe progress 30 >/dev/null || { fail "no progress seen before ending Kestrova"; return 1; }
+    converter_on 's21.long\.webm' || fail "no converter seen at work on long.webm"
+    probe crash Kestrova >/dev/null || { fail "Kestrova.exe could not be ended from outside"; return 1; }
+    local waited
+    for waited in $(seq 20); do
+        converter_on 's21.long\.webm' || break
+        sleep 0.5
+    done
+    if converter_on 's21.long\.webm'; then
+        fail "the converter still runs $((waited / 2)) s after Kestrova.exe was ended"
+        pkill -f -- "-i .*s21.long\.webm" || true
+        return 0
+    fi
+    echo "    converter gone within $((waited / 2)) s of Kestrova.exe" >&2
+    # Whatever it left is not written to any more.
+    local sizes
+    sizes=$(cd "$s21" && stat -c '%n %s' -- *)
+    sleep 1
+    expect_eq "files and sizes in s21 a second later" "$sizes" "$(cd "$s21" && stat -c '%n %s' -- *)"
+}
+
 echo "e2e: display $DISPLAY, prefix $WINEPREFIX, files in $work"
 run_scenario "1 two files, same folder" two_files_same_folder
 run_scenario "2 second run, names taken" names_taken
@@ -962,6 +993,8 @@ kestrova_dir=$bin
 kestrova_args=()
 run_scenario "19 a selection in Explorer becomes one list" selection_becomes_one_list --no-window
 run_scenario "20 a converting window takes no selection" selection_while_converting --no-window
+kestrova_args=("$(winpath "$s21/long.webm")")
+run_scenario "21 Kestrova ended from outside mid-conversion" kestrova_ended_from_outside
 kestrova_args=()
 
 scenario=summary

@@ -2,6 +2,10 @@
 // GetExitCodeProcess. An anonymous pipe cannot be read with a time limit, so our end is a
 // uniquely named pipe opened for overlapped reads and the child's end a plain inheritable handle
 // to it; the wait for a read is MsgWaitForMultipleObjects, which window input can also end.
+//
+// The child runs in a job object that ends it when this process ends, however it ends (Task
+// Manager, a crash): it never goes on writing a file nobody will judge. It inherits its pipe end
+// and nothing else, gets no console window and runs in its own folder, not in ours.
 #include "ChildProcess.h"
 #include "win32/ShortPath.h"
 #include "win32/UniqueHandle.h"
@@ -11,6 +15,7 @@
 #include <atomic>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -27,6 +32,62 @@ bool MayPass(DWORD Error) {
     return Error != ERROR_FILE_NOT_FOUND && Error != ERROR_PATH_NOT_FOUND &&
            Error != ERROR_INVALID_NAME && Error != ERROR_DIRECTORY;
 }
+
+// The one job every child joins, created at the first start and kept, never inherited, until this
+// process ends: the system then closes the last handle to it, which ends every child still in it.
+// One job for the program's life rather than one per child: a child that is waited for or
+// destroyed is ended by its owner anyway, so all a job adds is the end of this process, and that
+// one handle is enough for it. Null when the system refused a job; children then run without.
+HANDLE ChildrenJob() {
+    static const UniqueHandle Job = [] {
+        UniqueHandle job(::CreateJobObjectW(nullptr, nullptr));
+        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+        if (job && !::SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation, &limits,
+                                              sizeof(limits)))
+            job.reset();
+        return job;
+    }();
+    return Job.get();
+}
+
+// The folder of a program path, with its closing separator ("C:\" for "C:\ffmpeg.exe"); empty
+// when the path names no folder.
+std::wstring FolderOf(const std::wstring& Program) {
+    const size_t slash = Program.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::wstring() : Program.substr(0, slash + 1);
+}
+
+// A process attribute list holding one attribute; freed with its owner.
+class TAttributeList {
+public:
+    TAttributeList() {
+        SIZE_T size = 0;
+        ::InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+        Storage.assign(size, 0);
+        auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(Storage.data());
+        if (size > 0 && ::InitializeProcThreadAttributeList(list, 1, 0, &size))
+            List = list;
+    }
+    ~TAttributeList() {
+        if (List)
+            ::DeleteProcThreadAttributeList(List);
+    }
+    TAttributeList(const TAttributeList&) = delete;
+    TAttributeList& operator=(const TAttributeList&) = delete;
+
+    // Only Handle is inherited, however many inheritable handles this process holds. Handle must
+    // stay valid until the process is created.
+    bool InheritOnly(HANDLE& Handle) {
+        return List && ::UpdateProcThreadAttribute(List, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST,
+                                                   &Handle, sizeof(HANDLE), nullptr, nullptr);
+    }
+    LPPROC_THREAD_ATTRIBUTE_LIST get() const { return List; }
+
+private:
+    std::vector<unsigned char> Storage;
+    LPPROC_THREAD_ATTRIBUTE_LIST List = nullptr;
+};
 
 std::wstring UniquePipeName() {
     static std::atomic<unsigned long> counter{0};
@@ -73,22 +134,33 @@ public:
             return false;
         }
 
-        STARTUPINFOW startup{};
-        startup.cb = sizeof(startup);
-        startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
-        startup.wShowWindow = SW_HIDE;
-        startup.hStdInput = nullptr;
-        startup.hStdOutput = nullptr;
-        startup.hStdError = writeEnd.get();
+        HANDLE inherited = writeEnd.get();
+        TAttributeList attributes;
+        if (!attributes.InheritOnly(inherited)) {
+            ReadEnd.reset();
+            return false;
+        }
+        STARTUPINFOEXW startup{};
+        startup.StartupInfo.cb = sizeof(startup);
+        startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
+        startup.StartupInfo.hStdInput = nullptr;
+        startup.StartupInfo.hStdOutput = nullptr;
+        startup.StartupInfo.hStdError = writeEnd.get();
+        startup.lpAttributeList = attributes.get();
 
         // Process creation refuses a program path of the old limit or more.
         const std::wstring program = ShortPathForm(Executable);
+        // Its own folder, so that nothing it looks for by a plain name is found in ours.
+        const std::wstring folder = FolderOf(program);
+        // Suspended until it is in the job: not one instruction runs outside it.
+        const DWORD flags = CREATE_NO_WINDOW | CREATE_SUSPENDED | EXTENDED_STARTUPINFO_PRESENT;
         PROCESS_INFORMATION info{};
         BOOL started = FALSE;
         for (int attempt = 1;; ++attempt) {
             std::wstring commandLine = CommandLine; // CreateProcessW may write into it
             started = ::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                                       CREATE_NEW_CONSOLE, nullptr, nullptr, &startup, &info);
+                                       flags, nullptr, folder.empty() ? nullptr : folder.c_str(),
+                                       &startup.StartupInfo, &info);
             if (started || attempt == StartAttempts || !MayPass(::GetLastError()))
                 break;
             ::Sleep(StartRetryPauseMs);
@@ -98,8 +170,20 @@ public:
             ReadEnd.reset();
             return false;
         }
-        ::CloseHandle(info.hThread);
+        UniqueHandle thread(info.hThread);
         Process.reset(info.hProcess);
+        // Where the system refuses the job (Windows 7 inside another job), the child runs without
+        // it rather than not at all: every conversion would fail, while without the job only a
+        // Kestrova ended from outside leaves its converter running, as it always did.
+        if (HANDLE job = ChildrenJob())
+            ::AssignProcessToJobObject(job, Process.get());
+        if (::ResumeThread(thread.get()) == static_cast<DWORD>(-1)) {
+            ::TerminateProcess(Process.get(), FailedExitCode);
+            ::WaitForSingleObject(Process.get(), INFINITE);
+            Process.reset();
+            ReadEnd.reset();
+            return false;
+        }
         return true;
     }
 

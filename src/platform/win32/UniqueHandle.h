@@ -54,6 +54,11 @@ struct Key {
     static HKEY Invalid() { return nullptr; }
     static void Close(HKEY H) { ::RegCloseKey(H); }
 };
+struct Module {
+    using Type = HMODULE;
+    static HMODULE Invalid() { return nullptr; }
+    static void Close(HMODULE H) { ::FreeLibrary(H); }
+};
 } // namespace handle_traits
 
 // Handles whose "none" is NULL (processes, threads, pipes, mutexes).
@@ -61,3 +66,5 @@ using UniqueHandle = UniqueResource<handle_traits::Kernel>;
 // Handles whose "none" is INVALID_HANDLE_VALUE (files, find handles).
 using UniqueFileHandle = UniqueResource<handle_traits::File>;
 using UniqueHKey = UniqueResource<handle_traits::Key>;
+// Loaded DLLs (LoadLibraryExW).
+using UniqueModule = UniqueResource<handle_traits::Module>;

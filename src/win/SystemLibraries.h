@@ -1,0 +1,14 @@
+// Where the program's DLLs come from. A DLL that Windows does not always take from its system
+// folder (its "known DLLs") is otherwise looked for beside the program first, so one dropped
+// there (an unpacked zip in Downloads) would run inside Kestrova. Such DLLs are therefore not
+// imported but loaded here, from the system folder only.
+#pragma once
+
+#include <windows.h>
+
+// Limits every later search for a DLL by name to the system folder, and takes the current folder
+// out of it. First thing the program does. False when the system refused.
+bool RestrictDllSearch();
+
+// SetWindowTheme of uxtheme.dll from the system folder; nothing happens when it is missing.
+void SetSystemWindowTheme(HWND Window, const wchar_t* SubAppName);
