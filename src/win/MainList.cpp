@@ -296,6 +296,15 @@ void TMainForm::lstFilesToConvertContextMenu(LPARAM ScreenPoint) {
     TrackPopupMenuEx(PopupMenu, TPM_LEFTALIGN | TPM_RIGHTBUTTON, At.x, At.y, Window, nullptr);
 }
 
+namespace {
+
+// The system's words for Error, with the "%1" some of them hold filled with Path.
+std::wstring ShellFailureReason(DWORD Error, const std::wstring& Path) {
+    return FormatTemplate(SystemErrorText(Error), {Path});
+}
+
+} // namespace
+
 // The shell's failures are said with the path the user knows, not the short form it was given.
 void TMainForm::mniPlayClick() {
     int Row = SelectedRow();
@@ -303,8 +312,8 @@ void TMainForm::mniPlayClick() {
         return;
     const std::wstring File = GetItemFileName(Row);
     if (DWORD Error = ShellOpen(ShellPathForm(File)))
-        throw EAppError(
-            FormatTemplate(Application.LoadStr(IDS_PLAYFAILED), {File, SystemErrorText(Error)}));
+        throw EAppError(FormatTemplate(Application.LoadStr(IDS_PLAYFAILED),
+                                       {File, ShellFailureReason(Error, File)}));
 }
 
 void TMainForm::mniOpenFolderClick() {
@@ -314,7 +323,7 @@ void TMainForm::mniOpenFolderClick() {
     const std::wstring Folder = RowLocation(Row);
     if (DWORD Error = ShellExplore(ShellPathForm(Folder)))
         throw EAppError(FormatTemplate(Application.LoadStr(IDS_OPENFOLDERFAILED),
-                                       {Folder, SystemErrorText(Error)}));
+                                       {Folder, ShellFailureReason(Error, Folder)}));
 }
 
 void TMainForm::WMDropFiles(HDROP Drop) {

@@ -228,9 +228,17 @@ TEST_F(ConversionListTest, PlayAndOpenFolderSayWhyWindowsCouldNotDoThem) {
     for (const TRecordedBox& Box : Boxes)
         EXPECT_EQ(Box.Type & MB_ICONMASK, static_cast<UINT>(MB_ICONERROR));
 
+    // Some of the system's words have a place for the file's name.
+    NextShellError = ERROR_BAD_EXE_FORMAT;
+    PressKeyInList(VK_RETURN);
+    ASSERT_EQ(Boxes.size(), 3u);
+    EXPECT_EQ(Boxes[2].Text.find(L"%1"), std::wstring::npos)
+        << testing::PrintToString(Boxes[2].Text);
+    EXPECT_NE(Boxes[2].Text.find(Clip, Boxes[2].Text.find(L": ", 3)), std::wstring::npos);
+
     NextShellError = 0;
     PressKeyInList(VK_RETURN);
-    EXPECT_EQ(Boxes.size(), 2u) << "nothing to say when the shell did it";
+    EXPECT_EQ(Boxes.size(), 3u) << "nothing to say when the shell did it";
     EXPECT_EQ(Form->RowCount(), 1);
 }
 
