@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Screenshots of the main window at 96 and 144 DPI, empty and with rows, for looking at by eye;
-# also the progress window, the About box, a summary listing failures and the Details box.
+# also the progress window, the About box, a summary listing failures, the Details box and the
+# message when a file cannot be played.
 # Runs the real Kestrova.exe under Xvfb in a throw-away Wine prefix and works it with the
 # keyboard as a person would (xdotool): the rows come in through the Add dialog.
 #   tools/screenshots.sh [BUILD_DIR]      (default build/win; shots land in BUILD_DIR/../screenshots)
@@ -134,6 +135,14 @@ for dpi in 96 144; do
     key shift+F10 Up Return
     probe wait 10 "$(probe rows | head -1 | cut -f2) could not be converted" >/dev/null
     shot "details-$dpi"
+    key Return
+    # Play on a row Windows has no player for (a fresh prefix has none): the reason, named.
+    read -r x y < <(probe row 0)
+    xdotool mousemove "$x" "$y" click 1
+    key Return
+    sleep 1
+    probe message Kestrova || true
+    shot "play-failed-$dpi"
     key Return
     key alt+F4
     sleep 1

@@ -2,6 +2,7 @@
 
 #include "FileSystem.h"
 #include "OutputNaming.h"
+#include "Precheck.h"
 #include "TextTemplate.h"
 
 #include <algorithm>
@@ -173,7 +174,7 @@ void TBatch::Run() {
         const std::wstring source = row.Location + row.Name;
         const std::wstring target =
             GetTargetFileName(row.Location, row.Name, OutputFolder.SameFolderSelected(),
-                              OutputFolder.OutputFolderText());
+                              CleanFolderText(OutputFolder.OutputFolderText()));
         CurFileSize = NonNegative(row.FileSize);
         Display.SetCurFileCaption(row.Name + L" (" + std::to_wstring(fileNumber) + L" of " +
                                   std::to_wstring(fileTotal) + L"):");

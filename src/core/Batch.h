@@ -37,6 +37,7 @@ struct TConversionList {
 struct TOutputFolderChoice {
     virtual ~TOutputFolderChoice() = default;
     virtual bool SameFolderSelected() const = 0;
+    // As typed; the batch reads it as the check before it did (CleanFolderText).
     virtual std::wstring OutputFolderText() const = 0;
 };
 

@@ -1,6 +1,7 @@
 // Paths as this platform writes them, and what the core asks of the file system.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #ifdef _WIN32
@@ -29,6 +30,15 @@ bool DirectoryExists(const std::wstring& Path);
 
 // True when Path is a file holding at least one byte (a file another program writes counts).
 bool FileHasContent(const std::wstring& Path);
+
+// The size of the file at Path in bytes. False when it cannot be read (nothing there, a
+// directory, no access); SystemError then holds the system's code for why (GetLastError on
+// Windows, errno elsewhere).
+bool FileSize(const std::wstring& Path, int64_t& Size, uint32_t& SystemError);
+
+// Path in a form another program's file functions open at any length (on Windows the
+// extended-length form of a long path): the converter is given its names so.
+std::wstring OpenablePath(const std::wstring& Path);
 
 // Deletes the file at Path. False when nothing was deleted: nothing there, a directory, or the
 // system refused.

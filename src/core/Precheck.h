@@ -6,10 +6,13 @@
 
 enum class TPrecheckKind {
     Ok,
-    ConverterMissing, // Path: the converter's full path
-    FolderEmpty,      // "Other:" is chosen and its folder box is empty
-    FolderRelative,   // Path: the folder as typed, which is not a full path
-    FolderNotCreated, // Path: the folder; Reason: the system's words
+    ConverterMissing,         // Path: the converter's full path
+    FolderEmpty,              // "Other:" is chosen and its folder box is empty
+    FolderRelative,           // Path: the folder as typed, which is not a full path
+    FolderNotCreated,         // Path: the folder; Reason: the system's words
+    FolderIsFile,             // Path: the folder, which names a file
+    FolderForbiddenCharacter, // Path: the folder, holding a character names cannot have
+    FolderDeviceName, // Path: the folder; Reason: its part that is a device's name ("NUL.txt")
 };
 
 struct TPrecheck {
@@ -27,20 +30,38 @@ bool IsAbsolutePosixPath(const std::wstring& Path);
 // The rule of the platform being built.
 bool IsAbsolutePath(const std::wstring& Path);
 
+// The "Other:" text as Windows users type and paste it: blanks around it and one pair of double
+// quotes around the whole (Explorer's "Copy as path") dropped, then the blanks and dots at its
+// end, which Windows drops from a name anyway ("C:\Out " is "C:\Out"); a last part "." or ".."
+// keeps its dots. The batch writes into the folder this names.
+std::wstring CleanFolderText(const std::wstring& Text);
+
+// A character Windows allows in no name: < > : " | ? * (a drive's colon and the "\\?\" of the
+// extended form aside) or a control character. Windows' rule, applied on every platform.
+bool HasForbiddenCharacter(const std::wstring& Path);
+// The first part of Path that is a name Windows keeps for a device (CON, PRN, AUX, NUL, COM1 to
+// COM9, LPT1 to LPT9, in any case, also with an extension: "nul.txt"); empty when there is none.
+std::wstring DeviceNamePart(const std::wstring& Path);
+
 // Checks, in this order: the converter is there as a file; with "Other:" chosen (SameFolder
-// false), the folder text is not empty (blanks alone count as empty) and is a full path, and the
-// folder exists or is created now, with its parents.
+// false), the folder text, cleaned (CleanFolderText), is not empty (blanks alone count as empty),
+// is a full path, holds no forbidden character and no device name, does not name a file, and
+// the folder exists or is created now, with its parents. Path is the cleaned text.
 TPrecheck CheckBeforeBatch(const std::wstring& ConverterPath, bool SameFolder,
                            const std::wstring& FolderText);
 
 // The words of the messages; the window fills them from its string table. ConverterMissing: %1
-// the converter's file name, %2 its folder. FolderRelative: %1 the folder text. FolderNotCreated:
-// %1 the folder, %2 the system's reason.
+// the converter's file name, %2 its folder. FolderRelative, FolderIsFile,
+// FolderForbiddenCharacter: %1 the folder text. FolderNotCreated: %1 the folder, %2 the system's
+// reason. FolderDeviceName: %1 the folder, %2 the part that is a device's name.
 struct TPrecheckTexts {
     std::wstring ConverterMissing;
     std::wstring FolderEmpty;
     std::wstring FolderRelative;
     std::wstring FolderNotCreated;
+    std::wstring FolderIsFile;
+    std::wstring FolderForbiddenCharacter;
+    std::wstring FolderDeviceName;
 };
 
 inline const TPrecheckTexts DefaultPrecheckTexts{
@@ -51,6 +72,13 @@ inline const TPrecheckTexts DefaultPrecheckTexts{
         L"The folder \"%1\" is not a full path. Type a path that starts with a drive, "
         L"such as C:\\Videos, or a network path such as \\\\server\\share\\Videos.",
     .FolderNotCreated = L"The folder %1 could not be created: %2",
+    .FolderIsFile = L"\"%1\" is a file, not a folder. Type the folder for the AVI files beside "
+                    L"\"Other:\".",
+    .FolderForbiddenCharacter =
+        L"The folder \"%1\" cannot be used: Windows allows none of the characters < > : \" | ? * "
+        L"in names, nor control characters. Type the folder without them.",
+    .FolderDeviceName = L"The folder \"%1\" cannot be used: Windows keeps the name %2 for a "
+                        L"device. Choose another name for the folder.",
 };
 
 // The message for a check that failed; empty for Ok.

@@ -15,7 +15,8 @@ struct TOpenDialog;
 struct TUiHooks {
     std::function<int(HWND Owner, const std::wstring& Text, const std::wstring& Caption, UINT Type)>
         ShowMessageBox;
-    std::function<void(const std::wstring& Verb, const std::wstring& File)> ShellExecuteVerb;
+    // 0 when the shell did it, otherwise the system's error code.
+    std::function<DWORD(const std::wstring& Verb, const std::wstring& File)> ShellExecuteVerb;
     std::function<bool(HWND Owner, TOpenDialog& Dialog)> RunOpenDialog;
     std::function<bool(HWND Owner, const std::wstring& Instruction, std::wstring& Folder)>
         RunFolderChooser;

@@ -1,7 +1,7 @@
 // The Convert button: one batch over the list in a modal progress window, then the summary; the
 // adapters through which the batch reaches the main window; and the conversion of one file.
 #include "Application.h"
-#include "LongPath.h"
+#include "FileSystem.h"
 #include "Main.h"
 #include "PlayerSafe.h"
 #include "Precheck.h"
@@ -30,8 +30,9 @@ TSummaryTexts SummaryTexts() {
 
 TPrecheckTexts PrecheckTexts() {
     auto S = [](UINT Id) { return Application.LoadStr(Id); };
-    return {S(IDS_CHECKCONVERTERMISSING), S(IDS_CHECKFOLDEREMPTY), S(IDS_CHECKFOLDERRELATIVE),
-            S(IDS_CHECKFOLDERNOTCREATED)};
+    return {S(IDS_CHECKCONVERTERMISSING), S(IDS_CHECKFOLDEREMPTY),  S(IDS_CHECKFOLDERRELATIVE),
+            S(IDS_CHECKFOLDERNOTCREATED), S(IDS_CHECKFOLDERISFILE), S(IDS_CHECKFOLDERFORBIDDEN),
+            S(IDS_CHECKFOLDERDEVICENAME)};
 }
 
 } // namespace
@@ -43,7 +44,9 @@ void TMainForm::btnConvertClick() {
     if (Check.Kind != TPrecheckKind::Ok) {
         Application.ShowMessageBox(Window, DescribePrecheck(Check, PrecheckTexts()),
                                    Application.Title, MB_OK | MB_ICONWARNING);
-        if (Check.Kind == TPrecheckKind::FolderEmpty || Check.Kind == TPrecheckKind::FolderRelative)
+        // What the user can mend by typing: the box gets the focus.
+        if (Check.Kind != TPrecheckKind::ConverterMissing &&
+            Check.Kind != TPrecheckKind::FolderNotCreated)
             SendMessageW(Window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(edOutputFolder), TRUE);
         return;
     }
@@ -70,8 +73,8 @@ void TMainForm::btnConvertClick() {
 bool TMainForm::ConvertFile(const std::wstring& Source, const std::wstring& Destination,
                             TProgressProc ProgressProc, TConversionOutcome& Outcome) {
     // Long paths only in the form the converter's file functions can open.
-    Outcome = ConvertWithFFmpeg(AppPath + FFmpegExeName, ExtendedLengthPath(Source),
-                                ExtendedLengthPath(Destination), BatchOptions, ProgressProc);
+    Outcome = ConvertWithFFmpeg(AppPath + FFmpegExeName, OpenablePath(Source),
+                                OpenablePath(Destination), BatchOptions, ProgressProc);
     return Outcome.Converted;
 }
 
@@ -80,8 +83,8 @@ bool TMainForm::ConfirmLargePlayerSafeFiles() {
     {
         TWaitCursor Busy;
         for (int Row = 0; Row < RowCount(); ++Row) {
-            int32_t Length = ReadSourceDuration(AppPath + FFmpegExeName,
-                                                ExtendedLengthPath(GetItemFileName(Row)));
+            int32_t Length =
+                ReadSourceDuration(AppPath + FFmpegExeName, OpenablePath(GetItemFileName(Row)));
             PlayerSafeSize Size = EstimatePlayerSafeSize(Length);
             if (!Size.OverLimit)
                 continue;

@@ -5,8 +5,8 @@
 #include "AppError.h"
 #include "Application.h"
 #include "Details.h"
+#include "FileSystem.h"
 #include "Layouts.h"
-#include "LongPath.h"
 #include "PathForms.h"
 #include "TextTemplate.h"
 
@@ -184,19 +184,14 @@ void TMainForm::AddFile(const std::wstring& FileName) {
             return;
 
     // Reading the size needs no more than read access, so read-only files are welcome.
-    UniqueFileHandle File(CreateFileW(ExtendedLengthPath(FileName).c_str(), GENERIC_READ,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!File)
-        throw EInOutError(GetLastError());
-    LARGE_INTEGER Size;
-    if (!GetFileSizeEx(File.get(), &Size))
-        throw EInOutError(GetLastError());
-    File.reset();
+    int64_t Size = 0;
+    uint32_t Error = 0;
+    if (!::FileSize(FileName, Size, Error))
+        throw EInOutError(Error);
 
     std::wstring Name = FileName.substr(NameStart);
     std::wstring Location = FileName.substr(0, NameStart);
-    auto Data = std::make_unique<TRowData>(TRowData{Size.QuadPart, {}, {}});
+    auto Data = std::make_unique<TRowData>(TRowData{Size, {}, {}});
     LVITEMW Item{};
     Item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
     Item.iItem = RowCount();
@@ -301,16 +296,34 @@ void TMainForm::lstFilesToConvertContextMenu(LPARAM ScreenPoint) {
     TrackPopupMenuEx(PopupMenu, TPM_LEFTALIGN | TPM_RIGHTBUTTON, At.x, At.y, Window, nullptr);
 }
 
+namespace {
+
+// The system's words for Error, with the "%1" some of them hold filled with Path.
+std::wstring ShellFailureReason(DWORD Error, const std::wstring& Path) {
+    return FormatTemplate(SystemErrorText(Error), {Path});
+}
+
+} // namespace
+
+// The shell's failures are said with the path the user knows, not the short form it was given.
 void TMainForm::mniPlayClick() {
     int Row = SelectedRow();
-    if (Row >= 0)
-        ShellOpen(ShellPathForm(GetItemFileName(Row)));
+    if (Row < 0)
+        return;
+    const std::wstring File = GetItemFileName(Row);
+    if (DWORD Error = ShellOpen(ShellPathForm(File)))
+        throw EAppError(FormatTemplate(Application.LoadStr(IDS_PLAYFAILED),
+                                       {File, ShellFailureReason(Error, File)}));
 }
 
 void TMainForm::mniOpenFolderClick() {
     int Row = SelectedRow();
-    if (Row >= 0)
-        ShellExplore(ShellPathForm(RowLocation(Row)));
+    if (Row < 0)
+        return;
+    const std::wstring Folder = RowLocation(Row);
+    if (DWORD Error = ShellExplore(ShellPathForm(Folder)))
+        throw EAppError(FormatTemplate(Application.LoadStr(IDS_OPENFOLDERFAILED),
+                                       {Folder, ShellFailureReason(Error, Folder)}));
 }
 
 void TMainForm::WMDropFiles(HDROP Drop) {

@@ -16,12 +16,39 @@
 
 namespace {
 
-void ShellExecuteVerb(const wchar_t* Verb, const std::wstring& File) {
-    if (Application.Hooks.ShellExecuteVerb) {
-        Application.Hooks.ShellExecuteVerb(Verb, File);
-        return;
+DWORD ShellExecuteVerb(const wchar_t* Verb, const std::wstring& File) {
+    if (Application.Hooks.ShellExecuteVerb)
+        return Application.Hooks.ShellExecuteVerb(Verb, File);
+    SHELLEXECUTEINFOW Info{};
+    Info.cbSize = sizeof Info;
+    // No box from the shell: the caller says what went wrong, naming the file.
+    Info.fMask = SEE_MASK_FLAG_NO_UI;
+    Info.lpVerb = Verb;
+    Info.lpFile = File.c_str();
+    Info.nShow = SW_SHOWNORMAL;
+    if (ShellExecuteExW(&Info))
+        return 0;
+    DWORD Error = GetLastError();
+    if (Error == ERROR_CANCELLED) // the user turned down something the shell asked
+        return 0;
+    if (Error != 0)
+        return Error;
+    // Older handlers report only through the code of the old call.
+    switch (static_cast<int>(reinterpret_cast<INT_PTR>(Info.hInstApp))) {
+    case SE_ERR_NOASSOC:
+    case SE_ERR_ASSOCINCOMPLETE:
+        return ERROR_NO_ASSOCIATION;
+    case SE_ERR_FNF:
+        return ERROR_FILE_NOT_FOUND;
+    case SE_ERR_PNF:
+        return ERROR_PATH_NOT_FOUND;
+    case SE_ERR_ACCESSDENIED:
+        return ERROR_ACCESS_DENIED;
+    case SE_ERR_SHARE:
+        return ERROR_SHARING_VIOLATION;
+    default:
+        return ERROR_GEN_FAILURE;
     }
-    ShellExecuteW(nullptr, Verb, File.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 struct TBrowseContext {
@@ -54,12 +81,12 @@ int CALLBACK BrowseCallback(HWND Dialog, UINT Msg, LPARAM, LPARAM Data) {
 
 } // namespace
 
-void ShellOpen(const std::wstring& FileName) {
-    ShellExecuteVerb(L"open", FileName);
+DWORD ShellOpen(const std::wstring& FileName) {
+    return ShellExecuteVerb(L"open", FileName);
 }
 
-void ShellExplore(const std::wstring& Folder) {
-    ShellExecuteVerb(L"explore", Folder);
+DWORD ShellExplore(const std::wstring& Folder) {
+    return ShellExecuteVerb(L"explore", Folder);
 }
 
 std::wstring GetSpecialFolder(int Csidl) {
@@ -123,12 +150,7 @@ bool BrowseForFolder(HWND Owner, const std::wstring& Instruction, std::wstring& 
     if (Application.Hooks.RunFolderChooser)
         return Application.Hooks.RunFolderChooser(Owner, Instruction, Folder);
 
-    DWORD Attributes = Folder.empty() ? INVALID_FILE_ATTRIBUTES
-                                      : GetFileAttributesW(ExtendedLengthPath(Folder).c_str());
-    std::wstring Start =
-        Attributes != INVALID_FILE_ATTRIBUTES && (Attributes & FILE_ATTRIBUTE_DIRECTORY)
-            ? Folder
-            : std::wstring();
+    std::wstring Start = !Folder.empty() && DirectoryExists(Folder) ? Folder : std::wstring();
     TBrowseContext Context{Owner, &Start};
 
     BROWSEINFOW Info{};

@@ -9,10 +9,11 @@
 #include <string>
 #include <vector>
 
-// Opens a document or address with the shell's "open" verb; failures are ignored.
-void ShellOpen(const std::wstring& FileName);
-// Opens a file-manager window on Folder; failures are ignored.
-void ShellExplore(const std::wstring& Folder);
+// Opens a document or address with the shell's "open" verb. 0 when the shell did it, otherwise
+// the system's error code for why not (the shell itself shows nothing).
+DWORD ShellOpen(const std::wstring& FileName);
+// Opens a file-manager window on Folder; returns as ShellOpen.
+DWORD ShellExplore(const std::wstring& Folder);
 
 // The current path of a shell special folder with a trailing delimiter, or empty on failure.
 std::wstring GetSpecialFolder(int Csidl);

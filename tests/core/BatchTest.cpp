@@ -402,6 +402,20 @@ TEST_F(BatchRun, OutputFolderChoiceIsReadForEveryFile) {
                                              L"clip(2).partial.avi"}));
 }
 
+TEST_F(BatchRun, TheFolderTextIsReadAsTheCheckBeforeTheBatchReadIt) {
+    TempFolder out(L"kestrova-out");
+    AddRowWithoutFile(L"clip.webm");
+    ScriptedConverter converter;
+    converter.Jobs = {{{{0, 0}}}};
+    Folder.Same = false;
+    Folder.Folder = L" \"" + out.Wide() + L" \" "; // pasted with quotes, a blank inside
+    TBatch batch(List, Folder, Display, converter);
+    batch.Run();
+
+    EXPECT_EQ(converter.Destinations,
+              (std::vector<std::wstring>{IncludeTrailingPathDelimiter(out.Wide()) + L"clip.avi"}));
+}
+
 TEST_F(BatchRun, ExceptionEndsTheBatchAndStopsTheConverter) {
     AddRow(L"a.webm", Duration10s + "create\nstatus 1000 100 50\ncreate\nexit 0\n");
     ProcessConverter converter;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <utility>
 
 namespace fs = std::filesystem;
 using namespace testing_support;
@@ -52,8 +53,9 @@ TEST_F(Precheck, ConverterMissingNamesTheFileAndTheFolder) {
     const TPrecheck check = CheckBeforeBatch(missing, true, L"");
     EXPECT_EQ(check.Kind, TPrecheckKind::ConverterMissing);
     EXPECT_EQ(check.Path, missing);
-    EXPECT_EQ(DescribePrecheck(check, {L"%1 | %2", L"", L"", L""}),
-              L"ffmpeg.exe | " + In(L"gone") + PathDelim);
+    TPrecheckTexts texts;
+    texts.ConverterMissing = L"%1 | %2";
+    EXPECT_EQ(DescribePrecheck(check, texts), L"ffmpeg.exe | " + In(L"gone") + PathDelim);
     fs::create_directories(Dir.Path() / "dir.exe");
     EXPECT_EQ(CheckBeforeBatch(In(L"dir.exe"), true, L"").Kind, TPrecheckKind::ConverterMissing)
         << "a folder of that name is no converter";
@@ -92,8 +94,90 @@ TEST_F(Precheck, FolderThatCannotBeCreatedSaysWhy) {
     EXPECT_FALSE(check.Reason.empty());
     EXPECT_EQ(DescribePrecheck(check, DefaultPrecheckTexts),
               L"The folder " + folder + L" could not be created: " + check.Reason);
-    EXPECT_EQ(CheckBeforeBatch(Converter, false, In(L"file")).Kind, TPrecheckKind::FolderNotCreated)
-        << "a file where the folder should be";
+}
+
+TEST(FolderText, ReadAsWindowsUsersTypeAndPasteIt) {
+    const std::pair<std::wstring, std::wstring> Cases[] = {
+        {L"\"C:\\Out\"", L"C:\\Out"}, // Explorer's "Copy as path"
+        {L"  \"C:\\Out\"\t ", L"C:\\Out"},
+        {L"C:\\Out ", L"C:\\Out"},
+        {L"C:\\Out. .", L"C:\\Out"},
+        {L"\"C:\\Out\\ \"", L"C:\\Out\\"},
+        {L"\"\"C:\\Out\"\"", L"\"C:\\Out\""}, // one pair only
+        {L"\"C:\\Out", L"\"C:\\Out"},         // not a pair
+        {L"\"\"", L""},
+        {L"C:\\Out\\..", L"C:\\Out\\.."}, // "." and ".." keep their meaning
+        {L"C:\\Out\\. ", L"C:\\Out\\."},
+        {L"C:\\Out\\...", L"C:\\Out\\"},
+        {L"C:\\My films v1.0\\x y", L"C:\\My films v1.0\\x y"},
+    };
+    for (const auto& [Typed, Clean] : Cases)
+        EXPECT_EQ(CleanFolderText(Typed), Clean) << fs::path(Typed).string();
+}
+
+TEST(FolderText, CharactersNoWindowsNameMayHold) {
+    for (const wchar_t* Fine : {L"C:\\Out", L"D:/a/b", L"\\\\server\\share\\x", L"\\\\?\\C:\\Out",
+                                L"\\\\?\\UNC\\srv\\share\\x", L"C:\\a b (1) [x] {y} #&%'!\u00e9"})
+        EXPECT_FALSE(HasForbiddenCharacter(Fine)) << fs::path(Fine).string();
+    for (const wchar_t* Bad :
+         {L"C:\\a<b", L"C:\\a>b", L"C:\\a:b", L"C:\\a\"b", L"C:\\a|b", L"C:\\a?b", L"C:\\a*",
+          L"C:\\a\tb", L"C:\\a\x1f", L"\\\\?\\C:\\a?b", L"\\\\srv\\share\\a:b"})
+        EXPECT_TRUE(HasForbiddenCharacter(Bad)) << fs::path(Bad).string();
+}
+
+TEST(FolderText, NamesWindowsKeepsForDevices) {
+    const std::pair<std::wstring, std::wstring> Devices[] = {
+        {L"C:\\Out\\NUL", L"NUL"},           {L"C:\\con\\x", L"con"},
+        {L"C:\\x\\nul.txt", L"nul.txt"},     {L"C:\\x\\Com1", L"Com1"},
+        {L"C:\\LPT9.log\\y", L"LPT9.log"},   {L"C:\\x\\AUX .avi", L"AUX .avi"},
+        {L"\\\\server\\share\\PRN", L"PRN"}, {L"D:/a/prn/b", L"prn"},
+    };
+    for (const auto& [Path, Part] : Devices)
+        EXPECT_EQ(DeviceNamePart(Path), Part) << fs::path(Path).string();
+    for (const wchar_t* Fine : {L"C:\\CONSOLE", L"C:\\COM10", L"C:\\LPT0", L"C:\\xnul",
+                                L"C:\\con-x", L"C:\\x\\nulls.txt", L"\\\\CON\\share\\x", L"C:\\"})
+        EXPECT_EQ(DeviceNamePart(Fine), L"") << fs::path(Fine).string();
+}
+
+TEST_F(Precheck, AFolderTypedWithQuotesOrATrailingBlankIsTheFolderItNames) {
+    const TPrecheck Quoted = CheckBeforeBatch(Converter, false, L"\"" + In(L"quoted") + L"\"");
+    EXPECT_EQ(Quoted.Kind, TPrecheckKind::Ok) << fs::path(Quoted.Reason).string();
+    EXPECT_EQ(Quoted.Path, In(L"quoted"));
+    EXPECT_TRUE(DirectoryExists(In(L"quoted")));
+
+    const TPrecheck Blank = CheckBeforeBatch(Converter, false, In(L"out") + L" ");
+    EXPECT_EQ(Blank.Kind, TPrecheckKind::Ok);
+    EXPECT_TRUE(DirectoryExists(In(L"out")));
+    // Windows would find "out " as "out"; the folder's listing tells them apart.
+    for (const fs::directory_entry& Entry : fs::directory_iterator(Dir.Path()))
+        EXPECT_NE(Entry.path().filename(), fs::path("out ")) << "a folder the batch would miss";
+}
+
+TEST_F(Precheck, AnUnusableFolderIsRefusedByNameAndNothingIsCreated) {
+    Dir.WriteFile(L"file", "not a folder");
+    const TPrecheck File = CheckBeforeBatch(Converter, false, In(L"file"));
+    EXPECT_EQ(File.Kind, TPrecheckKind::FolderIsFile);
+    EXPECT_EQ(DescribePrecheck(File, DefaultPrecheckTexts),
+              L"\"" + In(L"file") +
+                  L"\" is a file, not a folder. Type the folder for the AVI files "
+                  L"beside \"Other:\".");
+
+    const std::wstring Forbidden = In(L"a|b") + PathDelim + L"c";
+    const TPrecheck Character = CheckBeforeBatch(Converter, false, Forbidden);
+    EXPECT_EQ(Character.Kind, TPrecheckKind::FolderForbiddenCharacter);
+    EXPECT_EQ(DescribePrecheck(Character, DefaultPrecheckTexts).find(L"\"" + Forbidden + L"\""),
+              11u);
+    EXPECT_FALSE(fs::exists(Dir.Path() / "a|b"));
+
+    const TPrecheck Device = CheckBeforeBatch(Converter, false, In(L"Nul.txt") + PathDelim + L"x");
+    EXPECT_EQ(Device.Kind, TPrecheckKind::FolderDeviceName);
+    EXPECT_EQ(Device.Reason, L"Nul.txt");
+    EXPECT_NE(DescribePrecheck(Device, DefaultPrecheckTexts).find(L"keeps the name Nul.txt"),
+              std::wstring::npos);
+    EXPECT_FALSE(fs::exists(Dir.Path() / "Nul.txt"));
+    EXPECT_EQ(CheckBeforeBatch(Converter, false, In(L"com3") + L". ").Kind,
+              TPrecheckKind::FolderDeviceName)
+        << "seen after the cleaning";
 }
 
 TEST(FileSystemSeam, RemoveFileRemovesFilesOnly) {

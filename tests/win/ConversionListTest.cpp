@@ -1,5 +1,6 @@
 // Adding files (drop and Add dialog), the admission rules, removing, and the controls that follow
 // the list and its selection.
+#include "AppError.h"
 #include "Details.h"
 #include "MainFormFixture.h"
 
@@ -207,6 +208,38 @@ TEST_F(ConversionListTest, PlayAndOpenFolderUseTheFirstSelectedRow) {
     EXPECT_EQ(ShellCalls[1].Verb, L"explore");
     EXPECT_EQ(ShellCalls[1].File, Folder());
     EXPECT_EQ(Form->RowCount(), 3);
+}
+
+TEST_F(ConversionListTest, PlayAndOpenFolderSayWhyWindowsCouldNotDoThem) {
+    std::wstring Clip = Make(L"clip.webm");
+    Drop({Clip});
+    SelectRows({0});
+    NextShellError = ERROR_NO_ASSOCIATION;
+    PressKeyInList(VK_RETURN);
+    NextShellError = ERROR_PATH_NOT_FOUND;
+    SendMessageW(Form->Handle(), WM_COMMAND, IDM_OPENFOLDER, 0);
+    ASSERT_EQ(ShellCalls.size(), 2u);
+    ASSERT_EQ(Boxes.size(), 2u);
+    const std::wstring NoApp = SystemErrorText(ERROR_NO_ASSOCIATION);
+    EXPECT_EQ(Boxes[0].Text, L"Windows could not play " + Clip + L": " + NoApp + L".");
+    EXPECT_EQ(Boxes[1].Text, L"Windows could not open the folder " + Folder() + L": " +
+                                 SystemErrorText(ERROR_PATH_NOT_FOUND) + L".");
+    EXPECT_NE(NoApp, SystemErrorText(ERROR_PATH_NOT_FOUND)) << "the system's own reason";
+    for (const TRecordedBox& Box : Boxes)
+        EXPECT_EQ(Box.Type & MB_ICONMASK, static_cast<UINT>(MB_ICONERROR));
+
+    // Some of the system's words have a place for the file's name.
+    NextShellError = ERROR_BAD_EXE_FORMAT;
+    PressKeyInList(VK_RETURN);
+    ASSERT_EQ(Boxes.size(), 3u);
+    EXPECT_EQ(Boxes[2].Text.find(L"%1"), std::wstring::npos)
+        << testing::PrintToString(Boxes[2].Text);
+    EXPECT_NE(Boxes[2].Text.find(Clip, Boxes[2].Text.find(L": ", 3)), std::wstring::npos);
+
+    NextShellError = 0;
+    PressKeyInList(VK_RETURN);
+    EXPECT_EQ(Boxes.size(), 3u) << "nothing to say when the shell did it";
+    EXPECT_EQ(Form->RowCount(), 1);
 }
 
 TEST_F(ConversionListTest, RemoveDeletesTheSelectedRowsAndTheHintReturnsWhenEmpty) {

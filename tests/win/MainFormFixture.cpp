@@ -17,6 +17,7 @@ void MainFormTest::SetUp() {
     Application.Hooks.ShellExecuteVerb = [this](const std::wstring& Verb,
                                                 const std::wstring& File) {
         ShellCalls.push_back({Verb, File});
+        return NextShellError;
     };
     Application.Hooks.RunOpenDialog = [this](HWND, TOpenDialog& Dialog) {
         ++OpenDialogRuns;

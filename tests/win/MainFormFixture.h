@@ -51,6 +51,7 @@ protected:
     std::unique_ptr<TMainForm> Form;
     std::vector<TRecordedBox> Boxes;
     std::vector<TRecordedShellCall> ShellCalls;
+    DWORD NextShellError = 0; // what the shell answers: 0 done, else a system error code
     int OpenDialogRuns = 0;
     std::wstring OpenDialogStartName;
     std::vector<std::wstring> NextOpenDialogChoice;

@@ -314,6 +314,10 @@ TEST_F(ProgressFormTest, OtherFolderIsCheckedAndCreatedBeforeTheBatch) {
     Drop({(Dir.Path() / L"clip.webm").wstring()});
     SendMessageW(Form->Control(IDC_RBOTHERFOLDER), BM_CLICK, 0, 0);
     HWND Box = Form->Control(IDC_EDOUTPUTFOLDER);
+    std::filesystem::path Blocked = Dir.Path() / L"blocked";
+    std::ofstream(Blocked) << "x";
+    const std::wstring Device = (Dir.Path() / L"CON" / L"x").wstring();
+    const std::wstring Forbidden = (Dir.Path() / L"a?b").wstring();
 
     const struct {
         std::wstring Folder, Message;
@@ -325,6 +329,17 @@ TEST_F(ProgressFormTest, OtherFolderIsCheckedAndCreatedBeforeTheBatch) {
         {L"\\Videos", L"The folder \"\\Videos\" is not a full path. Type a path that starts with a "
                       L"drive, such as C:\\Videos, or a network path such as "
                       L"\\\\server\\share\\Videos."},
+        {L"\"" + Blocked.wstring() + L"\"",
+         L"\"" + Blocked.wstring() +
+             L"\" is a file, not a folder. Type the folder for the "
+             L"AVI files beside \"Other:\"."},
+        {Device, L"The folder \"" + Device +
+                     L"\" cannot be used: Windows keeps the name CON for a "
+                     L"device. Choose another name for the folder."},
+        {Forbidden + L" ", L"The folder \"" + Forbidden +
+                               L"\" cannot be used: Windows allows none of the characters < > : \" "
+                               L"| ? * in names, nor control characters. Type the folder without "
+                               L"them."},
     };
     for (const auto& Case : Refused) {
         SetWindowTextW(Box, Case.Folder.c_str());
@@ -338,9 +353,9 @@ TEST_F(ProgressFormTest, OtherFolderIsCheckedAndCreatedBeforeTheBatch) {
         EXPECT_EQ(GetFocus(), Box) << "the box to mend has the focus";
     }
 
-    // A file where the folder should be: it cannot be made, and the system says why.
-    std::filesystem::path Blocked = Dir.Path() / L"blocked";
-    std::ofstream(Blocked) << "x";
+    EXPECT_FALSE(std::filesystem::exists(Dir.Path() / L"CON"));
+
+    // A file where a parent folder should be: it cannot be made, and the system says why.
     SetWindowTextW(Box, (Blocked / L"sub").wstring().c_str());
     Boxes.clear();
     Click(IDC_BTNCONVERT);
@@ -351,9 +366,10 @@ TEST_F(ProgressFormTest, OtherFolderIsCheckedAndCreatedBeforeTheBatch) {
         << testing::PrintToString(Boxes[0].Text);
     EXPECT_EQ(RowImage(0), iiFilmReel);
 
-    // A folder two levels down that does not exist yet is made, and the file converts into it.
+    // A folder two levels down that does not exist yet is made, and the file converts into it,
+    // pasted as Explorer copies a path, with a blank typed after it.
     std::filesystem::path Made = Dir.Path() / L"new" / L"out ä";
-    SetWindowTextW(Box, Made.wstring().c_str());
+    SetWindowTextW(Box, (L"\"" + Made.wstring() + L"\" ").c_str());
     Boxes.clear();
     Click(IDC_BTNCONVERT);
     ASSERT_EQ(Boxes.size(), 1u);

@@ -32,6 +32,26 @@ bool FileHasContent(const std::wstring& Path) {
     return ::stat(ToUtf8(Path).c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0;
 }
 
+bool FileSize(const std::wstring& Path, int64_t& Size, uint32_t& SystemError) {
+    Size = 0;
+    SystemError = 0;
+    struct stat info;
+    if (::stat(ToUtf8(Path).c_str(), &info) != 0) {
+        SystemError = static_cast<uint32_t>(errno);
+        return false;
+    }
+    if (S_ISDIR(info.st_mode)) {
+        SystemError = EISDIR;
+        return false;
+    }
+    Size = info.st_size;
+    return true;
+}
+
+std::wstring OpenablePath(const std::wstring& Path) {
+    return Path;
+}
+
 bool RemoveFile(const std::wstring& Path) {
     const std::string path = ToUtf8(Path);
     struct stat info;

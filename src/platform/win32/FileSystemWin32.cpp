@@ -1,7 +1,9 @@
-// File queries and changes over GetFileAttributesW, DeleteFileW and CreateDirectoryW.
+// File queries and changes over GetFileAttributesW, DeleteFileW and CreateDirectoryW. Every path
+// reaches the system through Win32FilePath, so paths of any length work.
 #include "FileSystem.h"
-#include "LongPath.h"
+
 #include "win32/UniqueHandle.h"
+#include "win32/Win32Path.h"
 
 #include <windows.h>
 
@@ -15,7 +17,7 @@ bool FolderListsEntry(const std::wstring& Path) {
     if (Path.find_first_of(L"*?") != std::wstring::npos)
         return false; // would be taken as a pattern
     WIN32_FIND_DATAW data;
-    HANDLE search = ::FindFirstFileW(ExtendedLengthPath(Path).c_str(), &data);
+    HANDLE search = ::FindFirstFileW(Win32FilePath(Path).c_str(), &data);
     if (search == INVALID_HANDLE_VALUE)
         return false;
     ::FindClose(search);
@@ -73,7 +75,7 @@ std::wstring ExecutableFolder() {
 }
 
 bool PathExists(const std::wstring& Path) {
-    if (::GetFileAttributesW(ExtendedLengthPath(Path).c_str()) != INVALID_FILE_ATTRIBUTES)
+    if (::GetFileAttributesW(Win32FilePath(Path).c_str()) != INVALID_FILE_ATTRIBUTES)
         return true;
     switch (::GetLastError()) {
     case ERROR_SHARING_VIOLATION:
@@ -89,24 +91,45 @@ bool PathExists(const std::wstring& Path) {
 }
 
 bool DirectoryExists(const std::wstring& Path) {
-    DWORD attributes = ::GetFileAttributesW(Path.c_str());
+    DWORD attributes = ::GetFileAttributesW(Win32FilePath(Path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool FileHasContent(const std::wstring& Path) {
     // Attributes come from the folder's entry, so a file held open by another program is read.
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!::GetFileAttributesExW(ExtendedLengthPath(Path).c_str(), GetFileExInfoStandard, &data))
+    if (!::GetFileAttributesExW(Win32FilePath(Path).c_str(), GetFileExInfoStandard, &data))
         return false;
     return !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
            (data.nFileSizeHigh != 0 || data.nFileSizeLow != 0);
 }
 
+bool FileSize(const std::wstring& Path, int64_t& Size, uint32_t& SystemError) {
+    Size = 0;
+    SystemError = 0;
+    // Read access alone, shared with every other use, so read-only and busy files are read too.
+    UniqueFileHandle File(::CreateFileW(Win32FilePath(Path).c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER Bytes;
+    if (!File || !::GetFileSizeEx(File.get(), &Bytes)) {
+        SystemError = ::GetLastError();
+        return false;
+    }
+    Size = Bytes.QuadPart;
+    return true;
+}
+
+std::wstring OpenablePath(const std::wstring& Path) {
+    return Win32FilePath(Path);
+}
+
 bool RemoveFile(const std::wstring& Path) {
     // A converter that was just terminated may still hold the file for a moment while the
     // system closes its handles.
+    const std::wstring Target = Win32FilePath(Path);
     for (int attempt = 0;; ++attempt) {
-        if (::DeleteFileW(Path.c_str()))
+        if (::DeleteFileW(Target.c_str()))
             return true;
         const DWORD error = ::GetLastError();
         if ((error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED) || attempt == 10)
@@ -123,7 +146,7 @@ bool CreateDirectories(const std::wstring& Path, std::wstring& SystemReason) {
          end = Path.find_first_of(L"\\/", end + 1)) {
         const std::wstring prefix = Path.substr(0, end);
         if (!prefix.empty() && !IsDelimiter(prefix.back()) && !DirectoryExists(prefix) &&
-            !::CreateDirectoryW(prefix.c_str(), nullptr)) {
+            !::CreateDirectoryW(Win32FilePath(prefix).c_str(), nullptr)) {
             const DWORD error = ::GetLastError();
             if (error != ERROR_ALREADY_EXISTS || !DirectoryExists(prefix)) {
                 SystemReason = SystemMessage(error);
@@ -156,7 +179,7 @@ TFileClaim ClaimFailure(DWORD Error, const std::wstring& Path, std::wstring& Sys
 
 TFileClaim CreateNewFile(const std::wstring& Path, std::wstring& SystemReason) {
     SystemReason.clear();
-    const UniqueFileHandle file(::CreateFileW(ExtendedLengthPath(Path).c_str(), GENERIC_WRITE, 0,
+    const UniqueFileHandle file(::CreateFileW(Win32FilePath(Path).c_str(), GENERIC_WRITE, 0,
                                               nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file)
         return TFileClaim::Done; // closed on the way out
@@ -166,8 +189,8 @@ TFileClaim CreateNewFile(const std::wstring& Path, std::wstring& SystemReason) {
 TFileClaim RenameNoReplace(const std::wstring& From, const std::wstring& To,
                            std::wstring& SystemReason) {
     SystemReason.clear();
-    const std::wstring from = ExtendedLengthPath(From);
-    const std::wstring to = ExtendedLengthPath(To);
+    const std::wstring from = Win32FilePath(From);
+    const std::wstring to = Win32FilePath(To);
     // A converter that has just ended, or a virus scanner looking at the new file, may hold it
     // for a moment.
     for (int attempt = 0;; ++attempt) {

@@ -1,6 +1,7 @@
-// Folder listing over FindFirstFileExW, in the extended form for long paths.
+// Folder listing over FindFirstFileExW; paths reach the system through Win32FilePath.
 #include "FolderScan.h"
-#include "LongPath.h"
+
+#include "win32/Win32Path.h"
 
 #include <windows.h>
 
@@ -23,9 +24,8 @@ bool ListFolder(const std::wstring& Folder, std::vector<TFolderEntry>& Entries, 
         Pattern += L'\\';
     Pattern += L'*';
     // The pattern counts towards the limit as well.
-    Pattern = ExtendedLengthPath(Pattern);
     WIN32_FIND_DATAW Data;
-    TFindHandle Search{::FindFirstFileExW(Pattern.c_str(), FindExInfoBasic, &Data,
+    TFindHandle Search{::FindFirstFileExW(Win32FilePath(Pattern).c_str(), FindExInfoBasic, &Data,
                                           FindExSearchNameMatch, nullptr, 0)};
     if (Search.Handle == INVALID_HANDLE_VALUE) {
         Error = ::GetLastError();
@@ -54,6 +54,6 @@ bool ListFolder(const std::wstring& Folder, std::vector<TFolderEntry>& Entries, 
 }
 
 bool IsFolder(const std::wstring& Path) {
-    DWORD Attributes = ::GetFileAttributesW(ExtendedLengthPath(Path).c_str());
+    DWORD Attributes = ::GetFileAttributesW(Win32FilePath(Path).c_str());
     return Attributes != INVALID_FILE_ATTRIBUTES && (Attributes & FILE_ATTRIBUTE_DIRECTORY);
 }

@@ -1,13 +1,14 @@
 #include "win32/ShortPath.h"
 
 #include "LongPath.h"
+#include "win32/Win32Path.h"
 
 #include <windows.h>
 
 std::wstring ShortPathForm(const std::wstring& Path) {
     if (Path.size() < MAX_PATH)
         return Path;
-    const std::wstring Extended = ExtendedLengthPath(Path);
+    const std::wstring Extended = Win32FilePath(Path);
     // A short form is never longer than the path it stands for.
     std::wstring Short(Extended.size() + 1, L'\0');
     DWORD Length =
