@@ -328,12 +328,8 @@ same_files() { # REFERENCE FOLDER: every file of REFERENCE is in FOLDER, byte fo
     diff -r "$1" "$2" 2>&1 | grep -v "^Only in $2[:/]" || true
 }
 expect_release_in() { # FOLDER
-    local f
-    for f in Kestrova.exe ffmpeg.exe README.txt SOURCES.txt Uninstall.exe; do
-        [ -f "$1/$f" ] || fail "no $f in $1"
-    done
-    cmp -s "$stage/Kestrova.exe" "$1/Kestrova.exe" || fail "$1/Kestrova.exe is not the release's"
-    diff -r "$stage/licenses" "$1/licenses" >/dev/null 2>&1 || fail "$1/licenses is not the release's"
+    expect_eq "the release's files in $1 (differences)" "" "$(same_files "$stage" "$1")"
+    [ -f "$1/Uninstall.exe" ] || fail "no Uninstall.exe in $1"
 }
 
 scenario="user's folder"
@@ -389,6 +385,8 @@ if kill -0 "$setup_pid" 2>/dev/null; then
     kill "$setup_pid" 2>/dev/null || true
 fi
 wait "$setup_pid" 2>/dev/null || true
+# A Setup that went on to its last page started Kestrova there; it would refuse the runs below.
+[ -z "$(kestrova_windows)" ] || close_kestrova
 expect_eq "the user's folder after a cancelled Setup (differences)" "" \
     "$(diff -r "$work/Tools.orig" "$tools_unix" 2>&1)"
 
@@ -430,6 +428,7 @@ mkdir -p "$empty_unix"
 expect_eq "Setup /S /D=<empty folder> exit code" 0 "$(silent_setup "$empty_unix")"
 expect_release_in "$empty_unix"
 [ ! -e "$empty_unix/Kestrova" ] || fail "Setup made a Kestrova folder inside an empty folder"
+mkdir -p "$empty_unix/licenses"
 printf 'What I converted.\r\n' >"$empty_unix/notes.txt"
 printf 'My own licence.\r\n' >"$empty_unix/licenses/mine.txt"
 expect_eq "Setup /S /D=<installation> exit code" 0 "$(silent_setup "$empty_unix")"
