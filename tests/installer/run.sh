@@ -317,7 +317,8 @@ uninstall_from() { # FOLDER
     local rc=0
     timeout 120 wine "$1/Uninstall.exe" /S </dev/null >/dev/null 2>&1 || rc=$?
     expect_eq "Uninstall.exe /S exit code" 0 "$rc"
-    for _ in $(seq 600); do
+    local deadline=$((SECONDS + 60))
+    while [ $SECONDS -lt $deadline ]; do
         ! key_exists "$uninstall_key" && [ -z "$(prefix_pids 'Un_A\.exe')" ] && break
         sleep 0.1
     done
@@ -386,7 +387,7 @@ if kill -0 "$setup_pid" 2>/dev/null; then
 fi
 wait "$setup_pid" 2>/dev/null || true
 # A Setup that went on to its last page started Kestrova there; it would refuse the runs below.
-[ -z "$(kestrova_windows)" ] || close_kestrova
+! await_kestrova 5 || close_kestrova
 expect_eq "the user's folder after a cancelled Setup (differences)" "" \
     "$(diff -r "$work/Tools.orig" "$tools_unix" 2>&1)"
 
