@@ -31,6 +31,13 @@ ManifestDPIAware true
 !include LogicLib.nsh
 !include FileFunc.nsh
 
+; The release's files, listed from STAGE: Setup writes these and the uninstaller deletes these, by
+; name, and nothing else.
+!tempfile FILE_LIST
+!system '"${__FILEDIR__}/file-list.sh" "${STAGE}" "${FILE_LIST}"' = 0
+!include "${FILE_LIST}"
+!delfile "${FILE_LIST}"
+
 Name "${PRODUCT} ${VERSION}"
 OutFile "${OUTFILE}"
 RequestExecutionLevel user
@@ -55,7 +62,10 @@ VIAddVersionKey LegalCopyright "${PUBLISHER}"
 !define MUI_FINISHPAGE_SHOWREADME "$INSTDIR\README.txt"
 !define MUI_FINISHPAGE_SHOWREADME_NOTCHECKED
 
+!define MUI_DIRECTORYPAGE_TEXT_TOP "Setup will install ${PRODUCT} ${VERSION} in the following folder. To install in a different folder, click Browse and select another folder.$\r$\n$\r$\nIf that folder already holds other files, Setup installs into a ${PRODUCT} folder inside it and shows that folder here first. $_CLICK"
+
 !insertmacro MUI_PAGE_WELCOME
+!define MUI_PAGE_CUSTOMFUNCTION_LEAVE DirectoryLeave
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_PAGE_FINISH
@@ -84,6 +94,139 @@ Function .onInit
   Call RefuseWhileRunning
 FunctionEnd
 
+; 1 when $INSTDIR holds the installation Setup made last, which Setup then updates in place.
+Var Update
+
+; The functions below work in $R0-$R8, which nothing else here keeps values in.
+
+; $R0: the folder in $R0 without trailing backslashes (but for a drive's root).
+Function TrimFolder
+  ${DoUntil} $R0 == ""
+    StrCpy $R1 $R0 1 -1
+    StrLen $R2 $R0
+    ${If} $R1 != "\"
+    ${OrIf} $R2 <= 3
+      ${Break}
+    ${EndIf}
+    StrCpy $R0 $R0 -1
+  ${Loop}
+FunctionEnd
+
+; What the folder in $R0 is to Setup, in $R3: "free" (missing or empty), "update" (the
+; installation recorded in the registry, still there) or "taken" (anything else: the user's files,
+; a file of that name, a copy of Kestrova that Setup did not make).
+; The uninstall key names the one folder Setup last installed into; it alone could be left behind
+; by a folder deleted by hand and then reused, so Setup's own two programs must be there too.
+; Names alone are not enough: an unpacked release package has Kestrova.exe and README.txt as well.
+Function FolderState
+  StrCpy $R3 "free"
+  ${IfNot} ${FileExists} "$R0\*.*"
+    ${If} ${FileExists} "$R0"
+      StrCpy $R3 "taken"
+    ${EndIf}
+    Return
+  ${EndIf}
+  ReadRegStr $R4 HKCU "${UNINSTALL_KEY}" "InstallLocation"
+  Push $R0
+  StrCpy $R0 $R4
+  Call TrimFolder
+  StrCpy $R4 $R0
+  Pop $R0
+  ${If} $R4 != ""
+  ${AndIf} $R4 == $R0
+  ${AndIf} ${FileExists} "$R0\Kestrova.exe"
+  ${AndIf} ${FileExists} "$R0\${UNINSTALLER}"
+    StrCpy $R3 "update"
+    Return
+  ${EndIf}
+  FindFirst $R5 $R6 "$R0\*.*"
+  ${DoUntil} $R6 == ""
+    ${If} $R6 != "."
+    ${AndIf} $R6 != ".."
+      StrCpy $R3 "taken"
+      ${Break}
+    ${EndIf}
+    FindNext $R5 $R6
+  ${Loop}
+  FindClose $R5
+FunctionEnd
+
+; Where Setup installs: the chosen folder when it is free or the last installation, otherwise a
+; Kestrova folder inside it. Sets $INSTDIR and $Update; $R7 is "" or, when that folder is taken
+; too, the folder Setup refuses.
+Function ResolveInstallFolder
+  StrCpy $R0 $INSTDIR
+  Call TrimFolder
+  Call FolderState
+  ${If} $R3 == "taken"
+    ${If} $R0 == ""
+      StrCpy $R0 "${PRODUCT}"
+    ${Else}
+      StrCpy $R1 $R0 1 -1
+      ${If} $R1 == "\"
+        StrCpy $R0 "$R0${PRODUCT}"
+      ${Else}
+        StrCpy $R0 "$R0\${PRODUCT}"
+      ${EndIf}
+    ${EndIf}
+    Call FolderState
+  ${EndIf}
+  StrCpy $R7 ""
+  StrCpy $Update 0
+  ${If} $R3 == "taken"
+    StrCpy $R7 $R0
+  ${Else}
+    StrCpy $INSTDIR $R0
+    ${If} $R3 == "update"
+      StrCpy $Update 1
+    ${EndIf}
+  ${EndIf}
+FunctionEnd
+
+; The page shows where Setup will install before it goes on: a changed folder stays on the page.
+Function DirectoryLeave
+  StrCpy $R8 $INSTDIR
+  Call ResolveInstallFolder
+  ${If} $R7 != ""
+    StrCpy $INSTDIR $R8
+    MessageBox MB_OK|MB_ICONEXCLAMATION "$R7 already holds other files.$\r$\n$\r$\nChoose another folder."
+    Abort
+  ${EndIf}
+  StrCpy $R0 $R8
+  Call TrimFolder
+  ${If} $R0 != $INSTDIR
+    FindWindow $R1 "#32770" "" $HWNDPARENT
+    GetDlgItem $R1 $R1 1019
+    SendMessage $R1 ${WM_SETTEXT} 0 "STR:$INSTDIR"
+    Abort
+  ${EndIf}
+FunctionEnd
+
+; Files are written only where nothing of their name is, or over the last installation's own:
+; a folder that is not that installation was free when chosen, so a file there now is another
+; program's, made since.
+!macro MAKE_FOLDER NAME
+  CreateDirectory "$INSTDIR\${NAME}"
+!macroend
+!macro REFUSE_FOREIGN_FILE NAME
+  ${If} $Update != 1
+  ${AndIf} ${FileExists} "$INSTDIR\${NAME}"
+    MessageBox MB_OK|MB_ICONSTOP "$INSTDIR\${NAME} appeared while Setup was installing; Setup leaves it as it is and stops." /SD IDOK
+    SetErrorLevel 2
+    Quit
+  ${EndIf}
+!macroend
+!macro INSTALL_FILE NAME
+  !insertmacro REFUSE_FOREIGN_FILE "${NAME}"
+  File "/oname=$INSTDIR\${NAME}" "${STAGE}\${NAME}"
+!macroend
+!macro UNINSTALL_FILE NAME
+  Delete "$INSTDIR\${NAME}"
+!macroend
+!macro UNINSTALL_FOLDER NAME
+  RMDir "$INSTDIR\${NAME}"
+!macroend
+
 Function un.onInit
   Call un.RefuseWhileRunning
 FunctionEnd
@@ -92,15 +235,19 @@ Section "Install"
   ; Kestrova may have been started while the pages were shown.
   Call RefuseWhileRunning
 
-  SetOutPath "$INSTDIR"
-  File "${STAGE}\Kestrova.exe"
-  File "${STAGE}\ffmpeg.exe"
-  File "${STAGE}\README.txt"
-  File "${STAGE}\SOURCES.txt"
-  SetOutPath "$INSTDIR\licenses"
-  File /r "${STAGE}\licenses\*"
+  ; Silently nobody saw the directory page; after it, the folder may have changed meanwhile.
+  Call ResolveInstallFolder
+  ${If} $R7 != ""
+    MessageBox MB_OK|MB_ICONSTOP "$R7 already holds other files.$\r$\n$\r$\nRun ${PRODUCT} Setup again and choose another folder." /SD IDOK
+    SetErrorLevel 2
+    Quit
+  ${EndIf}
+
   ; Shortcuts start in the program folder.
   SetOutPath "$INSTDIR"
+  !insertmacro KESTROVA_FOLDERS MAKE_FOLDER
+  !insertmacro KESTROVA_FILES INSTALL_FILE
+  !insertmacro REFUSE_FOREIGN_FILE "${UNINSTALLER}"
   WriteUninstaller "$INSTDIR\${UNINSTALLER}"
 
   CreateShortcut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\Kestrova.exe" "" \
@@ -131,7 +278,7 @@ Section "Install"
   System::Call 'shell32::SHChangeNotify(i 0x08000000, i 0, p 0, p 0)'
 SectionEnd
 
-; Only what Setup put there: the folder goes only when nothing else is left in it, and the
+; Only what Setup put there: a folder goes only when nothing else is left in it, and the
 ; program's own settings (HKCU\Software\Tamblin\Kestrova) stay for a later installation.
 Section "Uninstall"
   Delete "$SMPROGRAMS\${PRODUCT}.lnk"
@@ -143,12 +290,10 @@ Section "Uninstall"
   DeleteRegKey /ifempty HKCU "Software\Classes\SystemFileAssociations"
   DeleteRegKey HKCU "${UNINSTALL_KEY}"
 
-  Delete "$INSTDIR\Kestrova.exe"
-  Delete "$INSTDIR\ffmpeg.exe"
-  Delete "$INSTDIR\README.txt"
-  Delete "$INSTDIR\SOURCES.txt"
-  RMDir /r "$INSTDIR\licenses"
+  ; Files by name, folders only when empty: whatever the user put in them stays.
+  !insertmacro KESTROVA_FILES UNINSTALL_FILE
   Delete "$INSTDIR\${UNINSTALLER}"
+  !insertmacro KESTROVA_FOLDERS_INNERMOST_FIRST UNINSTALL_FOLDER
   RMDir "$INSTDIR"
   ; The per-user programs folder is made by the first installer that needs it.
   RMDir "$LOCALAPPDATA\Programs"

@@ -1,8 +1,8 @@
-// Prints the text of a message box another program shows, for tests/installer/run.sh:
+// Prints the text of a message box or page another program shows, for tests/installer/run.sh:
 //   kestrova_message_text SECONDS TITLE
-// waits up to SECONDS for a visible top-level window TITLE, then prints its static texts (UTF-8,
-// one a line). Exit code 1, with a word on stderr, when no such window came; a silent failure is
-// Wine's own (see tools/wine-query.sh).
+// waits up to SECONDS for a visible top-level window TITLE, then prints the texts of its labels
+// and edit fields, inner dialogs' included (UTF-8, one a line). Exit code 1, with a word on stderr,
+// when no such window came; a silent failure is Wine's own (see tools/wine-query.sh).
 #include "TextConversion.h"
 
 #include <windows.h>
@@ -29,10 +29,11 @@ std::wstring TextOf(HWND Window) {
     return Text;
 }
 
-BOOL CALLBACK PrintStatic(HWND Child, LPARAM) {
+BOOL CALLBACK PrintText(HWND Child, LPARAM) {
     wchar_t Class[64] = L"";
     GetClassNameW(Child, Class, 64);
-    if (_wcsicmp(Class, L"Static") == 0) {
+    if (IsWindowVisible(Child) &&
+        (_wcsicmp(Class, L"Static") == 0 || _wcsicmp(Class, L"Edit") == 0)) {
         std::wstring Text = TextOf(Child);
         if (!Text.empty())
             Print(Text);
@@ -51,7 +52,7 @@ int wmain(int argc, wchar_t** argv) {
     for (;;) {
         HWND Box = FindWindowW(nullptr, argv[2]);
         if (Box && IsWindowVisible(Box)) {
-            EnumChildWindows(Box, PrintStatic, 0);
+            EnumChildWindows(Box, PrintText, 0);
             return 0;
         }
         if (static_cast<LONG>(GetTickCount() - Deadline) >= 0) {

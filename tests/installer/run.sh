@@ -7,7 +7,11 @@
 #     converts a sample;
 #   - uninstalling is refused while Kestrova runs;
 #   - the uninstaller run as Windows runs it leaves the account as it was before, but for
-#     Kestrova's own settings key, which it keeps.
+#     Kestrova's own settings key, which it keeps;
+#   - given a folder of the user's, Setup installs into a Kestrova folder inside it (and its
+#     directory page shows that folder before it goes on), updates that
+#     installation in place, refuses when that folder too holds other files, and neither Setup nor
+#     the uninstaller touches a file of the user's, even one put into the installation.
 #
 #   tests/installer/run.sh <build-dir>     e.g. build/win, after its package_installer target
 #
@@ -300,6 +304,146 @@ diff "$work/before-nocount.reg" "$work/after-nocount.reg" >"$work/registry.diff"
     fail "registry entries left or removed: $(grep '^[<>]' "$work/registry.diff" | head -n 20 | tr '\n' ' ')"
 expect_eq "settings kept" 0x8 "$(reg_value "$settings_key" UseCount)"
 expect_eq "player choice kept" 0x1 "$(reg_value "$settings_key" PlayerSafe)"
+
+# --- the user's own folders ----------------------------------------------------------------------
+# Folders on Wine's Z: drive, outside the account, so the comparison above is not disturbed.
+silent_setup() { # FOLDER: Setup /S /D=FOLDER; prints its exit code
+    local rc=0
+    timeout 120 wine "$setup" /S "/D=$(winpath "$1")" </dev/null >>"$work/setup.log" 2>&1 || rc=$?
+    echo "$rc"
+}
+# As Windows runs QuietUninstallString: the uninstaller copies itself to Temp and returns at once;
+# its copy is done when the uninstall key is gone and the copy has ended.
+uninstall_from() { # FOLDER
+    local rc=0
+    timeout 120 wine "$1/Uninstall.exe" /S </dev/null >/dev/null 2>&1 || rc=$?
+    expect_eq "Uninstall.exe /S exit code" 0 "$rc"
+    local deadline=$((SECONDS + 60))
+    while [ $SECONDS -lt $deadline ]; do
+        ! key_exists "$uninstall_key" && [ -z "$(prefix_pids 'Un_A\.exe')" ] && break
+        sleep 0.1
+    done
+    [ -z "$(prefix_pids 'Un_A\.exe')" ] || fail "the uninstaller is still running"
+    ! key_exists "$uninstall_key" || fail "the uninstaller left its registry key"
+}
+same_files() { # REFERENCE FOLDER: every file of REFERENCE is in FOLDER, byte for byte
+    diff -r "$1" "$2" 2>&1 | grep -v "^Only in $2[:/]" || true
+}
+expect_release_in() { # FOLDER
+    expect_eq "the release's files in $1 (differences)" "" "$(same_files "$stage" "$1")"
+    [ -f "$1/Uninstall.exe" ] || fail "no Uninstall.exe in $1"
+}
+
+scenario="user's folder"
+# A folder of the user's that holds names the release has too: Setup goes into a folder of its
+# own inside it, and neither Setup nor the uninstaller touches the user's files.
+tools_unix=$work/Tools
+mkdir -p "$tools_unix/licenses"
+printf 'My own notes, not Kestrova'"'"'s.\r\n' >"$tools_unix/README.txt"
+printf 'Where my scripts came from.\r\n' >"$tools_unix/SOURCES.txt"
+printf 'Signed 2021.\r\n' >"$tools_unix/licenses/contract.txt"
+cp -a "$tools_unix" "$work/Tools.orig"
+
+# On the directory page, Next shows the folder Setup will use, and stays on the page.
+page_texts() { # the directory page's texts, empty while another page shows
+    kestrova_wine_query 30 "$bin/kestrova_message_text.exe" 1 "Kestrova 1.0 Setup " \
+        </dev/null 2>/dev/null | tr -d '\r' || true
+}
+await_page() { # LINE: until a line of the directory page is LINE; prints its texts
+    local texts i
+    for ((i = 0; i < 30; i++)); do
+        texts=$(page_texts)
+        if grep -qxF "$1" <<<"$texts"; then
+            echo "$texts"
+            return 0
+        fi
+        sleep 0.5
+    done
+    echo "$texts"
+    return 1
+}
+start_in "$build" "$setup" "/D=$(winpath "$tools_unix")"
+setup_pid=$!
+kestrova_wine_query 60 "$bin/kestrova_message_text.exe" 30 "Kestrova 1.0 Setup" </dev/null \
+    >/dev/null 2>&1 || fail "Setup showed no window"
+xdotool key Return # Welcome: Next
+if await_page "$(winpath "$tools_unix")" >"$work/directory-page.txt"; then
+    xdotool key Return # the directory page: Next
+    await_page "$(winpath "$tools_unix")\\Kestrova" >"$work/directory-page-after.txt" ||
+        fail "after Next the directory page did not show $(winpath "$tools_unix")\\Kestrova: [$(
+            tr '\n' '|' <"$work/directory-page-after.txt")]"
+    grep -qx 'Choose Install Location' "$work/directory-page-after.txt" ||
+        fail "Setup went past the directory page without showing the folder it will use"
+else
+    fail "no directory page showing the chosen folder: [$(tr '\n' '|' <"$work/directory-page.txt")]"
+fi
+# Cancel, and yes, quit.
+xdotool key Escape
+sleep 1
+xdotool key Return
+for _ in $(seq 100); do kill -0 "$setup_pid" 2>/dev/null || break; sleep 0.1; done
+if kill -0 "$setup_pid" 2>/dev/null; then
+    fail "Setup did not end when cancelled"
+    kill "$setup_pid" 2>/dev/null || true
+fi
+wait "$setup_pid" 2>/dev/null || true
+# A Setup that went on to its last page started Kestrova there; it would refuse the runs below.
+! await_kestrova 5 || close_kestrova
+expect_eq "the user's folder after a cancelled Setup (differences)" "" \
+    "$(diff -r "$work/Tools.orig" "$tools_unix" 2>&1)"
+
+expect_eq "Setup /S /D=<user's folder> exit code" 0 "$(silent_setup "$tools_unix")"
+expect_eq "the user's files after Setup (differences)" "" "$(same_files "$work/Tools.orig" "$tools_unix")"
+expect_release_in "$tools_unix/Kestrova"
+expect_eq "the user's folder after Setup" "Kestrova README.txt SOURCES.txt licenses" \
+    "$(ls -A "$tools_unix" | LC_ALL=C sort | xargs)"
+expect_eq "the user's licenses folder after Setup" contract.txt "$(ls -A "$tools_unix/licenses" | xargs)"
+expect_eq "InstallLocation" "$(winpath "$tools_unix")\\Kestrova" \
+    "$(reg_value "$uninstall_key" InstallLocation)"
+# The same choice again is an update of that installation, not a folder inside it.
+expect_eq "Setup /S /D=<user's folder> again, exit code" 0 "$(silent_setup "$tools_unix")"
+[ ! -e "$tools_unix/Kestrova/Kestrova" ] || fail "the update went into $tools_unix/Kestrova/Kestrova"
+expect_eq "the user's files after the update (differences)" "" \
+    "$(same_files "$work/Tools.orig" "$tools_unix")"
+uninstall_from "$tools_unix/Kestrova"
+expect_eq "the user's files after uninstalling (differences)" "" \
+    "$(same_files "$work/Tools.orig" "$tools_unix")"
+[ ! -e "$tools_unix/Kestrova" ] ||
+    fail "the program folder is still there: $(ls -A "$tools_unix/Kestrova" | xargs)"
+
+scenario="taken folder"
+# Even the folder Setup would make inside holds files that are not an installation: refused.
+taken_unix=$work/Taken
+mkdir -p "$taken_unix/Kestrova"
+printf 'Mine.\r\n' >"$taken_unix/notes.txt"
+printf 'Also mine.\r\n' >"$taken_unix/Kestrova/README.txt"
+cp -a "$taken_unix" "$work/Taken.orig"
+expect_eq "Setup /S /D=<taken folder> exit code" 2 "$(silent_setup "$taken_unix")"
+expect_eq "the taken folder after Setup (differences)" "" "$(diff -r "$work/Taken.orig" "$taken_unix")"
+! key_exists "$uninstall_key" || fail "the refused Setup registered an installation"
+
+scenario="empty folder"
+# An empty folder is used as it is; a second Setup updates it in place, although the user has
+# put files of their own into it since; the uninstaller leaves those and the folders holding them.
+empty_unix=$work/Empty
+mkdir -p "$empty_unix"
+expect_eq "Setup /S /D=<empty folder> exit code" 0 "$(silent_setup "$empty_unix")"
+expect_release_in "$empty_unix"
+[ ! -e "$empty_unix/Kestrova" ] || fail "Setup made a Kestrova folder inside an empty folder"
+mkdir -p "$empty_unix/licenses"
+printf 'What I converted.\r\n' >"$empty_unix/notes.txt"
+printf 'My own licence.\r\n' >"$empty_unix/licenses/mine.txt"
+expect_eq "Setup /S /D=<installation> exit code" 0 "$(silent_setup "$empty_unix")"
+expect_release_in "$empty_unix"
+[ ! -e "$empty_unix/Kestrova" ] || fail "the update went into a Kestrova folder inside the installation"
+expect_eq "InstallLocation after the update" "$(winpath "$empty_unix")" \
+    "$(reg_value "$uninstall_key" InstallLocation)"
+uninstall_from "$empty_unix"
+expect_eq "what the uninstaller left" "licenses licenses/mine.txt notes.txt" \
+    "$(cd "$empty_unix" 2>/dev/null && find . -mindepth 1 | sed 's|^\./||' | LC_ALL=C sort | xargs)"
+expect_eq "the user's notes" "What I converted." "$(tr -d '\r' <"$empty_unix/notes.txt" 2>/dev/null)"
+expect_eq "the user's licence" "My own licence." \
+    "$(tr -d '\r' <"$empty_unix/licenses/mine.txt" 2>/dev/null)"
 
 if [ ${#failures[@]} -gt 0 ]; then
     printf '\n%d installer check(s) failed:\n' "${#failures[@]}" >&2
