@@ -1,20 +1,9 @@
 // Folder listing over FindFirstFileExW, in the extended form for long paths.
 #include "FolderScan.h"
 #include "LongPath.h"
+#include "win32/UniqueHandle.h"
 
 #include <windows.h>
-
-namespace {
-
-struct TFindHandle {
-    HANDLE Handle;
-    ~TFindHandle() {
-        if (Handle != INVALID_HANDLE_VALUE)
-            ::FindClose(Handle);
-    }
-};
-
-} // namespace
 
 bool ListFolder(const std::wstring& Folder, std::vector<TFolderEntry>& Entries, uint32_t& Error) {
     Entries.clear();
@@ -25,9 +14,9 @@ bool ListFolder(const std::wstring& Folder, std::vector<TFolderEntry>& Entries, 
     // The pattern counts towards the limit as well.
     Pattern = ExtendedLengthPath(Pattern);
     WIN32_FIND_DATAW Data;
-    TFindHandle Search{::FindFirstFileExW(Pattern.c_str(), FindExInfoBasic, &Data,
-                                          FindExSearchNameMatch, nullptr, 0)};
-    if (Search.Handle == INVALID_HANDLE_VALUE) {
+    UniqueFindHandle Search(::FindFirstFileExW(Pattern.c_str(), FindExInfoBasic, &Data,
+                                               FindExSearchNameMatch, nullptr, 0));
+    if (!Search) {
         Error = ::GetLastError();
         // An empty drive root has not even "." to report.
         if (Error == ERROR_FILE_NOT_FOUND)
@@ -45,7 +34,7 @@ bool ListFolder(const std::wstring& Folder, std::vector<TFolderEntry>& Entries, 
         Entry.IsHidden =
             (Data.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
         Entries.push_back(std::move(Entry));
-    } while (::FindNextFileW(Search.Handle, &Data));
+    } while (::FindNextFileW(Search.get(), &Data));
     Error = ::GetLastError();
     if (Error != ERROR_NO_MORE_FILES)
         return false;
