@@ -40,13 +40,14 @@ TProgressForm::~TProgressForm() {
         ProgressForm = nullptr;
 }
 
-// An exception from the batch has ended it all the same, so the timer still closes the window.
 void TProgressForm::ShowModal() {
     if (!ShowModalTemplate(IDD_PROGRESS))
         throw EAppError(FormatTemplate(Application.LoadStr(IDS_PROGRESSFAILED),
                                        {SystemErrorText(GetLastError())}));
 }
 
+// An exception from the batch is shown by TForm's routing and has ended the batch all the same, so
+// the timer still closes the window.
 INT_PTR TProgressForm::DialogProc(UINT Msg, WPARAM WParam, LPARAM) {
     switch (Msg) {
     case WM_INITDIALOG:
