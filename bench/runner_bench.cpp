@@ -1,10 +1,10 @@
 // Wall time of converting sample files through ExecuteFFmpeg against starting the converter
-// directly with the same command line, alternating in one run; and the CPU time this process
+// through the bare child-process seam with the same command line, alternating in one run; and the CPU time this process
 // spends meanwhile, which is the runner's own share of the work.
 //
 //   runner_bench [--ffmpeg PATH] [--samples FOLDER] [--rounds N] [FILE.webm ...]
 #include "BenchSupport.h"
-#include "CommandLine.h"
+#include "ChildProcess.h"
 #include "FFmpeg.h"
 
 #include <algorithm>
@@ -13,158 +13,30 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <system_error>
 #include <vector>
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <cerrno>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-extern char** environ;
-#endif
-
 namespace fs = std::filesystem;
+using testing_support::PathFromWide;
+using testing_support::WideFromPath;
 
 namespace {
 
-#ifdef _WIN32
-
-fs::path PathOf(const std::wstring& Text) {
-    return fs::path(Text);
-}
-
-std::wstring TextOf(const fs::path& Path) {
-    return Path.wstring();
-}
-
-std::vector<std::wstring> Arguments(int, char**) {
-    return SplitCommandLine(::GetCommandLineW()); // the console's narrow argv loses letters
-}
-
-std::wstring DefaultConverter() {
-    return TextOf(ProgramFolder() / L"ffmpeg.exe");
-}
-
-double ProcessCpuSeconds() {
-    FILETIME created, exited, kernel, user;
-    ::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernel, &user);
-    auto seconds = [](FILETIME T) {
-        return double(uint64_t(T.dwHighDateTime) << 32 | T.dwLowDateTime) / 1e7;
-    };
-    return seconds(kernel) + seconds(user);
-}
-
-// The calls and flags the runner's Win32 side uses, with the error stream read and dropped.
+// The converter started through the program's own child-process seam, its error stream read and
+// dropped: what ExecuteFFmpeg does, without the parsing, keeping and reporting.
 long RunDirect(const std::wstring& Converter, const std::wstring& CommandLine) {
-    SECURITY_ATTRIBUTES security{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-    HANDLE readEnd = nullptr, writeEnd = nullptr;
-    if (!::CreatePipe(&readEnd, &writeEnd, &security, 0))
+    std::unique_ptr<ChildProcess> Child = CreateChildProcess();
+    if (!Child->Start(Converter, CommandLine))
         return -1;
-    ::SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
-    startup.wShowWindow = SW_HIDE;
-    startup.hStdError = writeEnd;
-    std::wstring commandLine = CommandLine;
-    PROCESS_INFORMATION info{};
-    BOOL started = ::CreateProcessW(Converter.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                                    CREATE_NEW_CONSOLE, nullptr, nullptr, &startup, &info);
-    ::CloseHandle(writeEnd);
-    if (!started) {
-        ::CloseHandle(readEnd);
-        return -1;
+    std::array<char, 4096> Buffer;
+    size_t Received = 0;
+    while (Child->Read(Buffer.data(), Buffer.size(), 1000, false, Received) !=
+           TChildOutput::Ended) {
     }
-    std::array<char, 4096> buffer;
-    DWORD received = 0;
-    while (::ReadFile(readEnd, buffer.data(), DWORD(buffer.size()), &received, nullptr) &&
-           received > 0) {
-    }
-    ::WaitForSingleObject(info.hProcess, INFINITE);
-    DWORD code = 1;
-    ::GetExitCodeProcess(info.hProcess, &code);
-    ::CloseHandle(info.hThread);
-    ::CloseHandle(info.hProcess);
-    ::CloseHandle(readEnd);
-    return long(code);
+    return long(Child->WaitForExitCode());
 }
-
-#else
-
-fs::path PathOf(const std::wstring& Text) {
-    return fs::path(ToUtf8(Text));
-}
-
-std::wstring TextOf(const fs::path& Path) {
-    return FromUtf8(Path.string());
-}
-
-std::vector<std::wstring> Arguments(int Count, char** Values) {
-    std::vector<std::wstring> out;
-    for (int i = 0; i < Count; ++i)
-        out.push_back(FromUtf8(Values[i]));
-    return out;
-}
-
-std::wstring DefaultConverter() {
-    return L"/usr/bin/ffmpeg";
-}
-
-double ProcessCpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    auto seconds = [](timeval T) { return double(T.tv_sec) + double(T.tv_usec) / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
-// Arguments as the runner's POSIX side gives them (the tokens after the first), the error stream
-// through a pipe read and dropped.
-long RunDirect(const std::wstring& Converter, const std::wstring& CommandLine) {
-    std::vector<std::string> args{ToUtf8(Converter)};
-    std::vector<std::wstring> tokens = SplitCommandLine(CommandLine);
-    for (size_t i = 1; i < tokens.size(); ++i)
-        args.push_back(ToUtf8(tokens[i]));
-    std::vector<char*> argv;
-    for (std::string& arg : args)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-
-    int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0)
-        return -1;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], 2);
-    pid_t pid = 0;
-    int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(fds[1]);
-    if (rc != 0) {
-        close(fds[0]);
-        return -1;
-    }
-    std::array<char, 4096> buffer;
-    for (;;) {
-        ssize_t n = read(fds[0], buffer.data(), buffer.size());
-        if (n == 0 || (n < 0 && errno != EINTR))
-            break;
-    }
-    close(fds[0]);
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
-
-#endif
 
 // A progress handler that does a little of what a window would: keep the figures, work out a
 // percentage.
@@ -219,8 +91,8 @@ bool TimeRunner(const std::wstring& Converter, const fs::path& Source, const fs:
     std::wstring output;
     double cpu = ProcessCpuSeconds();
     auto start = Clock::now();
-    bool ok =
-        ExecuteFFmpeg(Converter, TextOf(Source), TextOf(Target), FFmpegOptions, output, OnProgress);
+    bool ok = ExecuteFFmpeg(Converter, WideFromPath(Source), WideFromPath(Target), FFmpegOptions,
+                            output, OnProgress);
     Seconds = Since(start);
     Into.Cpu += ProcessCpuSeconds() - cpu;
     Into.Wall += Seconds;
@@ -235,7 +107,8 @@ bool TimeRunner(const std::wstring& Converter, const fs::path& Source, const fs:
 bool TimeDirect(const std::wstring& Converter, const fs::path& Source, const fs::path& Target,
                 Measure& Into, double& Seconds) {
     fs::remove(Target);
-    const std::wstring commandLine = ConverterCommandLine(TextOf(Source), TextOf(Target));
+    const std::wstring commandLine =
+        ConverterCommandLine(WideFromPath(Source), WideFromPath(Target));
     double cpu = ProcessCpuSeconds();
     auto start = Clock::now();
     long code = RunDirect(Converter, commandLine);
@@ -251,8 +124,8 @@ bool TimeDirect(const std::wstring& Converter, const fs::path& Source, const fs:
 }
 
 struct Options {
-    std::wstring Converter = DefaultConverter();
-    fs::path Samples = ProgramFolder() / "samples";
+    std::wstring Converter = testing_support::RealConverterPath();
+    fs::path Samples = testing_support::SamplesFolder();
     int Rounds = 5;
     std::vector<std::wstring> Files;
 };
@@ -264,7 +137,7 @@ bool ReadOptions(const std::vector<std::wstring>& Args, Options& Into) {
         if (a == L"--ffmpeg" && hasValue)
             Into.Converter = Args[++i];
         else if (a == L"--samples" && hasValue)
-            Into.Samples = PathOf(Args[++i]);
+            Into.Samples = PathFromWide(Args[++i]);
         else if (a == L"--rounds" && hasValue)
             Into.Rounds = std::max(1, std::stoi(Args[++i]));
         else if (a.rfind(L"--", 0) == 0)
@@ -275,7 +148,7 @@ bool ReadOptions(const std::vector<std::wstring>& Args, Options& Into) {
     if (Into.Files.empty()) {
         for (const wchar_t* name :
              {L"vp8-vorbis.webm", L"vp9-opus.webm", L"live.webm", L"long.webm"})
-            if (fs::exists(Into.Samples / PathOf(name)))
+            if (fs::exists(Into.Samples / PathFromWide(name)))
                 Into.Files.push_back(name);
     }
     return !Into.Files.empty();
@@ -327,7 +200,7 @@ int Run(const Options& O) {
     {
         Measure ignored;
         double seconds = 0;
-        fs::path source = O.Samples / PathOf(O.Files.front());
+        fs::path source = O.Samples / PathFromWide(O.Files.front());
         if (!TimeRunner(O.Converter, source, scratch.Path / "warm.avi", ignored, seconds) ||
             !TimeDirect(O.Converter, source, scratch.Path / "warm.avi", ignored, seconds))
             return 1;
@@ -339,8 +212,8 @@ int Run(const Options& O) {
     for (int round = 0; round < O.Rounds; ++round) {
         for (size_t f = 0; f < results.size(); ++f) {
             FileResult& r = results[f];
-            fs::path source = O.Samples / PathOf(r.Name);
-            fs::path target = scratch.Path / PathOf(L"out-" + std::to_wstring(f) + L".avi");
+            fs::path source = O.Samples / PathFromWide(r.Name);
+            fs::path target = scratch.Path / PathFromWide(L"out-" + std::to_wstring(f) + L".avi");
             double a = 0, b = 0;
             // The order alternates, so a drift in the machine's speed falls on both sides.
             bool ok = (round + f) % 2 == 0
@@ -393,7 +266,7 @@ int Run(const Options& O) {
 
 int main(int argc, char** argv) {
     Options options;
-    if (!ReadOptions(Arguments(argc, argv), options)) {
+    if (!ReadOptions(BenchArguments(argc, argv), options)) {
         std::printf("usage: runner_bench [--ffmpeg PATH] [--samples FOLDER] [--rounds N] "
                     "[FILE.webm ...]\n(no sample files found in %s)\n",
                     options.Samples.string().c_str());

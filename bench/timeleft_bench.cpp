@@ -10,7 +10,6 @@
 // within 25 % of the real time left.
 #include "Batch.h"
 #include "BenchSupport.h"
-#include "CommandLine.h"
 #include "FFmpeg.h"
 #include "TimeLeft.h"
 
@@ -24,12 +23,6 @@
 #include <string>
 #include <vector>
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <unistd.h>
-#endif
-
 namespace fs = std::filesystem;
 
 namespace {
@@ -38,25 +31,6 @@ double Now() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
-
-#ifdef _WIN32
-std::vector<std::wstring> Arguments(int, char**) {
-    return SplitCommandLine(GetCommandLineW());
-}
-std::wstring DefaultConverter() {
-    return (ProgramFolder() / L"ffmpeg.exe").wstring();
-}
-#else
-std::vector<std::wstring> Arguments(int Count, char** Values) {
-    std::vector<std::wstring> Result;
-    for (int i = 0; i < Count; ++i)
-        Result.push_back(FromUtf8(Values[i]));
-    return Result;
-}
-std::wstring DefaultConverter() {
-    return L"/usr/bin/ffmpeg";
-}
-#endif
 
 struct TSample {
     double Time;
@@ -128,7 +102,7 @@ struct TBenchConverter : TConverter {
 #ifndef _WIN32
 // Six files of four to eight minutes of the same kind of video, cut without re-encoding.
 std::vector<std::wstring> MakeBatch(const fs::path& Folder) {
-    const fs::path Sample = ProgramFolder() / "samples" / "long.webm";
+    const fs::path Sample = testing_support::SamplesFolder() / "long.webm";
     std::vector<std::wstring> Files;
     const int Loops[] = {6, 4, 8, 6, 8, 4};
     for (int i = 0; i < 6; ++i) {
@@ -248,8 +222,8 @@ int Run(std::wstring Converter, std::vector<std::wstring> Files) {
 } // namespace
 
 int main(int argc, char** argv) {
-    std::vector<std::wstring> Args = Arguments(argc, argv);
-    std::wstring Converter = DefaultConverter();
+    std::vector<std::wstring> Args = BenchArguments(argc, argv);
+    std::wstring Converter = testing_support::RealConverterPath();
     std::vector<std::wstring> Files;
     for (size_t i = 1; i < Args.size(); ++i) {
         if (Args[i] == L"--ffmpeg" && i + 1 < Args.size())

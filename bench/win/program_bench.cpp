@@ -4,9 +4,11 @@
 // while its batch runs.
 //
 //   program_bench [ROUNDS] [FILE.webm ...]   (files default to the samples beside the bench)
+#include "../BenchSupport.h"
 #include "Application.h"
-#include "FileSystem.h"
+#include "FFmpeg.h"
 #include "Main.h"
+#include "ShellDrop.h"
 #include "resource.h"
 
 #include <windows.h>
@@ -26,38 +28,11 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-double ProcessCpuSeconds() {
-    FILETIME Created, Exited, Kernel, User;
-    GetProcessTimes(GetCurrentProcess(), &Created, &Exited, &Kernel, &User);
-    auto Seconds = [](FILETIME T) {
-        return (static_cast<double>(T.dwHighDateTime) * 4294967296.0 + T.dwLowDateTime) / 1e7;
-    };
-    return Seconds(Kernel) + Seconds(User);
-}
-
-// Files handed to the window as the shell hands dropped files.
-void Drop(HWND Window, const std::vector<fs::path>& Files) {
-    size_t Chars = 1;
-    for (const auto& File : Files)
-        Chars += File.wstring().size() + 1;
-    HGLOBAL Memory = GlobalAlloc(GHND, sizeof(DROPFILES) + Chars * sizeof(wchar_t));
-    auto* Header = static_cast<DROPFILES*>(GlobalLock(Memory));
-    Header->pFiles = sizeof(DROPFILES);
-    Header->fWide = TRUE;
-    auto* Names = reinterpret_cast<wchar_t*>(Header + 1);
-    for (const auto& File : Files) {
-        std::wstring Text = File.wstring();
-        Text.copy(Names, Text.size());
-        Names += Text.size() + 1;
-    }
-    GlobalUnlock(Memory);
-    SendMessageW(Window, WM_DROPFILES, reinterpret_cast<WPARAM>(Memory), 0);
-}
-
 // Converts every file the way the program does, but without it.
 bool ConvertDirectly(const fs::path& Converter, const fs::path& Source, const fs::path& Target) {
-    std::wstring CommandLine = L"ffmpeg -nostdin -y -i \"" + Source.wstring() +
-                               L"\" -q:v 2 -vtag XVID -threads 2 \"" + Target.wstring() + L"\"";
+    std::wstring CommandLine = std::wstring(FFmpegProgramToken) + L" -nostdin -y -i \"" +
+                               Source.wstring() + L"\" " + FFmpegOptions + L" \"" +
+                               Target.wstring() + L"\"";
     STARTUPINFOW Startup{};
     Startup.cb = sizeof(Startup);
     Startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
@@ -78,7 +53,7 @@ bool ConvertDirectly(const fs::path& Converter, const fs::path& Source, const fs
 
 int wmain(int Argc, wchar_t** Argv) {
     int Rounds = Argc > 1 ? _wtoi(Argv[1]) : 3;
-    fs::path Here = fs::path(ExecutableFolder());
+    fs::path Here = testing_support::ExecutableFolder();
     std::vector<fs::path> Sources;
     for (int i = 2; i < Argc; ++i)
         Sources.emplace_back(Argv[i]);
@@ -120,7 +95,11 @@ int wmain(int Argc, wchar_t** Argv) {
         TMainForm Form;
         Form.Create();
         Form.Show();
-        Drop(Form.Handle(), Copies);
+        std::vector<std::wstring> Names;
+        for (const fs::path& Copy : Copies)
+            Names.push_back(Copy.wstring());
+        SendMessageW(Form.Handle(), WM_DROPFILES,
+                     reinterpret_cast<WPARAM>(testing_support::MakeDrop(Names)), 0);
         double Cpu = ProcessCpuSeconds();
         auto Start = Clock::now();
         SendMessageW(Form.Handle(), WM_COMMAND, MAKEWPARAM(IDC_BTNCONVERT, BN_CLICKED),

@@ -2,33 +2,26 @@
 
 #include "AppError.h"
 #include "Application.h"
-#include "DialogRouting.h"
-#include "Dpi.h"
-#include "Layouts.h"
+#include "Form.h"
 
 #include "resource.h"
-#include "win32/UiOwners.h"
+
+#include <utility>
 
 namespace {
 
-class TDetailsForm {
+class TDetailsForm final : public TForm {
 public:
     TDetailsForm(HWND Owner, std::wstring Caption, std::wstring Text)
-        : Owner(Owner), Caption(std::move(Caption)), Text(std::move(Text)) {}
+        : TForm(DetailsFormLayout, Owner), Caption(std::move(Caption)), Text(std::move(Text)) {}
 
     void ShowModal() {
-        if (DialogBoxParamW(Application.Instance, MAKEINTRESOURCEW(IDD_DETAILS), Owner,
-                            StaticDialogProc, reinterpret_cast<LPARAM>(this)) == -1)
+        if (!ShowModalTemplate(IDD_DETAILS))
             throw EAppError(SystemErrorText(GetLastError()));
     }
 
 private:
-    static INT_PTR CALLBACK StaticDialogProc(HWND Dialog, UINT Msg, WPARAM WParam, LPARAM LParam) {
-        return RouteDialogMessage(Dialog, Msg, WParam, LParam, &TDetailsForm::Window,
-                                  &TDetailsForm::DialogProc);
-    }
-
-    INT_PTR DialogProc(UINT Msg, WPARAM WParam, LPARAM) {
+    INT_PTR DialogProc(UINT Msg, WPARAM WParam, LPARAM) override {
         switch (Msg) {
         case WM_INITDIALOG:
             FormCreate();
@@ -39,9 +32,6 @@ private:
                 return TRUE;
             }
             return FALSE;
-        case WM_DPICHANGED:
-            ScaleToDpi(HIWORD(WParam));
-            return TRUE;
         }
         return FALSE;
     }
@@ -49,17 +39,9 @@ private:
     void FormCreate() {
         SetWindowTextW(Window, Caption.c_str());
         SetDlgItemTextW(Window, IDC_EDDETAILS, WithWindowsLineEnds(Text).c_str());
-        DisableDialogDpiScaling(Window);
-        ScaleToDpi(WindowDpi(Window));
-        CentreOverWindow(Window, Owner);
+        LayOutAndCentre();
         // Opened with OK focused, so Enter or Esc closes it; the text is one Tab away.
         SetFocus(GetDlgItem(Window, IDOK));
-    }
-
-    void ScaleToDpi(UINT Dpi) {
-        UniqueFont NewFont(CreateDialogFont(Dpi));
-        ApplyLayout(Window, DetailsFormLayout, Dpi, NewFont.get());
-        Font = std::move(NewFont);
     }
 
     // An edit box breaks lines only at "\r\n"; the converter ends them with "\n" or "\r".
@@ -78,10 +60,7 @@ private:
         return Result;
     }
 
-    HWND Owner;
-    HWND Window = nullptr;
     std::wstring Caption, Text;
-    UniqueFont Font;
 };
 
 } // namespace

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <stdexcept>
 
 namespace {
 
@@ -75,6 +76,15 @@ const TFormLayout ProgressFormLayout{385, 135, ProgressControls,
                                      static_cast<int>(std::size(ProgressControls))};
 const TFormLayout DetailsFormLayout{480, 289, DetailsControls,
                                     static_cast<int>(std::size(DetailsControls))};
+
+const TControlPlace& PlaceOf(const TFormLayout& Layout, int Id) {
+    const TControlPlace* End = Layout.Controls + Layout.Count;
+    const TControlPlace* Found = std::find_if(
+        Layout.Controls, End, [Id](const TControlPlace& Place) { return Place.Id == Id; });
+    if (Found == End)
+        throw std::logic_error("control " + std::to_string(Id) + " has no place in the layout");
+    return *Found;
+}
 
 void ApplyLayout(HWND Form, const TFormLayout& Layout, UINT Dpi, HFONT Font) {
     auto Style = static_cast<DWORD>(GetWindowLongPtrW(Form, GWL_STYLE));

@@ -1,4 +1,4 @@
-// The pixel layouts of the two windows at 96 DPI: the one place that says where the windows'
+// The pixel layouts of the three windows at 96 DPI: the one place that says where the windows'
 // controls sit (the dialog templates carry no coordinates). Placing the controls from these values
 // keeps them exact at every DPI and lets a window follow a DPI change.
 #pragma once
@@ -21,6 +21,9 @@ struct TFormLayout {
 extern const TFormLayout MainFormLayout;
 extern const TFormLayout ProgressFormLayout;
 extern const TFormLayout DetailsFormLayout;
+
+// Where Layout puts control Id (which it must hold).
+const TControlPlace& PlaceOf(const TFormLayout& Layout, int Id);
 
 // Sizes Form's client area and places its controls for Dpi, keeping the window's top-left corner,
 // and gives every control Font.

@@ -2,7 +2,6 @@
 
 #include "AppError.h"
 #include "Application.h"
-#include "DialogRouting.h"
 #include "Dpi.h"
 #include "FileSystem.h"
 #include "Images.h"
@@ -43,11 +42,10 @@ constexpr TImageIndex ButtonImageIndices[3] = {iiAdd, iiRemove, iiConvert};
 
 } // namespace
 
-TMainForm::TMainForm() = default;
+TMainForm::TMainForm() : TForm(MainFormLayout, nullptr) {}
 
 TMainForm::~TMainForm() {
-    if (Window)
-        DestroyWindow(Window);
+    DestroyHandle();
     if (MainForm == this)
         MainForm = nullptr;
 }
@@ -58,21 +56,13 @@ void TMainForm::Create() {
     INITCOMMONCONTROLSEX Classes{sizeof Classes,
                                  ICC_STANDARD_CLASSES | ICC_LISTVIEW_CLASSES | ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&Classes);
-    HINSTANCE Instance = Application.Instance ? Application.Instance : GetModuleHandleW(nullptr);
-    CreateDialogParamW(Instance, MAKEINTRESOURCEW(IDD_MAIN), nullptr, StaticDialogProc,
-                       reinterpret_cast<LPARAM>(this));
-    if (!Window)
+    if (!CreateModeless(IDD_MAIN))
         throw EAppError(Application.LoadStr(IDS_MAINWINDOWFAILED));
 }
 
 void TMainForm::Show() {
     ShowWindow(Window, SW_SHOW);
     UpdateWindow(Window);
-}
-
-INT_PTR CALLBACK TMainForm::StaticDialogProc(HWND Dialog, UINT Msg, WPARAM WParam, LPARAM LParam) {
-    return RouteDialogMessage(Dialog, Msg, WParam, LParam, &TMainForm::Window,
-                              &TMainForm::DialogProc);
 }
 
 INT_PTR TMainForm::DialogProc(UINT Msg, WPARAM WParam, LPARAM LParam) {
@@ -109,13 +99,6 @@ INT_PTR TMainForm::DialogProc(UINT Msg, WPARAM WParam, LPARAM LParam) {
     case WM_CTLCOLORSTATIC:
         return ControlColor(reinterpret_cast<HDC>(WParam), reinterpret_cast<HWND>(LParam),
                             Msg == WM_CTLCOLOREDIT);
-    case WM_DPICHANGED: {
-        const RECT* Suggested = reinterpret_cast<const RECT*>(LParam);
-        SetWindowPos(Window, nullptr, Suggested->left, Suggested->top, 0, 0,
-                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-        ScaleToDpi(HIWORD(WParam));
-        return TRUE;
-    }
     case WM_CLOSE:
         // During a batch a close request (another program, the system) acts as Cancel first; the
         // window closes once the batch has stopped.
@@ -220,7 +203,8 @@ INT_PTR TMainForm::Notify(const NMHDR& Header) {
         break;
     }
     case LVN_DELETEITEM:
-        delete reinterpret_cast<TRowData*>(reinterpret_cast<const NMLISTVIEW&>(Header).lParam);
+        RowDataStore.erase(
+            reinterpret_cast<const TRowData*>(reinterpret_cast<const NMLISTVIEW&>(Header).lParam));
         break;
     case LVN_KEYDOWN:
         lstFilesToConvertKeyDown(reinterpret_cast<const NMLVKEYDOWN&>(Header).wVKey);
@@ -271,7 +255,7 @@ void TMainForm::FormCreate() {
         LVCOLUMNW Column{};
         Column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
         Column.pszText = Captions[i].data();
-        Column.cx = i == 0 ? 170 : 140; // at 96 DPI; ScaleToDpi scales them
+        Column.cx = i == 0 ? 170 : 140; // at 96 DPI; ScaleOwnParts scales them
         Column.iSubItem = i;
         ListView_InsertColumn(lstFilesToConvert, i, &Column);
     }
@@ -281,9 +265,7 @@ void TMainForm::FormCreate() {
     PopupMenu = GetSubMenu(PopupMenuResource.get(), 0);
     SetMenuDefaultItem(PopupMenu, IDM_PLAY, FALSE);
 
-    DisableDialogDpiScaling(Window);
-    ScaleToDpi(WindowDpi(Window));
-    CentreOnMonitor(Window, nullptr);
+    LayOutAndCentre();
     UpdateControlsOnListChange();
     lstFilesToConvertSelectItem();
 }
@@ -330,12 +312,7 @@ void TMainForm::cbPlayerSafeClick() {
     WriteIntegerValue(Key.get(), PlayerSafeName, PlayerSafeChecked() ? 1 : 0, TValueKind::Integer);
 }
 
-void TMainForm::ScaleToDpi(UINT NewDpi) {
-    UINT OldDpi = Font ? Dpi : 96;
-    Dpi = NewDpi;
-    UniqueFont NewFont(CreateDialogFont(Dpi));
-    ApplyLayout(Window, MainFormLayout, Dpi, NewFont.get());
-    Font = std::move(NewFont); // the controls use the new one by now
+void TMainForm::ScaleOwnParts(UINT OldDpi) {
     for (int i = 0; i < 2; ++i) {
         int Width = ListView_GetColumnWidth(lstFilesToConvert, i);
         ListView_SetColumnWidth(lstFilesToConvert, i,

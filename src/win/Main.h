@@ -2,6 +2,7 @@
 // start counter kept in the registry.
 #pragma once
 
+#include "Form.h"
 #include "Registry.h"
 #include "Shell.h"
 
@@ -17,21 +18,20 @@
 
 #include <cstdint>
 #include <exception>
+#include <memory>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
-class TMainForm {
+class TMainForm final : public TForm {
 public:
     TMainForm();
-    ~TMainForm();
-    TMainForm(const TMainForm&) = delete;
-    TMainForm& operator=(const TMainForm&) = delete;
+    ~TMainForm() override;
 
     // Creates the window (FormCreate runs); it stays hidden until Show.
     void Create();
     void Show();
-    HWND Handle() const { return Window; }
 
     // Converts one file with the converter beside the program; true on success.
     bool ConvertFile(const std::wstring& Source, const std::wstring& Destination,
@@ -84,7 +84,6 @@ private:
         std::wstring FailureReason, FailureDetails;
     };
 
-    HWND Window = nullptr;
     HWND lstFilesToConvert = nullptr;
     HWND lblAddFiles = nullptr;
     HWND btnRemove = nullptr;
@@ -94,6 +93,8 @@ private:
     HWND edOutputFolder = nullptr;
     HWND btnBrowse = nullptr;
     HWND cbPlayerSafe = nullptr;
+    // Each row's data, by the address its row keeps; a row's goes when the row is deleted.
+    std::unordered_map<const TRowData*, std::unique_ptr<TRowData>> RowDataStore;
     UniqueMenu PopupMenuResource;
     HMENU PopupMenu = nullptr; // the first submenu of PopupMenuResource
     TOpenDialog OpenDialog;
@@ -115,16 +116,13 @@ private:
     int SelectionGroupStart = 0;
     ULONGLONG SelectionGroupTime = 0;
 
-    UINT Dpi = 96;
-    UniqueFont Font;
     UniqueImageList ImageList;
     UniqueImageList ButtonImages[3];
     UniqueIcon Icons[2]; // the window's big and small icon
 
-    static INT_PTR CALLBACK StaticDialogProc(HWND Dialog, UINT Msg, WPARAM WParam, LPARAM LParam);
     static LRESULT CALLBACK ListSubclassProc(HWND List, UINT Msg, WPARAM WParam, LPARAM LParam,
                                              UINT_PTR Id, DWORD_PTR Data);
-    INT_PTR DialogProc(UINT Msg, WPARAM WParam, LPARAM LParam);
+    INT_PTR DialogProc(UINT Msg, WPARAM WParam, LPARAM LParam) override;
     bool Command(int Id, int Code);
     INT_PTR Notify(const NMHDR& Header);
     INT_PTR ControlColor(HDC Dc, HWND Control, bool Editable);
@@ -137,7 +135,8 @@ private:
     void FormDestroy();
     void LoadSettings();
     void SaveSettings();
-    void ScaleToDpi(UINT NewDpi);
+    // The list's columns, the hint's width, the images and the window's icons.
+    void ScaleOwnParts(UINT OldDpi) override;
     void BuildImageLists();
 
     void btnAddFilesClick();

@@ -192,16 +192,19 @@ void TMainForm::AddFile(const std::wstring& FileName) {
     std::wstring Name = FileName.substr(NameStart);
     std::wstring Location = FileName.substr(0, NameStart);
     auto Data = std::make_unique<TRowData>(TRowData{Size, {}, {}});
+    TRowData* Kept = Data.get();
+    RowDataStore.emplace(Kept, std::move(Data)); // LVN_DELETEITEM lets it go with the row
     LVITEMW Item{};
     Item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
     Item.iItem = RowCount();
     Item.pszText = Name.data();
     Item.iImage = iiFilmReel;
-    Item.lParam = reinterpret_cast<LPARAM>(Data.get());
+    Item.lParam = reinterpret_cast<LPARAM>(Kept);
     int Row = ListView_InsertItem(lstFilesToConvert, &Item);
-    if (Row < 0)
+    if (Row < 0) {
+        RowDataStore.erase(Kept);
         throw EAppError(Application.LoadStr(IDS_ROWNOTADDED));
-    Data.release(); // the row owns it now; LVN_DELETEITEM frees it
+    }
     ListView_SetItemText(lstFilesToConvert, Row, 1, Location.data());
     UpdateControlsOnListChange();
 }

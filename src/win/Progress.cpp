@@ -2,7 +2,6 @@
 
 #include "AppError.h"
 #include "Application.h"
-#include "DialogRouting.h"
 #include "Dpi.h"
 #include "Layouts.h"
 #include "Main.h"
@@ -21,8 +20,6 @@ constexpr UINT MarqueeInterval = 100;
 // Posted at the first activation: the batch then starts from the window's own message loop,
 // before the first paint.
 constexpr UINT WM_STARTBATCH = WM_APP + 1;
-// Right edge of the percentage labels at 96 DPI, flush with the bars.
-constexpr int PercentageRight = 377;
 
 // Esc presses Cancel only on its own: Shift, Ctrl or Alt with it mean something else.
 bool EscapeWithModifiers() {
@@ -33,31 +30,25 @@ bool EscapeWithModifiers() {
 } // namespace
 
 TProgressForm::TProgressForm(TMainForm& Owner, TConverter* Converter)
-    : TMainFormBatchPorts(Owner), TBatch(*this, *this, *this, Converter ? *Converter : *this),
-      Clock([] { return static_cast<double>(GetTickCount64()) / 1000; }), Owner(Owner.Handle()) {}
+    : TForm(ProgressFormLayout, Owner.Handle()), TMainFormBatchPorts(Owner),
+      TBatch(*this, *this, *this, Converter ? *Converter : *this),
+      Clock([] { return static_cast<double>(GetTickCount64()) / 1000; }) {}
 
 TProgressForm::~TProgressForm() {
-    if (Window)
-        DestroyWindow(Window);
+    DestroyHandle();
     if (ProgressForm == this)
         ProgressForm = nullptr;
 }
 
 void TProgressForm::ShowModal() {
-    if (DialogBoxParamW(Application.Instance, MAKEINTRESOURCEW(IDD_PROGRESS), Owner,
-                        StaticDialogProc, reinterpret_cast<LPARAM>(this)) == -1)
+    if (!ShowModalTemplate(IDD_PROGRESS))
         throw EAppError(FormatTemplate(Application.LoadStr(IDS_PROGRESSFAILED),
                                        {SystemErrorText(GetLastError())}));
 }
 
-// An exception from the batch has ended it all the same, so the timer still closes the window.
-INT_PTR CALLBACK TProgressForm::StaticDialogProc(HWND Dialog, UINT Msg, WPARAM WParam,
-                                                 LPARAM LParam) {
-    return RouteDialogMessage(Dialog, Msg, WParam, LParam, &TProgressForm::Window,
-                              &TProgressForm::DialogProc);
-}
-
-INT_PTR TProgressForm::DialogProc(UINT Msg, WPARAM WParam, LPARAM LParam) {
+// An exception from the batch is shown by TForm's routing and has ended the batch all the same, so
+// the timer still closes the window.
+INT_PTR TProgressForm::DialogProc(UINT Msg, WPARAM WParam, LPARAM) {
     switch (Msg) {
     case WM_INITDIALOG:
         FormCreate();
@@ -85,13 +76,6 @@ INT_PTR TProgressForm::DialogProc(UINT Msg, WPARAM WParam, LPARAM LParam) {
     case WM_CLOSE:
         // The window closes when the batch has ended, not on request.
         return TRUE;
-    case WM_DPICHANGED: {
-        const RECT* Suggested = reinterpret_cast<const RECT*>(LParam);
-        SetWindowPos(Window, nullptr, Suggested->left, Suggested->top, 0, 0,
-                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-        ScaleToDpi(HIWORD(WParam));
-        return TRUE;
-    }
     case WM_DESTROY:
         FormDestroy();
         return TRUE;
@@ -108,9 +92,7 @@ void TProgressForm::FormCreate() {
     pbOverall = GetDlgItem(Window, IDC_PBOVERALL);
     SendMessageW(pbCurFile, PBM_SETRANGE32, 0, 100);
 
-    DisableDialogDpiScaling(Window);
-    ScaleToDpi(WindowDpi(Window));
-    CentreOverWindow(Window, Owner);
+    LayOutAndCentre();
     SetTimer(Window, TimerId, TimerInterval, nullptr);
 
     if (SUCCEEDED(CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER,
@@ -148,11 +130,7 @@ void TProgressForm::TimerTimer() {
         EndDialog(Window, IDOK);
 }
 
-void TProgressForm::ScaleToDpi(UINT NewDpi) {
-    Dpi = NewDpi;
-    UniqueFont NewFont(CreateDialogFont(Dpi));
-    ApplyLayout(Window, ProgressFormLayout, Dpi, NewFont.get());
-    Font = std::move(NewFont); // the controls use the new one by now
+void TProgressForm::ScaleOwnParts(UINT) {
     FitPercentageLabel(IDC_LBLCURFILEPERCENTAGE);
     FitPercentageLabel(IDC_LBLOVERALLPERCENTAGE);
     FitWidthToText(GetDlgItem(Window, IDC_LBLOVERALL));
@@ -164,7 +142,8 @@ void TProgressForm::FitPercentageLabel(int Id) {
     RECT Place;
     GetWindowRect(Label, &Place);
     MapWindowPoints(nullptr, Window, reinterpret_cast<POINT*>(&Place), 2);
-    int Right = ScaleForDpi(PercentageRight, Dpi);
+    const TControlPlace& Planned = PlaceOf(ProgressFormLayout, Id);
+    int Right = ScaleForDpi(Planned.Left + Planned.Width, Dpi);
     // Right-aligned text moves when the label is resized: its old pixels must not be kept.
     SetWindowPos(Label, nullptr, Right - Extent.cx, Place.top, Extent.cx, Place.bottom - Place.top,
                  SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS);
@@ -232,7 +211,7 @@ int TProgressForm::OverallBarMax() const {
 }
 
 void TProgressForm::SetPercentage(int Id, const std::wstring& Text) {
-    // Unchanged text is left alone: a report comes twice a second, and repainting flickers.
+    // Unchanged text is left alone: a report comes at least every 100 ms, and repainting flickers.
     if (WindowText(GetDlgItem(Window, Id)) == Text)
         return;
     SetDlgItemTextW(Window, Id, Text.c_str());

@@ -4,6 +4,7 @@
 
 #include "Batch.h"
 #include "BatchPorts.h"
+#include "Form.h"
 #include "TimeLeft.h"
 #include "win32/UiOwners.h"
 
@@ -13,7 +14,10 @@
 
 #include <functional>
 
-class TProgressForm final : private TMainFormBatchPorts, public TProgressDisplay, public TBatch {
+class TProgressForm final : public TForm,
+                            private TMainFormBatchPorts,
+                            public TProgressDisplay,
+                            public TBatch {
 public:
     // The window is created by ShowModal, owned by the main window. Files are converted by the
     // main window's ConvertFile unless another converter is given.
@@ -23,7 +27,6 @@ public:
     // Shows the window modally; the batch runs at its first activation. Returns once the window
     // has closed.
     void ShowModal();
-    HWND Handle() const { return Window; }
     // Seconds on a steady clock, for the time left; tests stand in their own.
     std::function<double()> Clock;
 
@@ -42,8 +45,7 @@ public:
     void ProcessMessages() override;
 
 private:
-    static INT_PTR CALLBACK StaticDialogProc(HWND Dialog, UINT Msg, WPARAM WParam, LPARAM LParam);
-    INT_PTR DialogProc(UINT Msg, WPARAM WParam, LPARAM LParam);
+    INT_PTR DialogProc(UINT Msg, WPARAM WParam, LPARAM LParam) override;
 
     void FormCreate();
     void FormActivate();
@@ -51,7 +53,8 @@ private:
     void btnCancelClick();
     void TimerTimer();
 
-    void ScaleToDpi(UINT NewDpi);
+    // The labels fitted to their texts.
+    void ScaleOwnParts(UINT OldDpi) override;
     // Sizes a right-aligned label to its text, its right edge kept where the layout puts it.
     void FitPercentageLabel(int Id);
     void SetPercentage(int Id, const std::wstring& Text);
@@ -59,13 +62,9 @@ private:
     // Shows the estimate of the time the batch has left, or nothing (ProgressTimeLeft.cpp).
     void UpdateTimeLeft();
 
-    HWND Owner;
-    HWND Window = nullptr;
     HWND lblCurFile = nullptr;
     HWND pbCurFile = nullptr;
     HWND pbOverall = nullptr;
-    UINT Dpi = 96;
-    UniqueFont Font;
     bool Activated = false;
     TBarStyle CurFileStyle = TBarStyle::Normal;
     // The main window's taskbar button mirrors the overall bar where the shell offers it.

@@ -1,9 +1,14 @@
-// Both windows' controls sit where the layout puts them, at the window's DPI, in tab order.
+// The windows' controls sit where the layout puts them, at the window's DPI, in tab order, and
+// follow a DPI change.
 #include "MainFormFixture.h"
 
+#include "Details.h"
 #include "Dpi.h"
 #include "Layouts.h"
+#include "Progress.h"
 #include "TestSupport.h"
+
+#include <functional>
 
 namespace {
 
@@ -49,6 +54,51 @@ std::vector<int> TabOrder(HWND Form, HWND First) {
     } while (Control && Control != First && Ids.size() < 20);
     return Ids;
 }
+
+// Sends what Windows sends when Window comes onto a monitor of another DPI, with the rectangle it
+// suggests there (somewhere else, the size of the layout at the new DPI), and checks that the
+// window went there and drew Control and its font at the new DPI.
+void ExpectFollowsDpiChange(HWND Window, const TFormLayout& Layout, int Control) {
+    UINT NewDpi = WindowDpi(Window) == 144 ? 192 : 144;
+    SIZE Outer = WindowSizeForClient(
+        {ScaleForDpi(Layout.ClientWidth, NewDpi), ScaleForDpi(Layout.ClientHeight, NewDpi)},
+        static_cast<DWORD>(GetWindowLongPtrW(Window, GWL_STYLE)),
+        static_cast<DWORD>(GetWindowLongPtrW(Window, GWL_EXSTYLE)), NewDpi);
+    RECT Before;
+    GetWindowRect(Window, &Before);
+    RECT Suggested{Before.left + 37, Before.top + 23, Before.left + 37 + Outer.cx,
+                   Before.top + 23 + Outer.cy};
+    SendMessageW(Window, WM_DPICHANGED, MAKEWPARAM(NewDpi, NewDpi),
+                 reinterpret_cast<LPARAM>(&Suggested));
+
+    RECT Bounds;
+    GetWindowRect(Window, &Bounds);
+    EXPECT_EQ(Bounds.left, Suggested.left);
+    EXPECT_EQ(Bounds.top, Suggested.top);
+    EXPECT_EQ(Bounds.right, Suggested.right);
+    EXPECT_EQ(Bounds.bottom, Suggested.bottom);
+    const TControlPlace& Place = PlaceOf(Layout, Control);
+    RECT Placed = ClientRectOf(GetDlgItem(Window, Control));
+    EXPECT_EQ(Placed.left, ScaleForDpi(Place.Left, NewDpi));
+    EXPECT_EQ(Placed.top, ScaleForDpi(Place.Top, NewDpi));
+    EXPECT_EQ(Placed.right, ScaleForDpi(Place.Left + Place.Width, NewDpi));
+    EXPECT_EQ(Placed.bottom, ScaleForDpi(Place.Top + Place.Height, NewDpi));
+    LOGFONTW Font{};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(GetDlgItem(Window, Control), WM_GETFONT, 0, 0)),
+               sizeof Font, &Font);
+    EXPECT_EQ(Font.lfHeight, -MulDiv(8, static_cast<int>(NewDpi), 72));
+}
+
+// Hands the progress window, shown and at work, to Look in place of converting.
+struct TLookingConverter : TConverter {
+    std::function<void(HWND Progress)> Look;
+    bool ConvertFile(const std::wstring&, const std::wstring&, TProgressProc,
+                     TConversionOutcome& Outcome) override {
+        Look(static_cast<TProgressForm*>(ProgressForm)->Handle());
+        Outcome.Converted = true;
+        return true;
+    }
+};
 
 INT_PTR CALLBACK PlainDialogProc(HWND, UINT Msg, WPARAM, LPARAM) {
     return Msg == WM_INITDIALOG;
@@ -126,6 +176,41 @@ TEST_F(MainFormTest, DpiChangeRescalesLayoutFontColumnsAndImages) {
     GetObjectW(reinterpret_cast<HFONT>(SendMessageW(List, WM_GETFONT, 0, 0)), sizeof Font, &Font);
     EXPECT_EQ(Font.lfHeight, -16);
     EXPECT_STREQ(Font.lfFaceName, L"Tahoma");
+}
+
+TEST_F(MainFormTest, EveryWindowTakesTheSuggestedPlaceOnADpiChange) {
+    CreateForm();
+    {
+        SCOPED_TRACE("main window");
+        ExpectFollowsDpiChange(Form->Handle(), MainFormLayout, IDC_BTNCONVERT);
+    }
+
+    testing_support::TempFolder Files(L"kestrova-dpi");
+    Drop({Files.WriteFile(L"clip.webm", "x").wstring()});
+    TLookingConverter Converter;
+    bool Looked = false;
+    Converter.Look = [&](HWND Progress) {
+        SCOPED_TRACE("progress window");
+        ExpectFollowsDpiChange(Progress, ProgressFormLayout, IDC_PBOVERALL);
+        Looked = true;
+    };
+    TProgressForm(*Form, &Converter).ShowModal();
+    EXPECT_TRUE(Looked);
+
+    static bool DetailsLooked;
+    DetailsLooked = false;
+    SetTimer(nullptr, 0, 200, [](HWND, UINT, UINT_PTR Id, DWORD) {
+        KillTimer(nullptr, Id);
+        HWND Details = FindWindowW(nullptr, L"clip.webm could not be converted");
+        if (!Details)
+            return;
+        SCOPED_TRACE("Details window");
+        ExpectFollowsDpiChange(Details, DetailsFormLayout, IDC_EDDETAILS);
+        DetailsLooked = true;
+        PostMessageW(Details, WM_COMMAND, IDCANCEL, 0);
+    });
+    ShowDetails(Form->Handle(), L"clip.webm could not be converted", L"why");
+    EXPECT_TRUE(DetailsLooked);
 }
 
 TEST_F(MainFormTest, EnterPlaysFromTheListAndPressesAFocusedButton) {

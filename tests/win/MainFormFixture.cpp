@@ -1,6 +1,6 @@
 #include "MainFormFixture.h"
 
-#include <shlobj.h>
+#include "ShellDrop.h"
 
 void MainFormTest::SetUp() {
     TestRootPath = L"Software\\KestrovaTests\\" + std::to_wstring(GetCurrentProcessId());
@@ -63,21 +63,8 @@ TMainForm& MainFormTest::CreateForm() {
 }
 
 void MainFormTest::Drop(const std::vector<std::wstring>& Files) {
-    size_t Chars = 1;
-    for (const auto& File : Files)
-        Chars += File.size() + 1;
-    HGLOBAL Memory = GlobalAlloc(GHND, sizeof(DROPFILES) + Chars * sizeof(wchar_t));
-    auto* Header = static_cast<DROPFILES*>(GlobalLock(Memory));
-    Header->pFiles = sizeof(DROPFILES);
-    Header->fWide = TRUE;
-    auto* Names = reinterpret_cast<wchar_t*>(Header + 1);
-    for (const auto& File : Files) {
-        File.copy(Names, File.size());
-        Names += File.size() + 1;
-    }
-    GlobalUnlock(Memory);
-    LastDrop = static_cast<HDROP>(Memory);
-    SendMessageW(Form->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(Memory), 0);
+    LastDrop = testing_support::MakeDrop(Files);
+    SendMessageW(Form->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(LastDrop), 0);
 }
 
 void MainFormTest::SelectRows(const std::vector<int>& Rows) {

@@ -17,11 +17,8 @@ bool FolderListsEntry(const std::wstring& Path) {
     if (Path.find_first_of(L"*?") != std::wstring::npos)
         return false; // would be taken as a pattern
     WIN32_FIND_DATAW data;
-    HANDLE search = ::FindFirstFileW(Win32FilePath(Path).c_str(), &data);
-    if (search == INVALID_HANDLE_VALUE)
-        return false;
-    ::FindClose(search);
-    return true;
+    UniqueFindHandle Search(::FindFirstFileW(Win32FilePath(Path).c_str(), &data));
+    return static_cast<bool>(Search);
 }
 
 // The system's own words for an error code, without the line break it ends with.

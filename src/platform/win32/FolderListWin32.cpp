@@ -1,21 +1,10 @@
 // Folder listing over FindFirstFileExW; paths reach the system through Win32FilePath.
 #include "FolderScan.h"
 
+#include "win32/UniqueHandle.h"
 #include "win32/Win32Path.h"
 
 #include <windows.h>
-
-namespace {
-
-struct TFindHandle {
-    HANDLE Handle;
-    ~TFindHandle() {
-        if (Handle != INVALID_HANDLE_VALUE)
-            ::FindClose(Handle);
-    }
-};
-
-} // namespace
 
 bool ListFolder(const std::wstring& Folder, std::vector<TFolderEntry>& Entries, uint32_t& Error) {
     Entries.clear();
@@ -25,9 +14,9 @@ bool ListFolder(const std::wstring& Folder, std::vector<TFolderEntry>& Entries, 
     Pattern += L'*';
     // The pattern counts towards the limit as well.
     WIN32_FIND_DATAW Data;
-    TFindHandle Search{::FindFirstFileExW(Win32FilePath(Pattern).c_str(), FindExInfoBasic, &Data,
-                                          FindExSearchNameMatch, nullptr, 0)};
-    if (Search.Handle == INVALID_HANDLE_VALUE) {
+    UniqueFindHandle Search(::FindFirstFileExW(Win32FilePath(Pattern).c_str(), FindExInfoBasic,
+                                               &Data, FindExSearchNameMatch, nullptr, 0));
+    if (!Search) {
         Error = ::GetLastError();
         // An empty drive root has not even "." to report.
         if (Error == ERROR_FILE_NOT_FOUND)
@@ -45,7 +34,7 @@ bool ListFolder(const std::wstring& Folder, std::vector<TFolderEntry>& Entries, 
         Entry.IsHidden =
             (Data.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
         Entries.push_back(std::move(Entry));
-    } while (::FindNextFileW(Search.Handle, &Data));
+    } while (::FindNextFileW(Search.get(), &Data));
     Error = ::GetLastError();
     if (Error != ERROR_NO_MORE_FILES)
         return false;

@@ -49,6 +49,9 @@ struct File {
     static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
     static void Close(HANDLE H) { ::CloseHandle(H); }
 };
+struct Find : File {
+    static void Close(HANDLE H) { ::FindClose(H); }
+};
 struct Key {
     using Type = HKEY;
     static HKEY Invalid() { return nullptr; }
@@ -63,8 +66,10 @@ struct Module {
 
 // Handles whose "none" is NULL (processes, threads, pipes, mutexes).
 using UniqueHandle = UniqueResource<handle_traits::Kernel>;
-// Handles whose "none" is INVALID_HANDLE_VALUE (files, find handles).
+// Handles whose "none" is INVALID_HANDLE_VALUE and that CloseHandle closes (files).
 using UniqueFileHandle = UniqueResource<handle_traits::File>;
+// Searches from FindFirstFile(Ex)W, which only FindClose ends.
+using UniqueFindHandle = UniqueResource<handle_traits::Find>;
 using UniqueHKey = UniqueResource<handle_traits::Key>;
 // Loaded DLLs (LoadLibraryExW).
 using UniqueModule = UniqueResource<handle_traits::Module>;
