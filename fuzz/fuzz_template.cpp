@@ -39,12 +39,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
     const std::wstring out = FormatTemplate(pattern, {parts[1], parts[2], parts[3]});
     if (pattern.find(L'%') == std::wstring::npos)
         FUZZ_CHECK(out == pattern);
-    FUZZ_CHECK(out.size() <= pattern.size() * (1 + parts[1].size() + parts[2].size() +
-                                              parts[3].size()));
+    FUZZ_CHECK(out.size() <=
+               pattern.size() * (1 + parts[1].size() + parts[2].size() + parts[3].size()));
     FUZZ_CHECK(FormatTemplate(Escaped(pattern), {parts[1], parts[2]}) == pattern);
     FUZZ_CHECK(FormatTemplate(L"%1", {parts[1]}) == parts[1]);
-    FUZZ_CHECK(FormatTemplate(L"<%2|%1>", {parts[1], parts[2]}) == L"<" + parts[2] + L"|" +
-                                                                       parts[1] + L">");
+    FUZZ_CHECK(FormatTemplate(L"<%2|%1>", {parts[1], parts[2]}) ==
+               L"<" + parts[2] + L"|" + parts[1] + L">");
 
     int64_t ms = 0;
     uint32_t code = 0;
@@ -57,9 +57,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
     if (ms < 1000)
         FUZZ_CHECK(time == L"0:00");
     const std::wstring exit = FormatExitCode(code);
-    const uint32_t back = static_cast<uint32_t>(
-        code < 0x10000 ? std::wcstoul(exit.c_str(), nullptr, 10)
-                       : std::wcstoul(exit.c_str() + 2, nullptr, 16));
+    const uint32_t back =
+        static_cast<uint32_t>(code < 0x10000 ? std::wcstoul(exit.c_str(), nullptr, 10)
+                                             : std::wcstoul(exit.c_str() + 2, nullptr, 16));
     FUZZ_CHECK(back == code);
     FUZZ_CHECK((code < 0x10000) != exit.starts_with(L"0x"));
     return 0;

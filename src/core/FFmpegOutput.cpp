@@ -126,8 +126,7 @@ TTime ReadTime(View Text) {
 size_t StatusTimeAt(View Line) {
     if (Line.starts_with(L"time="))
         return 5;
-    if (!Line.starts_with(L"frame=") && !Line.starts_with(L"size=") &&
-        !Line.starts_with(L"Lsize="))
+    if (!Line.starts_with(L"frame=") && !Line.starts_with(L"size=") && !Line.starts_with(L"Lsize="))
         return View::npos;
     const size_t at = Line.find(L" time=");
     return at == View::npos ? View::npos : at + 6;

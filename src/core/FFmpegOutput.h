@@ -50,7 +50,7 @@ private:
 
     TKeptOutput KeptText;
     TFFmpegReport Read;
-    std::wstring Line; // the line still arriving (its first LineLimit characters)
+    std::wstring Line;    // the line still arriving (its first LineLimit characters)
     size_t LineStart = 0; // where it began, counted from the first character appended
     size_t Total = 0;     // characters appended
     bool StatusSeen = false;

@@ -33,10 +33,10 @@ struct TFFmpegReport {
     // ReportedNumberLimit.
     std::optional<int64_t> DurationMs;
     bool DurationEstimated = false;
-    int64_t StartMs = 0;               // the input's "start:", the first timestamp
-    std::optional<int64_t> Frames;     // the last "frame=" of a status line
-    std::optional<int64_t> TimeMs;     // the last "time=" that held a time
-    std::optional<int64_t> VideoKB;    // closing totals, "video:125kB audio:24kB ..."
+    int64_t StartMs = 0;            // the input's "start:", the first timestamp
+    std::optional<int64_t> Frames;  // the last "frame=" of a status line
+    std::optional<int64_t> TimeMs;  // the last "time=" that held a time
+    std::optional<int64_t> VideoKB; // closing totals, "video:125kB audio:24kB ..."
     std::optional<int64_t> AudioKB;
     bool EndedPrematurely = false; // the source ended before its own structure said it would
     // Messages: unindented lines other than descriptions, status lines and totals, with any
@@ -70,6 +70,7 @@ bool DurationIsEstimated(const std::wstring& Output);
 // wrong.
 bool IsVersionBannerLine(std::wstring_view Line);
 
-// The last Count non-empty lines (the version banner left out) of the output, status lines counted one by one (lines end at
+// The last Count non-empty lines (the version banner left out) of the output, status lines counted
+// one by one (lines end at
 // "\r" as well as "\n"), oldest first.
 std::vector<std::wstring> LastOutputLines(const std::wstring& Output, size_t Count);

@@ -21,8 +21,8 @@ struct TFFmpegRun {
 
 // Runs the converter on Source, writing Destination, and waits for its end. Output is cleared once
 // the converter has started and receives its error stream, decoded as UTF-8, as TKeptOutput keeps
-// it (the opening part and the latest part); when the converter cannot be started, Output is left untouched. The
-// callback (may be nullptr) is called after every chunk of output, at least every
+// it (the opening part and the latest part); when the converter cannot be started, Output is left
+// untouched. The callback (may be nullptr) is called after every chunk of output, at least every
 // QuietReportIntervalMs while the converter is silent, and at once when input arrives for the
 // thread's windows. Exceptions from the callback pass on, after the converter has been ended and
 // every handle closed.

@@ -37,7 +37,6 @@ void AppendWide(std::wstring& Out, char32_t C) {
     Out += static_cast<wchar_t>(C);
 }
 
-
 // Decodes Bytes into Out. Unless Final, a valid start of a sequence that the end of Bytes cuts off
 // is left undecoded; returns how many bytes were decoded.
 size_t DecodeUtf8(std::string_view Bytes, std::wstring& Out, bool Final) {

@@ -1,9 +1,9 @@
 // The one reading of the converter's output: the progress, the report the verdict comes from, and
 // the kept text agree, on captured output (tests/core/data) with names and tags that hold the
 // markers the reading looks for.
+#include "FFmpegOutput.h"
 #include "Conversion.h"
 #include "FFmpeg.h"
-#include "FFmpegOutput.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -62,9 +62,8 @@ TEST(FFmpegOutput, NameWithTimeMarkerAndLongRunStillEndsEarly) {
 
     TFFmpegOutput reader = ReadInPieces(text, 4096);
     ASSERT_GT(reader.Kept().Dropped(), 0u) << "the middle of the output must have been dropped";
-    for (const TConversionOutcome& outcome :
-         {JudgeConversion(false, 0, reader.Report()),
-          JudgeConversion(false, 0, reader.Kept().Text())}) {
+    for (const TConversionOutcome& outcome : {JudgeConversion(false, 0, reader.Report()),
+                                              JudgeConversion(false, 0, reader.Kept().Text())}) {
         EXPECT_TRUE(outcome.Converted);
         EXPECT_TRUE(outcome.EndedEarly);
         EXPECT_EQ(outcome.ReachedMs, 4920);
@@ -112,11 +111,15 @@ TEST(FFmpegOutput, DurationComesFromTheInputsOwnLineNeverFromATag) {
 TEST(FFmpegOutput, HugeNumbersSaturate) {
     const std::wstring digits(18, L'9');
     const std::wstring text = L"Input #0, matroska,webm, from 'a.webm':\n  Duration: " + digits +
-                              L":59:59.99, start: " + digits + digits + L".999999, bitrate: 1\n"
+                              L":59:59.99, start: " + digits + digits +
+                              L".999999, bitrate: 1\n"
                               L"  Stream #0:0: Video: vp8, yuv420p\n"
-                              L"frame=" + digits + digits + L" fps=0.0 q=2.0 size=" + digits +
-                              L"kB time=" + digits + L":59:59.99 bitrate=1\r"
-                              L"video:" + digits + L"kB audio:" + digits + L"kB subtitle:0kB\n";
+                              L"frame=" +
+                              digits + digits + L" fps=0.0 q=2.0 size=" + digits + L"kB time=" +
+                              digits +
+                              L":59:59.99 bitrate=1\r"
+                              L"video:" +
+                              digits + L"kB audio:" + digits + L"kB subtitle:0kB\n";
     const Progress p = Parse(text);
     EXPECT_EQ(p.Duration, INT32_MAX);
     EXPECT_EQ(p.Position, INT32_MAX);

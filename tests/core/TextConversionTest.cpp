@@ -28,7 +28,9 @@ TEST(TextConversion, FormsUtf8ForbidsBecomeReplacementCharacters) {
     EXPECT_EQ(FromUtf8("\xF0\x9F\x8E"), L"\uFFFD") << "one for the longest start";
     EXPECT_EQ(FromUtf8("\xF0\x9F\x8Ez"), L"\uFFFDz");
     std::wstring lone(1, static_cast<wchar_t>(0xD800));
-    EXPECT_EQ(ToUtf8(L"a" + lone + L"b"), "a\xEF\xBF\xBD" "b") << "a lone half of a pair";
+    EXPECT_EQ(ToUtf8(L"a" + lone + L"b"), "a\xEF\xBF\xBD"
+                                          "b")
+        << "a lone half of a pair";
 }
 
 // The converter's output arrives a pipe read at a time: a letter split between two reads must
