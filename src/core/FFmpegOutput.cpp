@@ -235,6 +235,16 @@ bool IsDurationLine(View Line, bool InInput, bool BeforeSections) {
 
 } // namespace
 
+TFFmpegOutput::TSection TFFmpegOutput::NextSection(std::wstring_view Line, TSection Current) {
+    if (Line.starts_with(L"Input #"))
+        return Line.starts_with(L"Input #0") ? TSection::Input : TSection::OtherInput;
+    if (Line.starts_with(L"Output #"))
+        return Line.starts_with(L"Output #0") ? TSection::Output : TSection::OtherOutput;
+    if (Line.starts_with(L"Stream mapping:") || Line.starts_with(L"Press [q]"))
+        return TSection::OtherOutput; // past the descriptions, and past "before any"
+    return Current;
+}
+
 void TFFmpegOutput::Append(std::wstring_view Text) {
     const size_t base = Total;
     size_t i = 0;
@@ -285,18 +295,15 @@ bool TFFmpegOutput::ReadLine(std::wstring_view Line) {
         return false;
     }
     if (!indented) {
+        Section = NextSection(Line, Section);
         if (Line.starts_with(L"Input #")) {
-            Section = Line.starts_with(L"Input #0") ? TSection::Input : TSection::OtherInput;
             Read.InputOpened = Read.InputOpened || Section == TSection::Input;
             return false;
         }
         if (Line.starts_with(L"Output #")) {
-            Section = Line.starts_with(L"Output #0") ? TSection::Output : TSection::OtherOutput;
             Read.OutputOpened = Read.OutputOpened || Section == TSection::Output;
             return false;
         }
-        if (Line.starts_with(L"Stream mapping:") || Line.starts_with(L"Press [q]"))
-            Section = TSection::OtherOutput; // past the descriptions, and past "before any"
     } else {
         if (std::optional<TReportedStream> stream = StreamLine(TrimLeft(Line))) {
             if (Section == TSection::Input)
@@ -356,4 +363,62 @@ void TFFmpegOutput::Progress(int32_t& Position, int32_t& Duration) const {
         }
     }
     Position = To32(StatusPosition.value_or(0));
+}
+
+void TFFmpegOutput::ReadProgress(std::wstring_view Output, int32_t& Position, int32_t& Duration) {
+    Position = 0;
+    Duration = 0;
+    // The line still arriving: what follows the last line break, as Append would hold it.
+    const size_t lastBreak = Output.find_last_of(L"\r\n");
+    const size_t arrivingAt = lastBreak == View::npos ? 0 : lastBreak + 1;
+    const View arriving = Output.substr(arrivingAt, LineLimit);
+    auto lineAt = [&](size_t Start, size_t End) {
+        return TrimRight(Output.substr(Start, std::min(End - Start, LineLimit)));
+    };
+
+    // Forwards to the duration, keeping track of the sections as ReadLine does.
+    std::optional<int64_t> duration;
+    bool seen = false;
+    TSection section = TSection::None;
+    for (size_t start = 0; start < arrivingAt && !seen;) {
+        const size_t end = Output.find_first_of(L"\r\n", start);
+        const View line = lineAt(start, end);
+        start = end + 1;
+        if (line.empty())
+            continue;
+        if (IsDurationLine(line, section == TSection::Input, section == TSection::None)) {
+            seen = true;
+            duration = ClockAt(TrimLeft(line).substr(DurationMarker.size()));
+        } else if (line.front() != L' ' && line.front() != L'\t') {
+            section = NextSection(line, section);
+        }
+    }
+    if (!seen) {
+        if (!IsDurationLine(arriving, section == TSection::Input, section == TSection::None))
+            return; // no position is looked for before the duration
+        duration = ClockAt(TrimLeft(arriving).substr(DurationMarker.size()));
+    }
+    Duration = To32(duration.value_or(0));
+
+    // Backwards to the newest status line whose time is complete.
+    if (const size_t timeAt = StatusTimeAt(arriving); timeAt != View::npos) {
+        const TTime time = ReadTime(arriving.substr(timeAt));
+        if (time.Form != TTimeForm::Incomplete) {
+            Position = To32(time.Ms);
+            return;
+        }
+    }
+    for (size_t end = lastBreak; end != View::npos && end > 0;) {
+        const size_t before = Output.find_last_of(L"\r\n", end - 1);
+        const size_t start = before == View::npos ? 0 : before + 1;
+        const View line = lineAt(start, end);
+        if (const size_t timeAt = StatusTimeAt(line); timeAt != View::npos) {
+            const TTime time = ReadTime(line.substr(timeAt));
+            if (time.Form != TTimeForm::Incomplete) {
+                Position = To32(time.Ms);
+                return;
+            }
+        }
+        end = before;
+    }
 }

@@ -32,6 +32,9 @@ public:
     // while it is still arriving, once its time field is whole). Both 0 until a Duration line
     // has come; both saturate at the 32-bit limit.
     void Progress(int32_t& Position, int32_t& Duration) const;
+    // The same for a whole text read so far, at a cost that does not grow with the text: the
+    // lines up to the duration and back from the end to the newest status line.
+    static void ReadProgress(std::wstring_view Output, int32_t& Position, int32_t& Duration);
 
     // What the complete lines reported (after Finish, every line).
     const TFFmpegReport& Report() const { return Read; }
@@ -44,6 +47,8 @@ public:
 private:
     enum class TSection { None, Input, OtherInput, Output, OtherOutput };
 
+    // The section an unindented line opens, or Current.
+    static TSection NextSection(std::wstring_view Line, TSection Current);
     void EndLine();
     // Reads one line (without its line break and trailing blanks); true for a status line.
     bool ReadLine(std::wstring_view Line);
