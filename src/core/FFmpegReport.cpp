@@ -32,10 +32,6 @@ const TReportedStream* TFFmpegReport::InputStream(const std::wstring& Id) const 
     return nullptr;
 }
 
-bool DurationIsEstimated(const std::wstring& Output) {
-    return Output.find(L"Estimating duration from bitrate") != std::wstring::npos;
-}
-
 TFFmpegReport ReadFFmpegReport(const std::wstring& Output) {
     TFFmpegOutput reader;
     reader.Append(Output);

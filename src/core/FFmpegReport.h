@@ -32,6 +32,9 @@ struct TFFmpegReport {
     // files) and for a duration the converter estimated. Times and counts saturate at
     // ReportedNumberLimit.
     std::optional<int64_t> DurationMs;
+    // The converter guessed the duration from the bit rate (a live recording with PCM sound, say),
+    // often far off: such a duration counts as none, for the progress shown and for judging
+    // whether the file ended early.
     bool DurationEstimated = false;
     int64_t StartMs = 0;            // the input's "start:", the first timestamp
     std::optional<int64_t> Frames;  // the last "frame=" of a status line
@@ -60,11 +63,6 @@ inline constexpr size_t ReportedLineCount = 20;
 inline constexpr int64_t ReportedNumberLimit = 1'000'000'000'000'000;
 
 TFFmpegReport ReadFFmpegReport(const std::wstring& Output);
-
-// A source without a recorded duration (a live recording with PCM sound, say) gets one the
-// converter guesses from the bit rate, often far off: such a duration counts as none, for the
-// progress shown and for judging whether the file ended early.
-bool DurationIsEstimated(const std::wstring& Output);
 
 // The converter's version banner: the same on every run, and of no help in telling what went
 // wrong.
