@@ -134,6 +134,20 @@ TEST(FFmpegOutput, HugeNumbersSaturate) {
     EXPECT_EQ(Parse(L"Duration: 00:00:10.00\ntime=-" + digits + L":00:00.00 x\r").Position, 0);
 }
 
+TEST(FFmpegOutput, AnEstimatedDurationCountsAsNone) {
+    const std::wstring text =
+        L"[matroska,webm @ 0x1] Estimating duration from bitrate, this may be inaccurate\n"
+        L"Input #0, matroska,webm, from 'rec.webm':\n"
+        L"  Duration: 00:00:41.23, start: 0.000000, bitrate: N/A\n"
+        L"  Stream #0:0: Video: vp8, yuv420p\n"
+        L"frame=   75 fps=0.0 q=2.0 Lsize=  1kB time=00:00:03.00 bitrate=1\r"
+        L"video:82kB audio:0kB subtitle:0kB\n";
+    const TFFmpegReport r = ReadFFmpegReport(text);
+    EXPECT_TRUE(r.DurationEstimated);
+    EXPECT_FALSE(r.DurationMs.has_value());
+    EXPECT_FALSE(JudgeConversion(false, 0, text).EndedEarly) << "3 s of a guessed 41 s";
+}
+
 TEST(FFmpegOutput, StatusLinesAreKnownByTheirLayout) {
     // "time=" in a message or a tag moves nothing; an audio-only run's last line starts "Lsize=".
     const std::wstring head = L"Input #0, matroska,webm, from 'a.webm':\n"
