@@ -8,6 +8,7 @@
 // in chunks of one to three status lines, and parsed after every chunk as the runner does; the
 // parsed values are checked against the ones written, so no figure is printed for a broken run.
 #include "FFmpeg.h"
+#include "FFmpegOutput.h"
 #include "KeptOutput.h"
 
 #include <algorithm>
@@ -57,12 +58,13 @@ std::wstring Status(int64_t Ms) {
 } // namespace
 
 int main() {
-    TKeptOutput kept;
+    TFFmpegOutput reader; // as the runner reads the converter's output
+    const TKeptOutput& kept = reader.Kept();
     size_t whole = 0;
     size_t peakChars = 0;
     size_t peakBytes = 0;
     auto feed = [&](const std::wstring& Chunk) {
-        kept.Append(Chunk);
+        reader.Append(Chunk);
         whole += Chunk.size();
         peakChars = std::max(peakChars, kept.Text().size());
         peakBytes = std::max(peakBytes, kept.CapacityBytes());
@@ -80,7 +82,7 @@ int main() {
         chunkLines = static_cast<int>(ms / 500 % 3) + 1;
         int32_t position = 0;
         int32_t duration = 0;
-        ParseFFmpegProgress(kept.Text(), position, duration);
+        reader.Progress(position, duration);
         if (position != ms || duration != TenHoursMs) {
             std::fprintf(stderr, "parser read %d of %d at %lld ms\n", position, duration,
                          static_cast<long long>(ms));

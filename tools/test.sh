@@ -21,6 +21,10 @@ cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKESTROVA_SANITIZE=O
 cmake --build build/asan -j "$jobs" --target kestrova_core_tests fake_ffmpeg kestrova_samples
 ASAN_OPTIONS=detect_leaks=1 ctest --test-dir build/asan --output-on-failure -R '^core$'
 
+step "Fuzz targets, a few seconds each"
+# Longer runs: tools/fuzz.sh [seconds-per-target].
+tools/fuzz.sh 5
+
 step "Converter for Windows (cached after the first build)"
 ffmpeg_exe=$(tools/build-ffmpeg.sh | tail -n 1)
 echo "$ffmpeg_exe"

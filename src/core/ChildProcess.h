@@ -35,9 +35,6 @@ public:
 
     // Waits for the child to end and returns its exit code.
     virtual uint32_t WaitForExitCode() = 0;
-
-    // Text from the bytes the child wrote, as the platform's tools encode it.
-    virtual std::wstring DecodeOutput(const char* Bytes, size_t Size) const = 0;
 };
 
 // The platform's implementation. Destroying a started child that has not been waited for

@@ -140,10 +140,13 @@ void JudgeFailed(const TFFmpegReport& Report, TConversionOutcome& Outcome) {
 } // namespace
 
 TConversionOutcome JudgeConversion(bool Cancelled, uint32_t ExitCode, const std::wstring& Output) {
+    return JudgeConversion(Cancelled, ExitCode, ReadFFmpegReport(Output));
+}
+
+TConversionOutcome JudgeConversion(bool Cancelled, uint32_t ExitCode, const TFFmpegReport& report) {
     TConversionOutcome outcome;
     outcome.ExitCode = ExitCode;
-    outcome.Details = JoinLines(LastOutputLines(Output, DetailLineCount));
-    const TFFmpegReport report = ReadFFmpegReport(Output);
+    outcome.Details = JoinLines(report.LastLines);
     if (!report.Messages.empty())
         outcome.LastLine = report.Messages.back();
 
@@ -169,7 +172,7 @@ TConversionOutcome ConvertWithFFmpeg(const std::wstring& FFmpegPath, const std::
         outcome.Failure = TFailureKind::NotStarted;
         return outcome;
     }
-    TConversionOutcome outcome = JudgeConversion(run.Cancelled, run.ExitCode, output);
+    TConversionOutcome outcome = JudgeConversion(run.Cancelled, run.ExitCode, run.Report);
     // What the converter printed cannot vouch for a file it never wrote (a stand-in that does
     // nothing, a converter stopped from outside that still ends with 0).
     if (outcome.Converted && !FileHasContent(Destination)) {

@@ -42,7 +42,7 @@ struct TConversionOutcome {
     int64_t DurationMs = 0;
 };
 
-inline constexpr size_t DetailLineCount = 20;
+inline constexpr size_t DetailLineCount = ReportedLineCount;
 
 // Runs the converter (as ExecuteFFmpeg does, same command line, same callback contract) and judges
 // what it did; a conversion judged done whose AVI file is missing or empty fails as NoOutput.
@@ -62,6 +62,8 @@ TConversionOutcome ConvertWithFFmpeg(const std::wstring& FFmpegPath, const std::
 // - exit code 1: from the converter's messages (SourceMissing, NoDecoder, NoPicture/NoSound for a
 //   decoder that cannot open its stream, NotReadable, CannotWrite), otherwise Other.
 TConversionOutcome JudgeConversion(bool Cancelled, uint32_t ExitCode, const std::wstring& Output);
+// The same, from what the converter reported as the runner read it (all of its output).
+TConversionOutcome JudgeConversion(bool Cancelled, uint32_t ExitCode, const TFFmpegReport& Report);
 
 // Default English words; the window fills the same structure from its string table.
 // Placeholders: %1 codec for the decoder, picture and sound texts; %1 exit code for Crashed and

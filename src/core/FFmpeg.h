@@ -9,7 +9,10 @@
 using TProgressProc = void (*)(int64_t Position, int64_t Size, bool& Cancel);
 
 // Reads the input's duration and the last reported position (both in ms) from the converter's
-// error output gathered so far. Always sets both; 0 when not found.
+// error output gathered so far, by the rules of FFmpegOutput.h: the duration from the input's own
+// Duration line, the position from the newest status line whose time is complete. Always sets
+// both; 0 when not found, and the position 0 until the duration line has come. Values beyond
+// 32 bits saturate.
 void ParseFFmpegProgress(const std::wstring& Output, int32_t& Position, int32_t& Duration);
 
 // Runs the converter on Source, writing Destination. True when it ran to the end, was not

@@ -1,12 +1,14 @@
 // What the converter reported about one conversion, read from its error output (as the runner
 // keeps it): the streams of the input and of the output, the input's duration and start, how far
-// it got, the closing totals, and its messages. Beside the progress parser, which it leaves alone.
+// it got, the closing totals, and its messages. Read by the same reader as the progress
+// (FFmpegOutput.h), line by line.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 enum class TStreamKind { Video, Audio, Other };
@@ -17,6 +19,8 @@ struct TReportedStream {
     TStreamKind Kind = TStreamKind::Other;
     std::wstring Codec;           // "vp9", "av1", "mp3"; "none" when the converter does not know it
     bool AttachedPicture = false; // cover art, not a picture that moves
+
+    bool operator==(const TReportedStream&) const = default;
 };
 
 struct TFFmpegReport {
@@ -24,32 +28,47 @@ struct TFFmpegReport {
     bool OutputOpened = false; // "Output #0" came: the destination was set up
     std::vector<TReportedStream> InputStreams;  // under "Input #0"
     std::vector<TReportedStream> OutputStreams; // under "Output #0"
-    std::optional<int64_t> DurationMs; // the input's "Duration:"; none for "N/A" (live files)
-    int64_t StartMs = 0;               // the input's "start:", the first timestamp
-    std::optional<int64_t> Frames;     // the last "frame=" of a status line
-    std::optional<int64_t> TimeMs;     // the last "time=" that held a time
-    std::optional<int64_t> VideoKB;    // closing totals, "video:125kB audio:24kB ..."
+    // The input's own "Duration:" line (never a tag that holds the word); none for "N/A" (live
+    // files) and for a duration the converter estimated. Times and counts saturate at
+    // ReportedNumberLimit.
+    std::optional<int64_t> DurationMs;
+    // The converter guessed the duration from the bit rate (a live recording with PCM sound, say),
+    // often far off: such a duration counts as none, for the progress shown and for judging
+    // whether the file ended early.
+    bool DurationEstimated = false;
+    int64_t StartMs = 0;            // the input's "start:", the first timestamp
+    std::optional<int64_t> Frames;  // the last "frame=" of a status line
+    std::optional<int64_t> TimeMs;  // the last "time=" that held a time
+    std::optional<int64_t> VideoKB; // closing totals, "video:125kB audio:24kB ..."
     std::optional<int64_t> AudioKB;
     bool EndedPrematurely = false; // the source ended before its own structure said it would
     // Messages: unindented lines other than descriptions, status lines and totals, with any
     // "[component @ 0x...] " prefix taken off. The last few, oldest first.
     std::vector<std::wstring> Messages;
+    // The last ReportedLineCount lines as LastOutputLines gives them.
+    std::vector<std::wstring> LastLines;
 
     // The first input stream of that kind that is a real stream (not cover art), or nullptr.
     const TReportedStream* FirstInput(TStreamKind Kind) const;
     // The input stream with that id ("0:1"), or nullptr.
     const TReportedStream* InputStream(const std::wstring& Id) const;
+
+    bool operator==(const TFFmpegReport&) const = default;
 };
 
 inline constexpr size_t ReportedMessageCount = 8;
+inline constexpr size_t ReportedLineCount = 20;
+// About 31,700 years in ms: far past any real value, and small enough for sums and products of a
+// few such values to stay within 64 bits.
+inline constexpr int64_t ReportedNumberLimit = 1'000'000'000'000'000;
 
 TFFmpegReport ReadFFmpegReport(const std::wstring& Output);
 
-// A source without a recorded duration (a live recording with PCM sound, say) gets one the
-// converter guesses from the bit rate, often far off: such a duration counts as none, for the
-// progress shown and for judging whether the file ended early.
-bool DurationIsEstimated(const std::wstring& Output);
+// The converter's version banner: the same on every run, and of no help in telling what went
+// wrong.
+bool IsVersionBannerLine(std::wstring_view Line);
 
-// The last Count non-empty lines of the output, status lines counted one by one (lines end at
+// The last Count non-empty lines (the version banner left out) of the output, status lines counted
+// one by one (lines end at
 // "\r" as well as "\n"), oldest first.
 std::vector<std::wstring> LastOutputLines(const std::wstring& Output, size_t Count);

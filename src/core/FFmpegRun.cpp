@@ -1,8 +1,8 @@
 #include "FFmpegRun.h"
 
 #include "ChildProcess.h"
-#include "FFmpegReport.h"
-#include "KeptOutput.h"
+#include "FFmpegOutput.h"
+#include "TextConversion.h"
 
 #include <algorithm>
 #include <array>
@@ -46,7 +46,8 @@ TFFmpegRun RunFFmpeg(const std::wstring& FFmpegPath, const std::wstring& Source,
 
     // Should the callback throw, destroying the process object ends the converter, waits for it
     // and closes its handles before the exception travels on.
-    TKeptOutput kept;
+    TFFmpegOutput reader;
+    TUtf8Decoder decoder; // the converter writes UTF-8
     int32_t position = 0;
     int32_t duration = 0;
     bool cancel = false;
@@ -69,7 +70,7 @@ TFFmpegRun RunFFmpeg(const std::wstring& FFmpegPath, const std::wstring& Source,
         if (got == TChildOutput::Ended)
             break;
         if (got == TChildOutput::Data)
-            kept.Append(process->DecodeOutput(buffer.data(), received));
+            reader.Append(decoder.Decode(std::string_view(buffer.data(), received)));
         if (!ProgressProc)
             continue;
 
@@ -82,8 +83,8 @@ TFFmpegRun RunFFmpeg(const std::wstring& FFmpegPath, const std::wstring& Source,
                 continue;
         } else {
             int32_t parsedPosition = 0;
-            ParseFFmpegProgress(kept.Text(), parsedPosition, duration);
-            if (duration > 0 && DurationIsEstimated(kept.Text()))
+            reader.Progress(parsedPosition, duration);
+            if (duration > 0 && reader.Report().DurationEstimated)
                 duration = 0;
             // A flood of warnings can push every complete status line out of the kept latest
             // part for a while: the position is then not known anew, and the last one holds
@@ -101,6 +102,9 @@ TFFmpegRun RunFFmpeg(const std::wstring& FFmpegPath, const std::wstring& Source,
         }
     }
     run.ExitCode = process->WaitForExitCode();
-    Output = kept.Take();
+    reader.Append(decoder.Finish());
+    reader.Finish();
+    Output = reader.TakeText();
+    run.Report = reader.TakeReport();
     return run;
 }

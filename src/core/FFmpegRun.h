@@ -3,6 +3,7 @@
 #pragma once
 
 #include "FFmpeg.h"
+#include "FFmpegReport.h"
 
 #include <cstdint>
 #include <string>
@@ -15,12 +16,13 @@ struct TFFmpegRun {
     bool Started = false;   // the converter was started
     bool Cancelled = false; // the callback asked to stop; the converter was terminated
     uint32_t ExitCode = 0;  // the ended converter's code (when started)
+    TFFmpegReport Report;   // what the converter reported, read from all of its output
 };
 
 // Runs the converter on Source, writing Destination, and waits for its end. Output is cleared once
-// the converter has started and receives its error stream as TKeptOutput keeps it (the opening part
-// and the latest part); when the converter cannot be started, Output is left untouched. The
-// callback (may be nullptr) is called after every chunk of output, at least every
+// the converter has started and receives its error stream, decoded as UTF-8, as TKeptOutput keeps
+// it (the opening part and the latest part); when the converter cannot be started, Output is left
+// untouched. The callback (may be nullptr) is called after every chunk of output, at least every
 // QuietReportIntervalMs while the converter is silent, and at once when input arrives for the
 // thread's windows. Exceptions from the callback pass on, after the converter has been ended and
 // every handle closed.

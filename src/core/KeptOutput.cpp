@@ -4,7 +4,6 @@
 
 namespace {
 
-constexpr std::wstring_view StatusMarker = L"time=";
 // How far to look for a line break when cutting, so a cut never searches a whole part.
 constexpr size_t LineSearch = 4096;
 
@@ -12,38 +11,23 @@ bool IsLineBreak(wchar_t C) {
     return C == L'\r' || C == L'\n';
 }
 
-// Start of the line holding Pos.
-size_t LineStart(const std::wstring& Text, size_t Pos) {
-    while (Pos > 0 && !IsLineBreak(Text[Pos - 1]))
-        --Pos;
-    return Pos;
-}
-
 } // namespace
 
-void TKeptOutput::Append(std::wstring_view Text) {
+void TKeptOutput::Append(std::wstring_view Text, size_t OpeningEnd) {
     Kept.append(Text);
-    if (HeadEnd == std::wstring::npos)
-        CloseHeadIfComplete();
+    if (HeadEnd == std::wstring::npos) {
+        // Nothing has been dropped yet, so positions in the text are positions in the output.
+        if (OpeningEnd <= std::min(Kept.size(), HeadLimit)) {
+            HeadEnd = OpeningEnd;
+        } else if (Kept.size() > HeadLimit) {
+            // No status line yet, and enough opening: end it at a line break near the limit.
+            const size_t from = HeadLimit - std::min(HeadLimit, LineSearch);
+            size_t cut = Kept.find_last_of(L"\r\n", HeadLimit - 1);
+            HeadEnd = cut != std::wstring::npos && cut >= from ? cut + 1 : HeadLimit;
+        }
+    }
     if (HeadEnd != std::wstring::npos)
         TrimTail();
-}
-
-void TKeptOutput::CloseHeadIfComplete() {
-    size_t status = Kept.find(StatusMarker, ScanFrom);
-    if (status != std::wstring::npos) {
-        HeadEnd = std::min(LineStart(Kept, status), HeadLimit);
-        return;
-    }
-    if (Kept.size() > HeadLimit) {
-        // No status line yet, and enough opening: end it at a line break near the limit.
-        const size_t from = HeadLimit - std::min(HeadLimit, LineSearch);
-        size_t cut = Kept.find_last_of(L"\r\n", HeadLimit - 1);
-        HeadEnd = cut != std::wstring::npos && cut >= from ? cut + 1 : HeadLimit;
-        return;
-    }
-    // The marker may be cut by the chunk's end: look again from just before it.
-    ScanFrom = Kept.size() - std::min(Kept.size(), StatusMarker.size() - 1);
 }
 
 void TKeptOutput::TrimTail() {

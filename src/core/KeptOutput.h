@@ -10,15 +10,18 @@
 
 class TKeptOutput {
 public:
-    // The opening part ends where the first status line ("... time=...") begins, and at this
-    // many characters at the latest (a converter that floods its output before any status line).
+    // The opening part ends where the first status line begins (which the reader of the output,
+    // FFmpegOutput.h, tells), and at this many characters at the latest (a converter that floods
+    // its output before any status line).
     static constexpr size_t HeadLimit = 64 * 1024;
     // The latest part is cut back to about TailKeep characters once it grows past TailLimit, so
     // cutting costs little per character appended.
     static constexpr size_t TailLimit = 64 * 1024;
     static constexpr size_t TailKeep = 32 * 1024;
 
-    void Append(std::wstring_view Text);
+    // OpeningEnd: where the first status line begins, counted in characters from the first one
+    // ever appended; npos while none has come. Once the opening part has ended, it is ignored.
+    void Append(std::wstring_view Text, size_t OpeningEnd = std::wstring::npos);
 
     // The opening part followed directly by the latest part. Cuts fall just after a line break
     // where one is near, so both parts consist of whole lines.
@@ -31,11 +34,9 @@ public:
     size_t CapacityBytes() const { return Kept.capacity() * sizeof(wchar_t); }
 
 private:
-    void CloseHeadIfComplete();
     void TrimTail();
 
     std::wstring Kept;
     size_t HeadEnd = std::wstring::npos; // npos while the opening part is still growing
-    size_t ScanFrom = 0;                 // where to look for the first status line next time
     size_t DroppedChars = 0;
 };

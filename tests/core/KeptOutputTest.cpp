@@ -1,5 +1,5 @@
-#include "KeptOutput.h"
 #include "FFmpeg.h"
+#include "FFmpegOutput.h"
 
 #include <gtest/gtest.h>
 
@@ -30,33 +30,33 @@ std::wstring Status(int64_t Ms) {
 }
 
 TEST(KeptOutput, ShortOutputIsKeptWhole) {
-    TKeptOutput kept;
+    TFFmpegOutput reader;
     const std::wstring all = Head + Status(0) + Status(500) + L"video:1kB audio:1kB\n";
     for (size_t i = 0; i < all.size(); i += 7)
-        kept.Append(std::wstring_view(all).substr(i, 7));
-    EXPECT_EQ(kept.Text(), all);
-    EXPECT_EQ(kept.Dropped(), 0u);
+        reader.Append(std::wstring_view(all).substr(i, 7));
+    EXPECT_EQ(reader.Kept().Text(), all);
+    EXPECT_EQ(reader.Kept().Dropped(), 0u);
 }
 
 TEST(KeptOutput, TenHoursKeepTheOpeningAndTheEndAndParseTheSame) {
-    TKeptOutput kept;
-    kept.Append(Head);
+    TFFmpegOutput reader;
+    reader.Append(Head);
     size_t peak = 0;
     for (int64_t ms = 0; ms <= 36'000'000; ms += 500) {
-        kept.Append(Status(ms));
-        peak = std::max(peak, kept.Text().size());
+        reader.Append(Status(ms));
+        peak = std::max(peak, reader.Kept().Text().size());
         if (ms % 3'600'000 == 0 || ms == 36'000'000) {
             int32_t position = 0;
             int32_t duration = 0;
-            ParseFFmpegProgress(kept.Text(), position, duration);
+            ParseFFmpegProgress(reader.Kept().Text(), position, duration);
             EXPECT_EQ(duration, 36'000'000);
             EXPECT_EQ(position, ms);
         }
     }
-    kept.Append(L"video:1234567kB audio:234567kB subtitle:0kB\n");
+    reader.Append(L"video:1234567kB audio:234567kB subtitle:0kB\n");
     EXPECT_LE(peak, Head.size() + TKeptOutput::TailLimit + 200);
-    EXPECT_GT(kept.Dropped(), 1'000'000u);
-    const std::wstring& text = kept.Text();
+    EXPECT_GT(reader.Kept().Dropped(), 1'000'000u);
+    const std::wstring& text = reader.Kept().Text();
     EXPECT_EQ(text.substr(0, Head.size()), Head) << "the opening part reaches past every stream";
     // The latest part starts at a whole status line.
     EXPECT_EQ(text.substr(Head.size(), 6), L"frame=");
@@ -65,14 +65,14 @@ TEST(KeptOutput, TenHoursKeepTheOpeningAndTheEndAndParseTheSame) {
 }
 
 TEST(KeptOutput, OpeningWithoutStatusLinesStopsAtItsLimit) {
-    TKeptOutput kept;
+    TFFmpegOutput reader;
     std::wstring line(99, L'x');
     line += L'\n';
     for (int i = 0; i < 10000; ++i) // a million characters before any status line
-        kept.Append(line);
-    kept.Append(L"time=00:00:01.00 x\r");
-    kept.Append(L"END");
-    const std::wstring& text = kept.Text();
+        reader.Append(line);
+    reader.Append(L"time=00:00:01.00 x\r");
+    reader.Append(L"END");
+    const std::wstring& text = reader.Kept().Text();
     EXPECT_LE(text.size(), TKeptOutput::HeadLimit + TKeptOutput::TailLimit + 200);
     EXPECT_EQ(text.substr(0, 100), line);
     EXPECT_EQ(text.substr(text.size() - 3), L"END");
@@ -80,14 +80,14 @@ TEST(KeptOutput, OpeningWithoutStatusLinesStopsAtItsLimit) {
 }
 
 TEST(KeptOutput, MarkerSplitAcrossChunksStillEndsTheOpening) {
-    TKeptOutput kept;
-    kept.Append(Head + L"frame=1 ti");
-    kept.Append(L"me=00:00:00.04 x\r");
+    TFFmpegOutput reader;
+    reader.Append(Head + L"frame=1 ti");
+    reader.Append(L"me=00:00:00.04 x\r");
     // Enough further status lines to force a trim: the opening part must be Head alone.
     for (int64_t ms = 0; ms < 2'000'000; ms += 500)
-        kept.Append(Status(ms));
-    EXPECT_EQ(kept.Text().substr(0, Head.size()), Head);
-    EXPECT_EQ(kept.Text().substr(Head.size(), 6), L"frame=");
+        reader.Append(Status(ms));
+    EXPECT_EQ(reader.Kept().Text().substr(0, Head.size()), Head);
+    EXPECT_EQ(reader.Kept().Text().substr(Head.size(), 6), L"frame=");
 }
 
 } // namespace

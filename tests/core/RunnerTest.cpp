@@ -1,3 +1,4 @@
+#include "Conversion.h"
 #include "FFmpeg.h"
 #include "FFmpegRun.h"
 #include "KeptOutput.h"
@@ -303,6 +304,27 @@ TEST_F(Runner, ExceptionFromCallbackEndsTheConverterAndPassesOn) {
     ASSERT_NE(pid, 0ul);
     EXPECT_FALSE(ProcessIsRunning(pid)) << "the converter must be gone";
     EXPECT_THROW(Run(source, output), std::runtime_error);
+}
+
+// The converter writes UTF-8. A letter split between two writes (so between two reads) comes
+// out whole, and so do the converter's words in the verdict's details.
+TEST_F(Runner, OutputIsReadAsUtf8EvenWhenALetterIsSplitBetweenReads) {
+    const std::string script =
+        "err Input #0, matroska,webm, from 'clip \xC3\xBCn\xC3\xAF \xF0\x9F\n"
+        "sleep 100\n"
+        "err \x8E\xAC.webm':\\n  Duration: 00:00:01.00, start: 0.000000\\n\n"
+        "err clip \xC3\xBCn\xC3\xAF \xF0\x9F\x8E\xAC.webm: Invalid data found "
+        "when processing input\\n\n"
+        "exit 1\n";
+    std::wstring output;
+    EXPECT_FALSE(Run(Script(script), output));
+    EXPECT_NE(output.find(L"from 'clip \u00fcn\u00ef \U0001F3AC.webm'"), std::wstring::npos);
+    const TConversionOutcome outcome =
+        ConvertWithFFmpeg(FakeConverterPath(), Script(script), Out(), FFmpegOptions, nullptr);
+    EXPECT_EQ(outcome.LastLine,
+              L"clip \u00fcn\u00ef \U0001F3AC.webm: Invalid data found when processing input");
+    EXPECT_NE(outcome.Details.find(L"from 'clip \u00fcn\u00ef \U0001F3AC.webm'"),
+              std::wstring::npos);
 }
 
 TEST_F(Runner, PathsWithBlanksParenthesesAndNonAsciiLettersArriveWhole) {

@@ -101,14 +101,6 @@ public:
         return WIFSIGNALED(Status) ? 128u + static_cast<uint32_t>(WTERMSIG(Status)) : 1u;
     }
 
-    std::wstring DecodeOutput(const char* Bytes, size_t Size) const override {
-        // Byte for byte: never splits a character across chunks, and the markers are ASCII.
-        std::wstring text(Size, L'\0');
-        for (size_t i = 0; i < Size; ++i)
-            text[i] = static_cast<unsigned char>(Bytes[i]);
-        return text;
-    }
-
 private:
     void Reap() {
         while (waitpid(Pid, &Status, 0) < 0 && errno == EINTR) {

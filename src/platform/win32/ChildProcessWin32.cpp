@@ -228,14 +228,6 @@ public:
         return code;
     }
 
-    std::wstring DecodeOutput(const char* Bytes, size_t Size) const override {
-        int length = ::MultiByteToWideChar(CP_ACP, 0, Bytes, static_cast<int>(Size), nullptr, 0);
-        std::wstring text(length > 0 ? length : 0, L'\0');
-        if (length > 0)
-            ::MultiByteToWideChar(CP_ACP, 0, Bytes, static_cast<int>(Size), text.data(), length);
-        return text;
-    }
-
 private:
     // Starts an overlapped read into Pending (unless bytes are still left there). False when the
     // stream has ended.
