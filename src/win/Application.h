@@ -22,6 +22,9 @@ struct TUiHooks {
         RunFolderChooser;
     std::function<void(HWND Owner, const std::wstring& Caption, const std::wstring& Text)>
         ShowDetails;
+    // Power requests (SetThreadExecutionState) and the taskbar's flash at a batch's end.
+    std::function<void(EXECUTION_STATE State)> SetExecutionState;
+    std::function<void(HWND Window)> FlashWindow;
 };
 
 class TApplication {

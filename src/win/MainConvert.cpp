@@ -4,6 +4,7 @@
 #include "FileSystem.h"
 #include "Main.h"
 #include "PlayerSafe.h"
+#include "Power.h"
 #include "Precheck.h"
 #include "Progress.h"
 #include "TextTemplate.h"
@@ -65,6 +66,8 @@ void TMainForm::btnConvertClick() {
         PostMessageW(Window, WM_CLOSE, 0, 0);
         return;
     }
+    // Whoever walked away from the batch learns from the taskbar that it has ended.
+    FlashUntilActive(Window);
     if (!Text.empty())
         Application.ShowMessageBox(Window, Text, Application.LoadStr(IDS_INFORMATION),
                                    MB_OK | MB_ICONINFORMATION);

@@ -5,6 +5,7 @@
 #include "Dpi.h"
 #include "Layouts.h"
 #include "Main.h"
+#include "Power.h"
 #include "TextTemplate.h"
 #include "resource.h"
 
@@ -107,6 +108,8 @@ void TProgressForm::FormActivate() {
     ShowWindow(Window, SW_SHOW);
     UpdateWindow(Window);
     // Run returns at once once the batch has run, whatever activations follow.
+    // Nobody may be there to move the mouse: the computer stays awake until the batch ends.
+    TKeepAwake Awake;
     Run();
 }
 

@@ -2,6 +2,7 @@
 // Cancel and Esc, closing by itself, and the summary of the Convert button.
 #include "Layouts.h"
 #include "MainFormFixture.h"
+#include "Power.h"
 #include "Progress.h"
 #include "TestSupport.h"
 #include "WatchedConverter.h"
@@ -379,3 +380,84 @@ TEST_F(ProgressFormTest, OtherFolderIsCheckedAndCreatedBeforeTheBatch) {
 }
 
 } // namespace
+
+// The computer stays awake while the batch runs, and only then: released when it ends, when it
+// is cancelled and when an exception ends it.
+TEST_F(ProgressFormTest, ComputerStaysAwakeOnlyWhileTheBatchRuns) {
+    std::vector<EXECUTION_STATE> States;
+    Application.Hooks.SetExecutionState = [&](EXECUTION_STATE State) { States.push_back(State); };
+    const EXECUTION_STATE Awake = ES_CONTINUOUS | ES_SYSTEM_REQUIRED;
+    CreateForm();
+    Drop({Script(L"a.webm", Good), Script(L"b.webm", Long)});
+    std::vector<EXECUTION_STATE> SeenDuring;
+    Converter.OnReport = [&](HWND Window, int Report) {
+        SeenDuring.push_back(States.empty() ? 0 : States.back());
+        if (Form->RowName(0) == L"b.webm" && Report > 3)
+            PostMessageW(Window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    };
+    {
+        TProgressForm Progress(*Form, &Converter);
+        Progress.ShowModal();
+        EXPECT_TRUE(Progress.Cancel);
+    }
+    ASSERT_FALSE(SeenDuring.empty());
+    for (EXECUTION_STATE State : SeenDuring)
+        EXPECT_EQ(State, Awake) << "asked for at every report";
+    EXPECT_EQ(States, (std::vector<EXECUTION_STATE>{Awake, ES_CONTINUOUS}));
+
+    // An exception in the middle of the batch releases it too.
+    States.clear();
+    Converter.OnReport = [](HWND, int) { throw std::runtime_error("broken"); };
+    {
+        TProgressForm Progress(*Form, &Converter);
+        Progress.ShowModal();
+    }
+    EXPECT_EQ(States, (std::vector<EXECUTION_STATE>{Awake, ES_CONTINUOUS}));
+}
+
+TEST_F(ProgressFormTest, TaskbarFlashesAtTheEndOnlyWhenNotInFront) {
+    std::vector<HWND> Flashed;
+    Application.Hooks.FlashWindow = [&](HWND Window) { Flashed.push_back(Window); };
+    CreateForm();
+    SetForegroundWindow(Form->Handle());
+    FlashUntilActive(Form->Handle());
+    EXPECT_TRUE(Flashed.empty()) << "in front: nothing to tell";
+
+    // Another program in front (the system's own editor stands in for it).
+    wchar_t Command[] = L"notepad.exe";
+    STARTUPINFOW Startup{};
+    Startup.cb = sizeof Startup;
+    PROCESS_INFORMATION Other{};
+    ASSERT_TRUE(CreateProcessW(nullptr, Command, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                               &Startup, &Other));
+    WaitForInputIdle(Other.hProcess, 10000);
+    HWND OtherWindow = nullptr;
+    for (int i = 0; i < 100 && !OtherWindow; ++i, Sleep(50)) {
+        std::pair<DWORD, HWND> Found{Other.dwProcessId, nullptr};
+        EnumWindows(
+            [](HWND Window, LPARAM Param) -> BOOL {
+                auto& Found = *reinterpret_cast<std::pair<DWORD, HWND>*>(Param);
+                DWORD Process = 0;
+                GetWindowThreadProcessId(Window, &Process);
+                if (Process != Found.first || !IsWindowVisible(Window))
+                    return TRUE;
+                Found.second = Window;
+                return FALSE;
+            },
+            reinterpret_cast<LPARAM>(&Found));
+        OtherWindow = Found.second;
+    }
+    if (OtherWindow) {
+        SetForegroundWindow(OtherWindow);
+        for (int i = 0; i < 40 && GetForegroundWindow() != OtherWindow; ++i)
+            Sleep(50);
+    }
+    const bool OtherInFront = OtherWindow && GetForegroundWindow() == OtherWindow;
+    if (OtherInFront)
+        FlashUntilActive(Form->Handle());
+    TerminateProcess(Other.hProcess, 0);
+    CloseHandle(Other.hThread);
+    CloseHandle(Other.hProcess);
+    ASSERT_TRUE(OtherInFront) << "the other program could not be brought to the front";
+    EXPECT_EQ(Flashed, std::vector<HWND>{Form->Handle()});
+}
