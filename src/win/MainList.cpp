@@ -6,6 +6,7 @@
 #include "Application.h"
 #include "Details.h"
 #include "FileSystem.h"
+#include "FolderScan.h"
 #include "Layouts.h"
 #include "PathForms.h"
 #include "TextTemplate.h"
@@ -15,17 +16,6 @@
 #include <windowsx.h>
 
 #include <memory>
-
-namespace {
-
-std::wstring AsciiLowerCase(std::wstring Text) {
-    for (wchar_t& c : Text)
-        if (c >= L'A' && c <= L'Z')
-            c = static_cast<wchar_t>(c - L'A' + L'a');
-    return Text;
-}
-
-} // namespace
 
 std::wstring LocaleLowerCase(const std::wstring& Text) {
     if (Text.empty())
@@ -170,13 +160,10 @@ int TMainForm::SelectedRow() const {
 }
 
 void TMainForm::AddFile(const std::wstring& FileName) {
+    if (!HasWebMExtension(FileName))
+        return;
     size_t Delimiter = FileName.find_last_of(L"\\/:");
     size_t NameStart = Delimiter == std::wstring::npos ? 0 : Delimiter + 1;
-    size_t Dot = FileName.find_last_of(L'.');
-    std::wstring Extension =
-        Dot == std::wstring::npos || Dot < NameStart ? std::wstring() : FileName.substr(Dot);
-    if (AsciiLowerCase(Extension) != L".webm")
-        return;
 
     std::wstring Folded = LocaleLowerCase(FileName);
     for (int Row = 0, Count = RowCount(); Row < Count; ++Row)
