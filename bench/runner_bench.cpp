@@ -1,6 +1,6 @@
 // Wall time of converting sample files through ExecuteFFmpeg against starting the converter
-// through the bare child-process seam with the same command line, alternating in one run; and the CPU time this process
-// spends meanwhile, which is the runner's own share of the work.
+// through the bare child-process seam with the same command line, alternating in one run; and the
+// CPU time this process spends meanwhile, which is the runner's own share of the work.
 //
 //   runner_bench [--ffmpeg PATH] [--samples FOLDER] [--rounds N] [FILE.webm ...]
 #include "BenchSupport.h"
