@@ -16,46 +16,18 @@
 #include <system_error>
 #include <vector>
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
-
 namespace fs = std::filesystem;
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-#ifdef _WIN32
 fs::path PathOf(const std::wstring& Text) {
-    return fs::path(Text);
+    return testing_support::PathFromWide(Text);
 }
 std::wstring TextOf(const fs::path& Path) {
-    return Path.wstring();
+    return testing_support::WideFromPath(Path);
 }
-std::vector<std::wstring> Arguments(int, char**) {
-    return SplitCommandLine(::GetCommandLineW());
-}
-std::wstring DefaultConverter() {
-    return TextOf(ProgramFolder() / L"ffmpeg.exe");
-}
-#else
-fs::path PathOf(const std::wstring& Text) {
-    return fs::path(ToUtf8(Text));
-}
-std::wstring TextOf(const fs::path& Path) {
-    return FromUtf8(Path.string());
-}
-std::vector<std::wstring> Arguments(int Count, char** Values) {
-    std::vector<std::wstring> out;
-    for (int i = 0; i < Count; ++i)
-        out.push_back(FromUtf8(Values[i]));
-    return out;
-}
-std::wstring DefaultConverter() {
-    return L"/usr/bin/ffmpeg";
-}
-#endif
 
 double SecondsSince(Clock::time_point Start) {
     return std::chrono::duration<double>(Clock::now() - Start).count();
@@ -119,9 +91,9 @@ bool RunRound(const std::wstring& Converter, const fs::path& Sample, const fs::p
 } // namespace
 
 int main(int argc, char** argv) {
-    const std::vector<std::wstring> args = Arguments(argc, argv);
-    std::wstring converter = DefaultConverter();
-    fs::path samples = ProgramFolder() / "samples";
+    const std::vector<std::wstring> args = BenchArguments(argc, argv);
+    std::wstring converter = testing_support::RealConverterPath();
+    fs::path samples = testing_support::SamplesFolder();
     int rounds = 5;
     std::vector<std::wstring> files;
     for (size_t i = 1; i < args.size(); ++i) {
