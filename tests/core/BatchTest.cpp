@@ -413,7 +413,7 @@ TEST_F(BatchRun, TheFolderTextIsReadAsTheCheckBeforeTheBatchReadIt) {
     batch.Run();
 
     EXPECT_EQ(converter.Destinations,
-              (std::vector<std::wstring>{IncludeTrailingPathDelimiter(out.Wide()) + L"clip.avi"}));
+              (std::vector<std::wstring>{IncludeTrailingPathDelimiter(out.Wide()) + L"clip.partial.avi"}));
 }
 
 TEST_F(BatchRun, ExceptionEndsTheBatchAndStopsTheConverter) {
