@@ -413,7 +413,8 @@ TEST_F(BatchRun, TheFolderTextIsReadAsTheCheckBeforeTheBatchReadIt) {
     batch.Run();
 
     EXPECT_EQ(converter.Destinations,
-              (std::vector<std::wstring>{IncludeTrailingPathDelimiter(out.Wide()) + L"clip.partial.avi"}));
+              (std::vector<std::wstring>{IncludeTrailingPathDelimiter(out.Wide()) +
+                                         L"clip.partial.avi"}));
 }
 
 TEST_F(BatchRun, ExceptionEndsTheBatchAndStopsTheConverter) {
