@@ -86,7 +86,9 @@ int wmain(int Argc, wchar_t** Argv) {
         Summary = Text;
         return IDOK;
     };
-    Application.Hooks.ShellExecuteVerb = [](const std::wstring&, const std::wstring&) {};
+    Application.Hooks.ShellExecuteVerb = [](const std::wstring&, const std::wstring&) -> DWORD {
+        return ERROR_SUCCESS;
+    };
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
 
     double ProgramWall = 0, DirectWall = 0, ProgramCpu = 0;

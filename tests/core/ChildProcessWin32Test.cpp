@@ -3,6 +3,7 @@
 #ifdef _WIN32
 #include "ChildProcess.h"
 #include "TestSupport.h"
+#include "TextConversion.h"
 
 #include <gtest/gtest.h>
 
@@ -30,7 +31,7 @@ std::wstring RunToEnd(ChildProcess& Child) {
         bytes.append(buffer, received);
     }
     Child.WaitForExitCode();
-    return Child.DecodeOutput(bytes.data(), bytes.size());
+    return FromUtf8(bytes);
 }
 
 std::wstring Lower(std::wstring Text) {
