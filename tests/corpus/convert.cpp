@@ -60,7 +60,9 @@ int wmain(int argc, wchar_t** argv) {
     }
     const std::wstring converter = argv[1];
     for (int i = 2; i < argc; ++i) {
-        const std::filesystem::path source = argv[i];
+        // The converter runs in its own folder, so it is given full paths, as the program does.
+        const std::filesystem::path given = argv[i];
+        const std::filesystem::path source = std::filesystem::absolute(given);
         const std::filesystem::path destination =
             std::filesystem::path(source).replace_extension(L".avi");
         Record = {};
@@ -72,7 +74,7 @@ int wmain(int argc, wchar_t** argv) {
         std::ofstream(std::filesystem::path(destination).concat(L".log"), std::ios::binary)
             << ToUtf8(output);
         std::printf("%s\t%s\t%d\t%lld\t%lld\t%lld\t%lld\t%lld\t%d\t%llu\n",
-                    ToUtf8(source.wstring()).c_str(), converted ? "ok" : "failed", Record.Calls,
+                    ToUtf8(given.wstring()).c_str(), converted ? "ok" : "failed", Record.Calls,
                     static_cast<long long>(Record.FirstPosition),
                     static_cast<long long>(Record.LastPosition),
                     static_cast<long long>(Record.SmallestSize),
