@@ -233,6 +233,25 @@ bool IsDurationLine(View Line, bool InInput, bool BeforeSections) {
     return Line.substr(blanks).starts_with(DurationMarker);
 }
 
+// The duration a Duration line gives, or nothing when Line is not one (in that section).
+std::optional<std::optional<int64_t>> DurationOfLine(View Line, bool InInput, bool BeforeSections) {
+    if (!IsDurationLine(Line, InInput, BeforeSections))
+        return std::nullopt;
+    return ClockAt(TrimLeft(Line).substr(DurationMarker.size()));
+}
+
+// The position a status line gives once its time is complete; false for any other line.
+bool PositionOfLine(View Line, int32_t& Position) {
+    const size_t timeAt = StatusTimeAt(Line);
+    if (timeAt == View::npos)
+        return false;
+    const TTime time = ReadTime(Line.substr(timeAt));
+    if (time.Form == TTimeForm::Incomplete)
+        return false;
+    Position = To32(time.Ms);
+    return true;
+}
+
 } // namespace
 
 TFFmpegOutput::TSection TFFmpegOutput::NextSection(std::wstring_view Line, TSection Current) {
@@ -350,19 +369,15 @@ void TFFmpegOutput::Progress(int32_t& Position, int32_t& Duration) const {
     std::optional<int64_t> duration = InputDuration;
     const View arriving(Line);
     if (!DurationSeen) {
-        if (!IsDurationLine(arriving, Section == TSection::Input, Section == TSection::None))
+        const auto arrivingDuration =
+            DurationOfLine(arriving, Section == TSection::Input, Section == TSection::None);
+        if (!arrivingDuration)
             return; // no position is looked for before the duration
-        duration = ClockAt(TrimLeft(arriving).substr(DurationMarker.size()));
+        duration = *arrivingDuration;
     }
     Duration = To32(duration.value_or(0));
-    if (const size_t timeAt = StatusTimeAt(arriving); timeAt != View::npos) {
-        const TTime time = ReadTime(arriving.substr(timeAt));
-        if (time.Form != TTimeForm::Incomplete) {
-            Position = To32(time.Ms);
-            return;
-        }
-    }
-    Position = To32(StatusPosition.value_or(0));
+    if (!PositionOfLine(arriving, Position))
+        Position = To32(StatusPosition.value_or(0));
 }
 
 void TFFmpegOutput::ReadProgress(std::wstring_view Output, int32_t& Position, int32_t& Duration) {
@@ -386,39 +401,31 @@ void TFFmpegOutput::ReadProgress(std::wstring_view Output, int32_t& Position, in
         start = end + 1;
         if (line.empty())
             continue;
-        if (IsDurationLine(line, section == TSection::Input, section == TSection::None)) {
+        if (const auto lineDuration =
+                DurationOfLine(line, section == TSection::Input, section == TSection::None)) {
             seen = true;
-            duration = ClockAt(TrimLeft(line).substr(DurationMarker.size()));
+            duration = *lineDuration;
         } else if (line.front() != L' ' && line.front() != L'\t') {
             section = NextSection(line, section);
         }
     }
     if (!seen) {
-        if (!IsDurationLine(arriving, section == TSection::Input, section == TSection::None))
+        const auto arrivingDuration =
+            DurationOfLine(arriving, section == TSection::Input, section == TSection::None);
+        if (!arrivingDuration)
             return; // no position is looked for before the duration
-        duration = ClockAt(TrimLeft(arriving).substr(DurationMarker.size()));
+        duration = *arrivingDuration;
     }
     Duration = To32(duration.value_or(0));
 
     // Backwards to the newest status line whose time is complete.
-    if (const size_t timeAt = StatusTimeAt(arriving); timeAt != View::npos) {
-        const TTime time = ReadTime(arriving.substr(timeAt));
-        if (time.Form != TTimeForm::Incomplete) {
-            Position = To32(time.Ms);
-            return;
-        }
-    }
+    if (PositionOfLine(arriving, Position))
+        return;
     for (size_t end = lastBreak; end != View::npos && end > 0;) {
         const size_t before = Output.find_last_of(L"\r\n", end - 1);
         const size_t start = before == View::npos ? 0 : before + 1;
-        const View line = lineAt(start, end);
-        if (const size_t timeAt = StatusTimeAt(line); timeAt != View::npos) {
-            const TTime time = ReadTime(line.substr(timeAt));
-            if (time.Form != TTimeForm::Incomplete) {
-                Position = To32(time.Ms);
-                return;
-            }
-        }
+        if (PositionOfLine(lineAt(start, end), Position))
+            return;
         end = before;
     }
 }
