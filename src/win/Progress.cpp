@@ -122,11 +122,17 @@ void TProgressForm::FormActivate() {
     // Run returns at once once the batch has run, whatever activations follow.
     // Nobody may be there to move the mouse: the computer stays awake until the batch ends.
     TKeepAwake Awake;
-    if (CheckPlayerSafeLengths && !CheckLengths()) {
-        // Nothing converted, nothing marked: the window closes as after a cancel.
-        Cancel = true;
+    try {
+        if (CheckPlayerSafeLengths && !CheckLengths()) {
+            // Nothing converted, nothing marked: the window closes as after a cancel.
+            Cancel = true;
+            Done = true;
+            return;
+        }
+    } catch (...) {
+        // Shown by TForm's routing; the window must still close.
         Done = true;
-        return;
+        throw;
     }
     Run();
     Finished = !Cancel;

@@ -37,8 +37,9 @@ void ExpectPlaced(HWND Form, const TFormLayout& Layout, UINT Dpi, bool CheckClie
         EXPECT_EQ(Bounds.left, ScaleForDpi(Place.Left, Dpi));
         EXPECT_EQ(Bounds.top, ScaleForDpi(Place.Top, Dpi));
         // A drop-down list's own height is its edit field's; the layout's includes its list.
-        if (Place.Id != IDC_CBWHENDONE)
+        if (Place.Id != IDC_CBWHENDONE) {
             EXPECT_EQ(Bounds.bottom, ScaleForDpi(Place.Top + Place.Height, Dpi));
+        }
         // Labels may grow to fit their text; everything else keeps its width.
         if (Place.Id == IDC_LBLFILESTOCONVERT || Place.Id == IDC_LBLWHENDONE)
             EXPECT_GE(Bounds.right, ScaleForDpi(Place.Left + Place.Width, Dpi));
