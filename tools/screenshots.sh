@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Screenshots of the main window at 96 and 144 DPI, empty and with rows, for looking at by eye;
-# also the progress window, the About box, a summary listing failures, the Details box and the
-# message when a file cannot be played.
+# also the progress window (and its "When done:" list), the About box, the countdown before the
+# computer sleeps, a summary listing failures, the Details box and the message when a file cannot
+# be played.
 # Runs the real Kestrova.exe under Xvfb in a throw-away Wine prefix and works it with the
 # keyboard as a person would (xdotool): the rows come in through the Add dialog.
 #   tools/screenshots.sh [BUILD_DIR]      (default build/win; shots land in BUILD_DIR/../screenshots)
@@ -106,6 +107,10 @@ for dpi in 96 144; do
     # The time left comes a few seconds in.
     sleep 8
     shot "progress-$dpi"
+    # "When done:" opened from the keyboard (its access key, then the list), closed again.
+    key alt+d alt+Down
+    shot "progress-$dpi-whendone"
+    key Escape
     key Escape
     sleep 2
 
@@ -119,6 +124,8 @@ for dpi in 96 144; do
     wineserver -w 2>/dev/null || true
     setsid wineserver -p </dev/null >/dev/null 2>&1 &
     sleep 0.3
+    # "When done: Sleep", so the batch's end brings the countdown; Cancel keeps the computer on.
+    wine reg add 'HKCU\Software\Tamblin\Kestrova' /v WhenDone /t REG_DWORD /d 2 /f >/dev/null 2>&1
     args=()
     for f in "$failing"/*.webm; do args+=("Z:${f//\//\\}"); done
     # On the desktop the probe's own windows join, so it sees the program's.
@@ -127,6 +134,9 @@ for dpi in 96 144; do
     probe idle 30 Kestrova || { import -window root "$out/failed-start-$dpi.png"; exit 1; }
     read -r x y < <(probe control Kestrova 1013)
     xdotool mousemove "$x" "$y" click 1
+    probe gone 120 Converting
+    shot "countdown-$dpi"
+    key Return
     probe wait 120 Information >/dev/null
     shot "summary-failures-$dpi"
     key Return

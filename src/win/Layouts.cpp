@@ -40,9 +40,18 @@ constexpr TControlPlace ProgressControls[] = {
     {IDC_LBLOVERALL, 8, 55, 83, 13},
     {IDC_LBLOVERALLPERCENTAGE, 360, 55, 17, 13},
     {IDC_PBOVERALL, 8, 74, 369, 16},
-    {IDCANCEL, 296, 99, 81, 25},
-    // Left of Cancel, centred on it.
-    {IDC_LBLTIMELEFT, 8, 105, 280, 13},
+    {IDC_LBLTIMELEFT, 8, 99, 369, 13},
+    // The bottom row: "When done:" centred on its list's edit field (21 high at 96 DPI), Cancel.
+    // A drop-down list's height includes its opened list, room for all four choices.
+    {IDC_LBLWHENDONE, 8, 126, 58, 13},
+    {IDC_CBWHENDONE, 70, 122, 112, 110},
+    {IDCANCEL, 296, 120, 81, 25},
+};
+
+constexpr TControlPlace CountdownControls[] = {
+    {IDC_LBLCOUNTDOWN, 12, 16, 300, 13},
+    {IDC_BTNNOW, 125, 48, 100, 25},
+    {IDCANCEL, 231, 48, 81, 25},
 };
 
 constexpr TControlPlace DetailsControls[] = {
@@ -72,10 +81,12 @@ RECT WorkAreaOf(HWND Window) {
 } // namespace
 
 const TFormLayout MainFormLayout{442, 353, MainControls, static_cast<int>(std::size(MainControls))};
-const TFormLayout ProgressFormLayout{385, 135, ProgressControls,
+const TFormLayout ProgressFormLayout{385, 150, ProgressControls,
                                      static_cast<int>(std::size(ProgressControls))};
 const TFormLayout DetailsFormLayout{480, 289, DetailsControls,
                                     static_cast<int>(std::size(DetailsControls))};
+const TFormLayout CountdownFormLayout{320, 81, CountdownControls,
+                                      static_cast<int>(std::size(CountdownControls))};
 
 const TControlPlace& PlaceOf(const TFormLayout& Layout, int Id) {
     const TControlPlace* End = Layout.Controls + Layout.Count;

@@ -1,4 +1,4 @@
-// The pixel layouts of the three windows at 96 DPI: the one place that says where the windows'
+// The pixel layouts of the windows at 96 DPI: the one place that says where the windows'
 // controls sit (the dialog templates carry no coordinates). Placing the controls from these values
 // keeps them exact at every DPI and lets a window follow a DPI change.
 #pragma once
@@ -21,6 +21,7 @@ struct TFormLayout {
 extern const TFormLayout MainFormLayout;
 extern const TFormLayout ProgressFormLayout;
 extern const TFormLayout DetailsFormLayout;
+extern const TFormLayout CountdownFormLayout;
 
 // Where Layout puts control Id (which it must hold).
 const TControlPlace& PlaceOf(const TFormLayout& Layout, int Id);

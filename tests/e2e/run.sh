@@ -997,6 +997,45 @@ kestrova_args=("$(winpath "$s21/long.webm")")
 run_scenario "21 Kestrova ended from outside mid-conversion" kestrova_ended_from_outside
 kestrova_args=()
 
+# "When done: Close Kestrova", chosen from the keyboard while the batch runs, ends the program
+# once the batch has run to its end, with its file converted; the choice is kept in the settings
+# at once.
+when_done_close_kestrova() {
+    local key='HKCU\Software\Tamblin\Kestrova' dir=$work/when-done
+    rm -rf "$dir"
+    mkdir -p "$dir"
+    cp "$samples/long.webm" "$dir/long.webm"
+    # A counted start: a first start's close would open the web site.
+    wine reg add "$key" /v UseCount /t REG_DWORD /d 5 /f </dev/null >/dev/null 2>&1
+    wine reg delete "$key" /v WhenDone /f </dev/null >/dev/null 2>&1 || true
+    kestrova_args=("$(winpath "$dir/long.webm")")
+    start_kestrova || return 1
+    kestrova_args=()
+    press_convert || return 1
+    probe idle 30 Converting || { fail "no progress window to choose in"; return 1; }
+    # The list's access key, then the next choice.
+    xdotool key --delay 150 alt+d Down
+    sleep 0.5
+    shot 22-when-done-close
+    grep -q 'WhenDone.*0x1' <<<"$(wine reg query "$key" /v WhenDone </dev/null 2>/dev/null)" ||
+        fail "\"Close Kestrova\" chosen in the progress window was not kept in the settings"
+    probe gone 300 Converting || { fail "the batch did not end"; return 1; }
+    local waited
+    for waited in $(seq 50); do
+        kill -0 "$kestrova_pid" 2>/dev/null || break
+        sleep 0.2
+    done
+    if kill -0 "$kestrova_pid" 2>/dev/null; then
+        fail "Kestrova is still running after the batch"
+    else
+        wait "$kestrova_pid" 2>/dev/null || true
+        kestrova_pid=
+    fi
+    expect_files "$dir" long.webm long.avi
+    wine reg delete "$key" /v WhenDone /f </dev/null >/dev/null 2>&1 || true
+}
+run_scenario "22 when done: Close Kestrova" when_done_close_kestrova --no-window
+
 scenario=summary
 if [ ${#failures[@]} -gt 0 ]; then
     echo "e2e: ${#failures[@]} check(s) failed:" >&2
