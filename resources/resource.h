@@ -41,6 +41,9 @@
 #define IDC_LBLOVERALLPERCENTAGE 1105
 #define IDC_PBOVERALL 1106
 #define IDC_LBLTIMELEFT 1200
+// The lines of further files converting side by side, created at run time: caption, percentage
+// and bar of line N (from 1) are IDC_FILELINES + 3 * (N - 1) + 0, 1, 2.
+#define IDC_FILELINES 1210
 
 // Details window controls; its OK button is IDOK.
 #define IDC_EDDETAILS 1151

@@ -997,6 +997,114 @@ kestrova_args=("$(winpath "$s21/long.webm")")
 run_scenario "21 Kestrova ended from outside mid-conversion" kestrova_ended_from_outside
 kestrova_args=()
 
+# --- several files converting side by side ------------------------------------------------------
+# Self-contained: own files, a copy of the program beside the scripted converter, and the hidden
+# setting that fixes how many files run at once, removed again at the end of each scenario.
+side=$work/side
+mkdir -p "$side/bin" "$side/files" "$side/real"
+cp "$bin/Kestrova.exe" "$side/bin/"
+cp "$bin/fake_ffmpeg.exe" "$side/bin/ffmpeg.exe"
+side_duration='err Input #0, matroska,webm, from '"'"'x.webm'"'"':\n  Duration: 00:00:20.00, start: 0.000000, bitrate: 800 kb/s\n'
+side_script() { # NAME LINE...: a stand-in script as the file NAME
+    printf '%s\n' "$side_duration" "${@:2}" >"$side/files/$1"
+}
+side_at_once() { # N, or "" for the machine's own choice
+    if [ -n "$1" ]; then
+        wine reg add 'HKCU\Software\Tamblin\Kestrova' /v ConversionsAtOnce /t REG_DWORD /d "$1" /f \
+            >/dev/null 2>&1
+    else
+        wine reg delete 'HKCU\Software\Tamblin\Kestrova' /v ConversionsAtOnce /f >/dev/null 2>&1 || true
+    fi
+}
+# The captions "name (n of N):" the progress window shows now, one a line.
+side_captions() { probe texts Converting | cut -f4 | grep -P '^.+ \(\d+ of \d+\):$' || true; }
+side_await_captions() { # COUNT: waits until that many file lines show
+    local i
+    for i in $(seq 60); do
+        [ "$(side_captions | wc -l)" -eq "$1" ] && return 0
+        sleep 0.25
+    done
+    fail "never $1 file lines in the progress window: [$(side_captions | paste -sd'|')]"
+    return 1
+}
+
+side_crash_beside_good() {
+    rm -f "$side/files"/*
+    side_script good1.webm create 'status 20000 1000 150' 'exit 0'
+    side_script crash.webm create 'status 5000 1000 150' 'crash 3221225477'
+    side_script good2.webm create 'status 20000 1000 150' 'exit 0'
+    side_script good3.webm create 'status 20000 2000 50' 'exit 0'
+    side_at_once 3
+    add_by_dialog "$(winpath "$side/files")\\" '"good1.webm" "crash.webm" "good2.webm" "good3.webm"' || return 1
+    press_convert || return 1
+    side_await_captions 3 && shot 22-progress-three-files
+    await_summary || return 1
+    shot 22-summary
+    expect_eq "summary" "The conversion is finished. Some files were not converted.
+
+crash.webm: the converter stopped unexpectedly (exit code 0xC0000005)" "$summary"
+    dismiss_summary
+    expect_eq "rows left" "$(printf '2\tcrash.webm\t%s\\' "$(winpath "$side/files")")" "$(rows)"
+    expect_files "$side/files" crash.webm good1.avi good1.webm good2.avi good2.webm good3.avi \
+        good3.webm
+    side_at_once ""
+}
+
+side_cancel_with_four_running() {
+    rm -f "$side/files"/*
+    local name
+    for name in a b c d e; do
+        side_script "$name.webm" create 'status 4000 1000 100' 'sleep 30000' 'exit 0'
+    done
+    side_at_once 4
+    add_by_dialog "$(winpath "$side/files")\\" '"a.webm" "b.webm" "c.webm" "d.webm" "e.webm"' || return 1
+    press_convert || return 1
+    side_await_captions 4 || { abandon_batch; return 1; }
+    sleep 0.8 # every bar has moved by now
+    shot 23-progress-four-files
+    local started=$SECONDS
+    click_cancel || return 1
+    probe gone 2 Converting || { fail "the progress window did not close within 2 s of the cancel"; abandon_batch; return 1; }
+    echo "    closed $((SECONDS - started)) s after the cancel (whole seconds)" >&2
+    if probe wait 2 Information >/dev/null 2>&1; then
+        fail "a summary box came after the cancel: $(probe message Information)"
+        dismiss_summary
+    fi
+    for name in a b c d; do
+        ! converter_running "$name.webm" || fail "the converter of $name.webm still runs after the cancel"
+    done
+    local folder
+    folder=$(winpath "$side/files")\\
+    expect_eq "rows after the cancel" "$(printf '2\t%s\t%s\n' a.webm "$folder" b.webm "$folder" \
+        c.webm "$folder" d.webm "$folder"; printf '1\te.webm\t%s' "$folder")" "$(rows)"
+    expect_files "$side/files" a.webm b.webm c.webm d.webm e.webm
+    side_at_once ""
+}
+
+side_one_file_as_today() {
+    rm -f "$side/real"/*
+    cp "$samples/long.webm" "$side/real/only.webm"
+    side_at_once ""
+    add_file "$side/real/only.webm" || return 1
+    press_convert || return 1
+    expect_progress_shown 24-progress-one-file || return 1
+    expect_eq "file lines" "only.webm (1 of 1):" "$(side_captions)"
+    expect_eq "percentage labels" 2 "$(probe texts Converting | grep -cP '^Static\t\w+\t\w+\t\d+%$')"
+    [ -z "$(probe control Converting "$(control_id IDC_FILELINES)" 2>/dev/null)" ] ||
+        fail "a second file line is there for a batch of one file"
+    await_summary || return 1
+    expect_eq "summary" "The conversion is finished." "$summary"
+    dismiss_summary
+    expect_empty_list
+}
+
+kestrova_dir=$side/bin
+kestrova_args=()
+run_scenario "22 several at once: a crash beside good files" side_crash_beside_good
+run_scenario "23 Cancel with four files running" side_cancel_with_four_running
+kestrova_dir=$bin
+run_scenario "24 a batch of one file, as always" side_one_file_as_today
+
 scenario=summary
 if [ ${#failures[@]} -gt 0 ]; then
     echo "e2e: ${#failures[@]} check(s) failed:" >&2
