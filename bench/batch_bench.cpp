@@ -18,7 +18,6 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <thread>
 
@@ -33,12 +32,14 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Busy and total processor time of the whole machine so far, in seconds.
+// Busy and total processor time so far, in seconds. Natively: the converters' own (ended, waited
+// for children) against the machine's capacity, so other programs do not count. On Windows: the
+// whole machine's, other programs included.
 struct TCpuTimes {
     double Busy = 0, Total = 0;
 };
 
-TCpuTimes MachineCpuTimes() {
+TCpuTimes CpuTimes() {
 #ifdef _WIN32
     FILETIME Idle, Kernel, User;
     ::GetSystemTimes(&Idle, &Kernel, &User);
@@ -48,18 +49,13 @@ TCpuTimes MachineCpuTimes() {
     // Kernel time includes idle time.
     return {Seconds(Kernel) + Seconds(User) - Seconds(Idle), Seconds(Kernel) + Seconds(User)};
 #else
-    std::ifstream Stat("/proc/stat");
-    std::string Cpu;
-    double Values[8] = {};
-    Stat >> Cpu;
-    for (double& Value : Values)
-        Stat >> Value;
-    const double Idle = Values[3] + Values[4];
-    double Total = 0;
-    for (double Value : Values)
-        Total += Value;
-    const double Tick = 100.0;
-    return {(Total - Idle) / Tick, Total / Tick};
+    rusage Usage{};
+    getrusage(RUSAGE_CHILDREN, &Usage);
+    auto Seconds = [](timeval T) { return double(T.tv_sec) + double(T.tv_usec) / 1e6; };
+    const double Cores = std::max(1u, std::thread::hardware_concurrency());
+    const double Now =
+        std::chrono::duration<double>(Clock::now().time_since_epoch()).count() * Cores;
+    return {Seconds(Usage.ru_utime) + Seconds(Usage.ru_stime), Now};
 #endif
 }
 
@@ -70,12 +66,12 @@ struct TFigures {
 };
 
 template <typename Work> TFigures Measure(Work&& Run) {
-    const TCpuTimes Before = MachineCpuTimes();
+    const TCpuTimes Before = CpuTimes();
     const auto Start = Clock::now();
     TFigures Figures;
     Figures.Failed = Run();
     Figures.Wall = std::chrono::duration<double>(Clock::now() - Start).count();
-    const TCpuTimes After = MachineCpuTimes();
+    const TCpuTimes After = CpuTimes();
     const double Total = After.Total - Before.Total;
     Figures.Busy = Total > 0 ? (After.Busy - Before.Busy) / Total : 0;
     return Figures;
