@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <stdexcept>
 #include <utility>
 
 TBatch* ProgressForm = nullptr;
@@ -73,6 +74,14 @@ struct TBatch::TRunningFile {
     std::unique_ptr<TFFmpegJob> Job;
 };
 
+// One converter per logical processor, at most MaxSideBySide. A converter runs with two threads
+// (FFmpegOptions; fixed, because the encoder's output depends on its thread count and every AVI
+// must be the same however many run at once), but its start, its input reading and much of its
+// decoding run on one, so alone it leaves part of even two processors idle, and a short file is
+// mostly start. So: 1 processor, 1 file (one converter fills it); 2, 4, 8 processors, that many
+// files, a little more threads than processors, which fills the gaps of starting and reading; 16
+// or more, 8 files of two threads each already fill 16 processors, and each further converter
+// would only add its memory and a line to the window.
 int ChooseSideBySide(unsigned LogicalCores) {
     return std::clamp(static_cast<int>(std::min(LogicalCores, 64u)), 1, MaxSideBySide);
 }
@@ -325,6 +334,8 @@ void TBatch::StartFile(int Row, int FileNumber,
         auto file = std::unique_ptr<TRunningFile>(
             new TRunningFile{Row, FileNumber, row, target, reserved, TPartialFile{reserved.Partial},
                              Converter.CreateJob(source, reserved.Partial)});
+        if (!file->Job)
+            throw std::logic_error("several files at once need a converter that makes jobs");
         if (file->Job->Start()) {
             Running.push_back(std::move(file));
             return;

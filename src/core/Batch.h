@@ -184,9 +184,9 @@ public:
     // The user asked to stop; the loop ends before the next file and the running ones are
     // stopped at the next progress report.
     bool Cancel = false;
-    // How many files may convert at once (1 to MaxSideBySide); with 1, or with a converter that
-    // has no jobs, one after another through ConvertFile. Files start in list order, never more
-    // at once than are left.
+    // How many files may convert at once (1 to MaxSideBySide); more than 1 needs a converter that
+    // makes jobs (CreateJob). With 1, one after another through ConvertFile. Files start in list
+    // order, never more at once than are left.
     int SideBySide = 1;
 
 protected:

@@ -1008,6 +1008,9 @@ side_duration='err Input #0, matroska,webm, from '"'"'x.webm'"'"':\n  Duration: 
 side_script() { # NAME LINE...: a stand-in script as the file NAME
     printf '%s\n' "$side_duration" "${@:2}" >"$side/files/$1"
 }
+# The closing totals a converter prints when it has finished a file.
+side_totals='err \nvideo:300kB audio:30kB subtitle:0kB other streams:0kB global headers:0kB muxing overhead: 1.0%\n'
+
 side_at_once() { # N, or "" for the machine's own choice
     if [ -n "$1" ]; then
         wine reg add 'HKCU\Software\Tamblin\Kestrova' /v ConversionsAtOnce /t REG_DWORD /d "$1" /f \
@@ -1030,10 +1033,11 @@ side_await_captions() { # COUNT: waits until that many file lines show
 
 side_crash_beside_good() {
     rm -f "$side/files"/*
-    side_script good1.webm create 'status 20000 1000 150' 'exit 0'
-    side_script crash.webm create 'status 5000 1000 150' 'crash 3221225477'
-    side_script good2.webm create 'status 20000 1000 150' 'exit 0'
-    side_script good3.webm create 'status 20000 2000 50' 'exit 0'
+    # Long enough to be seen running three at once on a busy machine.
+    side_script good1.webm create 'status 20000 1000 400' "$side_totals" 'exit 0'
+    side_script crash.webm create 'status 5000 1000 400' 'crash 3221225477'
+    side_script good2.webm create 'status 20000 1000 400' "$side_totals" 'exit 0'
+    side_script good3.webm create 'status 20000 2000 100' "$side_totals" 'exit 0'
     side_at_once 3
     add_by_dialog "$(winpath "$side/files")\\" '"good1.webm" "crash.webm" "good2.webm" "good3.webm"' || return 1
     press_convert || return 1
