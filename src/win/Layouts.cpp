@@ -88,6 +88,43 @@ const TFormLayout DetailsFormLayout{480, 289, DetailsControls,
 const TFormLayout CountdownFormLayout{320, 81, CountdownControls,
                                       static_cast<int>(std::size(CountdownControls))};
 
+int FileLineId(int Line, TFileLinePart Part) {
+    const int Parts[] = {IDC_LBLCURFILE, IDC_LBLCURFILEPERCENTAGE, IDC_PBCURFILE};
+    if (Line == 0)
+        return Parts[static_cast<int>(Part)];
+    return IDC_FILELINES + 3 * (Line - 1) + static_cast<int>(Part);
+}
+
+TFormLayout ProgressLayoutForLines(int Lines, std::vector<TControlPlace>& Places) {
+    Lines = std::max(Lines, 1);
+    const int Shift = FileLineHeight * (Lines - 1);
+    // Whatever sits below the first line, however many rows there are, moves down.
+    const int BelowLines = PlaceOf(ProgressFormLayout, IDC_LBLOVERALL).Top;
+    Places.assign(std::begin(ProgressControls), std::end(ProgressControls));
+    for (TControlPlace& Place : Places)
+        if (Place.Top >= BelowLines)
+            Place.Top += Shift;
+    for (int Line = 1; Line < Lines; ++Line)
+        for (TFileLinePart Part :
+             {TFileLinePart::Caption, TFileLinePart::Percentage, TFileLinePart::Bar}) {
+            TControlPlace Place = PlaceOf(ProgressFormLayout, FileLineId(0, Part));
+            Place.Id = FileLineId(Line, Part);
+            Place.Top += FileLineHeight * Line;
+            Places.push_back(Place);
+        }
+    return {ProgressFormLayout.ClientWidth, ProgressFormLayout.ClientHeight + Shift, Places.data(),
+            static_cast<int>(Places.size())};
+}
+
+void KeepInsideWorkArea(HWND Form) {
+    RECT Area = WorkAreaOf(Form), Window;
+    GetWindowRect(Form, &Window);
+    if (Window.bottom <= Area.bottom)
+        return;
+    int Top = std::max<int>(Area.top, Window.top - (Window.bottom - Area.bottom));
+    SetWindowPos(Form, nullptr, Window.left, Top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 const TControlPlace& PlaceOf(const TFormLayout& Layout, int Id) {
     const TControlPlace* End = Layout.Controls + Layout.Count;
     const TControlPlace* Found = std::find_if(

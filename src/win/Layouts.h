@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 struct TControlPlace {
     int Id;
@@ -22,6 +23,15 @@ extern const TFormLayout MainFormLayout;
 extern const TFormLayout ProgressFormLayout;
 extern const TFormLayout DetailsFormLayout;
 extern const TFormLayout CountdownFormLayout;
+
+// The progress window shows one line (caption, percentage, bar) per file converting; line 0 is
+// the layout's own, each further line sits FileLineHeight lower with the ids of FileLineId, and
+// everything below the lines moves down with them.
+inline constexpr int FileLineHeight = 47;
+enum class TFileLinePart { Caption, Percentage, Bar };
+int FileLineId(int Line, TFileLinePart Part);
+// The progress window's layout for Lines file lines (at least 1), kept in Places.
+TFormLayout ProgressLayoutForLines(int Lines, std::vector<TControlPlace>& Places);
 
 // Where Layout puts control Id (which it must hold).
 const TControlPlace& PlaceOf(const TFormLayout& Layout, int Id);
@@ -40,5 +50,7 @@ void FitWidthToText(HWND Label);
 
 // Centres Form on the work area of the monitor nearest Reference (or Form itself).
 void CentreOnMonitor(HWND Form, HWND Reference);
+// Moves Form up as far as needed (never above the top) to keep it inside its monitor's work area.
+void KeepInsideWorkArea(HWND Form);
 // Centres Form over Owner's window rectangle, kept inside Owner's monitor.
 void CentreOverWindow(HWND Form, HWND Owner);

@@ -36,6 +36,12 @@ public:
     // Converts one file with the converter beside the program; true on success.
     bool ConvertFile(const std::wstring& Source, const std::wstring& Destination,
                      TProgressProc ProgressProc, TConversionOutcome& Outcome);
+    // The same conversion, as a job the batch drives beside others.
+    std::unique_ptr<TFFmpegJob> CreateJob(const std::wstring& Source,
+                                          const std::wstring& Destination);
+    // How many files a batch converts at once: the hidden "ConversionsAtOnce" setting when it
+    // holds 1 to MaxSideBySide, otherwise chosen from the machine's logical processors.
+    int ConversionsAtOnce() const;
 
     // Adds files, and the WebM files in folders and their subfolders (in natural name order), by
     // the list's rules; the failures are reported together once all were tried. For paths that
