@@ -39,6 +39,11 @@ TPrecheckTexts PrecheckTexts() {
 } // namespace
 
 void TMainForm::btnConvertClick() {
+    // Pressed while files are still being listed: the batch takes them all, once they are in.
+    if (Adding()) {
+        ConvertAfterAdd = true;
+        return;
+    }
     // What would fail every file is said once, before anything is converted or marked.
     TPrecheck Check =
         CheckBeforeBatch(AppPath + FFmpegExeName, SameFolderChecked(), OutputFolderText());

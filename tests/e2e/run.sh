@@ -997,6 +997,42 @@ kestrova_args=("$(winpath "$s21/long.webm")")
 run_scenario "21 Kestrova ended from outside mid-conversion" kestrova_ended_from_outside
 kestrova_args=()
 
+# --- a big folder: listed while the window keeps answering ----------------------------------
+s22=$work/s22
+s22_count=2000
+mkdir -p "$s22/Big"
+for i in $(seq 1 "$s22_count"); do cp "$samples/vp8-vorbis.webm" "$s22/Big/clip $i.webm"; done
+
+big_folder_listed() {
+    local watched rows_seen first last
+    # The watcher is waiting for the window before the program starts, so that it sees the
+    # whole add; the program then starts with the folder as "Send to" gives it.
+    probe grows 120 "$s22_count" >"$work/s22-grows.txt" 2>&1 &
+    local watcher=$!
+    sleep 1
+    (cd "$bin" && exec wine Kestrova.exe "$(winpath "$s22/Big")") </dev/null \
+        >>"$work/kestrova.log" 2>&1 &
+    kestrova_pid=$!
+    wait "$watcher" || fail "the watcher failed: $(tr '\n' ' ' <"$work/s22-grows.txt")"
+    watched=$(cat "$work/s22-grows.txt")
+    echo "    $(tr '\n' ' ' <<<"$watched")" >&2
+    expect_eq "rows counted while listing" "rows $s22_count" "$(grep '^rows' <<<"$watched")"
+    # It answered while the rows were still coming, not only once they were all there.
+    [ "$(awk '$1 == "answers" { print $2 }' <<<"$watched")" -ge 2 ] ||
+        fail "the window answered fewer than twice while listing: $watched"
+    probe idle 30 Kestrova || { fail "the window is not ready after listing"; return 1; }
+    rows_seen=$(rows)
+    expect_eq "rows listed" "$s22_count" "$(wc -l <<<"$rows_seen")"
+    first=$(head -n1 <<<"$rows_seen" | cut -f2)
+    last=$(tail -n1 <<<"$rows_seen" | cut -f2)
+    expect_eq "first and last row, in natural order" "clip 1.webm clip $s22_count.webm" \
+        "$first $last"
+    expect_eq "the label once listed" "WebM files to convert:" \
+        "$(probe texts Kestrova | awk -F'\t' '$4 ~ /files to convert/ { print $4 }')"
+    shot 22-big-folder-listed
+}
+run_scenario "22 a big folder is listed while the window answers" big_folder_listed --no-window
+
 scenario=summary
 if [ ${#failures[@]} -gt 0 ]; then
     echo "e2e: ${#failures[@]} check(s) failed:" >&2
