@@ -123,6 +123,7 @@ private:
     // Adds under way, the first being worked on.
     std::deque<TAddRequest> AddQueue;
     bool AddSliceScheduled = false;
+    ULONGLONG ListDrawnAt = 0; // when the list was last let draw during an add
     // Convert was pressed during an add: the batch starts once every file is listed.
     bool ConvertAfterAdd = false;
     UniqueMenu PopupMenuResource;
