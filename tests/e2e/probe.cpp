@@ -414,13 +414,14 @@ int Progress(double Seconds) {
 // The send gives up after 5 s, which Windows would already call "Not Responding".
 int Grows(double Seconds, int Count) {
     const DWORD Deadline = GetTickCount() + static_cast<DWORD>(Seconds * 1000);
-    HWND Window = nullptr;
-    while (!Window && static_cast<LONG>(GetTickCount() - Deadline) < 0) {
+    // The window exists a moment before its controls do.
+    HWND Window = nullptr, List = nullptr;
+    while (!List && static_cast<LONG>(GetTickCount() - Deadline) < 0) {
         Window = FindTopLevel(MainTitle, false);
-        if (!Window)
+        List = Window ? FirstChildOfClass(Window, WC_LISTVIEWW) : nullptr;
+        if (!List)
             Sleep(10);
     }
-    HWND List = Window ? FirstChildOfClass(Window, WC_LISTVIEWW) : nullptr;
     if (!List)
         return Fail(L"no main window");
     LARGE_INTEGER Frequency, Start, End;

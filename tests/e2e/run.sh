@@ -1018,7 +1018,9 @@ big_folder_listed() {
     echo "    $(tr '\n' ' ' <<<"$watched")" >&2
     expect_eq "rows counted while listing" "rows $s22_count" "$(grep '^rows' <<<"$watched")"
     # It answered while the rows were still coming, not only once they were all there.
-    [ "$(awk '$1 == "answers" { print $2 }' <<<"$watched")" -ge 2 ] ||
+    local answers
+    answers=$(awk '$1 == "answers" { print $2 }' <<<"$watched")
+    [ "${answers:-0}" -ge 2 ] ||
         fail "the window answered fewer than twice while listing: $watched"
     probe idle 30 Kestrova || { fail "the window is not ready after listing"; return 1; }
     rows_seen=$(rows)
