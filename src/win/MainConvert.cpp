@@ -64,6 +64,11 @@ bool PowerOffAfterBatch(HWND Window, TWhenDone Then) {
 } // namespace
 
 void TMainForm::btnConvertClick() {
+    // Pressed while files are still being listed: the batch takes them all, once they are in.
+    if (Adding()) {
+        ConvertAfterAdd = true;
+        return;
+    }
     // What would fail every file is said once, before anything is converted or marked.
     TPrecheck Check =
         CheckBeforeBatch(AppPath + FFmpegExeName, SameFolderChecked(), OutputFolderText());

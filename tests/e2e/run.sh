@@ -1105,6 +1105,42 @@ side_one_file_as_today() { # DIR
     expect_empty_list
 }
 
+# --- a big folder: listed while the window keeps answering ----------------------------------
+big_folder_count=2000
+
+big_folder_listed() { # DIR
+    local s26=$1 watched rows_seen first last i
+    mkdir -p "$s26/Big"
+    for i in $(seq 1 "$big_folder_count"); do ln "$samples/vp8-vorbis.webm" "$s26/Big/clip $i.webm"; done
+    # The watcher is waiting for the window before the program starts, so that it sees the
+    # whole add; the program then starts with the folder as "Send to" gives it.
+    probe grows 120 "$big_folder_count" >"$s26/grows.txt" 2>&1 &
+    local watcher=$!
+    sleep 1
+    (cd "$bin" && exec wine Kestrova.exe "$(winpath "$s26/Big")") </dev/null \
+        >>"$work/kestrova.log" 2>&1 &
+    kestrova_pid=$!
+    wait "$watcher" || fail "the watcher failed: $(tr '\n' ' ' <"$s26/grows.txt")"
+    watched=$(cat "$s26/grows.txt")
+    echo "    $(tr '\n' ' ' <<<"$watched")" >&2
+    expect_eq "rows counted while listing" "rows $big_folder_count" "$(grep '^rows' <<<"$watched")"
+    # It answered while the rows were still coming, not only once they were all there.
+    local answers
+    answers=$(awk '$1 == "answers" { print $2 }' <<<"$watched")
+    [ "${answers:-0}" -ge 2 ] ||
+        fail "the window answered fewer than twice while listing: $watched"
+    probe idle 30 Kestrova || { fail "the window is not ready after listing"; return 1; }
+    rows_seen=$(rows)
+    expect_eq "rows listed" "$big_folder_count" "$(wc -l <<<"$rows_seen")"
+    first=$(head -n1 <<<"$rows_seen" | cut -f2)
+    last=$(tail -n1 <<<"$rows_seen" | cut -f2)
+    expect_eq "first and last row, in natural order" "clip 1.webm clip $big_folder_count.webm" \
+        "$first $last"
+    expect_eq "the label once listed" "WebM files to convert:" \
+        "$(probe texts Kestrova | awk -F'\t' '$4 ~ /files to convert/ { print $4 }')"
+    shot 26-big-folder-listed
+}
+
 # --- the scenarios, by ID ----------------------------------------------------------------------
 scenarios=(
     "1|two files, same folder|two_files_same_folder"
@@ -1134,6 +1170,7 @@ scenarios=(
     "23|several at once: a crash beside good files|side_crash_beside_good"
     "24|Cancel with four files running|side_cancel_with_four_running"
     "25|a batch of one file, as always|side_one_file_as_today"
+    "26|a big folder is listed while the window answers|big_folder_listed"
 )
 
 # Whether the scenario ID NAME is asked for: by the IDs given ("4" is 4a and 4b), or by
