@@ -110,7 +110,8 @@ TEST_F(FileLinesTest, OneLinePerRunningFileAndTheWindowGrowsAndShrinks) {
     const UINT Dpi = Three->Dpi;
     EXPECT_EQ(Three->Captions, (std::vector<std::wstring>{L"a.webm (1 of 3):", L"b.webm (2 of 3):",
                                                           L"c.webm (3 of 3):"}));
-    EXPECT_EQ(Three->ClientHeight, ScaleForDpi(135 + 2 * FileLineHeight, Dpi));
+    EXPECT_EQ(Three->ClientHeight,
+              ScaleForDpi(ProgressFormLayout.ClientHeight + 2 * FileLineHeight, Dpi));
     EXPECT_EQ(Three->LastBarTop, ScaleForDpi(27 + 2 * FileLineHeight, Dpi));
     EXPECT_EQ(Three->OverallBarTop, ScaleForDpi(74 + 2 * FileLineHeight, Dpi));
     EXPECT_EQ(Three->CancelTop,
@@ -121,7 +122,7 @@ TEST_F(FileLinesTest, OneLinePerRunningFileAndTheWindowGrowsAndShrinks) {
         return L.Lines == 1 && L.Captions[0] == L"b.webm (2 of 3):";
     });
     ASSERT_NE(Alone, Looks.end());
-    EXPECT_EQ(Alone->ClientHeight, ScaleForDpi(135, Dpi));
+    EXPECT_EQ(Alone->ClientHeight, ScaleForDpi(ProgressFormLayout.ClientHeight, Dpi));
     EXPECT_EQ(Alone->OverallBarTop, ScaleForDpi(74, Dpi));
 }
 
