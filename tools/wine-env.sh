@@ -27,17 +27,21 @@ source "$kestrova_root/tools/wine-query.sh"
 
 # A virtual display for window tests and screenshots; DPI via KESTROVA_DPI (default 96).
 kestrova_start_xvfb() {
-    local n
-    for n in $(seq 90 130); do
-        [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || break
-    done
-    Xvfb ":$n" -screen 0 1280x900x24 -dpi "${KESTROVA_DPI:-96}" -nolisten tcp >/dev/null 2>&1 &
+    # Xvfb picks a free display itself and says which: it knows a lock file left by a server that
+    # has died from one in use, which a look at the lock files here cannot tell.
+    local number_file n=
+    number_file=$(mktemp)
+    Xvfb -displayfd 3 -screen 0 1280x900x24 -dpi "${KESTROVA_DPI:-96}" -nolisten tcp \
+        3>"$number_file" >/dev/null 2>&1 &
     kestrova_started_xvfb=$!
-    export DISPLAY=":$n"
-    for _ in $(seq 50); do
-        [ -e "/tmp/.X11-unix/X$n" ] && break
+    for _ in $(seq 100); do
+        n=$(tr -d '[:space:]' <"$number_file")
+        [ -n "$n" ] && break
         sleep 0.1
     done
+    rm -f "$number_file"
+    [ -n "$n" ] || { echo "wine-env: Xvfb did not start" >&2; return 1; }
+    export DISPLAY=":$n"
 }
 
 if [ "${1:-}" = "--display" ] && [ -z "${DISPLAY:-}" ]; then
