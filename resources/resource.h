@@ -120,6 +120,8 @@
 #define IDS_TIMELEFTHOURS 106
 #define IDS_TIMELEFTHOURSMINUTES 107
 #define IDS_TASKBARTIMELEFT 108
+// The Explorer command's text; the installer names this number.
+#define IDS_SHELLVERB 3000
 
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)

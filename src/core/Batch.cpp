@@ -63,8 +63,11 @@ std::wstring ComposeBatchSummary(TBatchSummary Summary, const std::vector<TFileN
                                            {Failures[i].Name,
                                             DescribeFailure(Failures[i].Outcome, FailureTexts)});
         }
-        if (Failures.size() > listed)
-            text += L"\n" + FormatTemplate(Texts.More, {std::to_wstring(Failures.size() - listed)});
+        if (Failures.size() > listed) {
+            const std::wstring Count = std::to_wstring(Failures.size() - listed);
+            text +=
+                L"\n" + FormatTemplate(ResolvePlurals(Texts.More, Texts.Plural, {Count}), {Count});
+        }
     }
     if (!EndedEarly.empty()) {
         text += L"\n";

@@ -6,6 +6,7 @@
 #include "Conversion.h"
 #include "FFmpeg.h"
 #include "ImageIndex.h"
+#include "Language.h"
 #include "OutputNaming.h"
 
 #include <cstddef>
@@ -93,6 +94,8 @@ struct TSummaryTexts {
     std::wstring FailedFile;
     std::wstring More;
     std::wstring EndedEarly;
+    // Chooses More's form for its number.
+    TPluralRule Plural = TPluralRule::OneOther;
 };
 
 inline const TSummaryTexts DefaultSummaryTexts{

@@ -77,6 +77,140 @@ const TFormLayout ProgressFormLayout{385, 135, ProgressControls,
 const TFormLayout DetailsFormLayout{480, 289, DetailsControls,
                                     static_cast<int>(std::size(DetailsControls))};
 
+TFittedLayout::TFittedLayout(const TFormLayout& Layout)
+    : ClientWidth(Layout.ClientWidth), ClientHeight(Layout.ClientHeight),
+      Controls(Layout.Controls, Layout.Controls + Layout.Count) {}
+
+TControlPlace& TFittedLayout::operator[](int Id) {
+    return const_cast<TControlPlace&>(PlaceOf(View(), Id));
+}
+
+TFormLayout TFittedLayout::View() const {
+    return {ClientWidth, ClientHeight, Controls.data(), static_cast<int>(Controls.size())};
+}
+
+int NeededWidth(HWND Control, HFONT Font, UINT Dpi) {
+    std::wstring Text = WindowText(Control);
+    wchar_t Class[16] = L"";
+    GetClassNameW(Control, Class, 16);
+    auto Style = static_cast<DWORD>(GetWindowLongPtrW(Control, GWL_STYLE));
+    bool Button = lstrcmpiW(Class, L"Button") == 0;
+    // A prefix character is no part of what is drawn.
+    if (!(Style & SS_NOPREFIX) || Button) {
+        std::wstring Shown;
+        for (size_t i = 0; i < Text.size(); ++i) {
+            if (Text[i] == L'&' && i + 1 < Text.size())
+                ++i;
+            Shown += Text[i];
+        }
+        Text = Shown;
+    }
+    TWindowDC Dc(Control);
+    TSelectObject Selected(Dc.get(), Font);
+    SIZE Extent{};
+    GetTextExtentPoint32W(Dc.get(), Text.c_str(), static_cast<int>(Text.size()), &Extent);
+    int Width = MulDiv(Extent.cx, 96, static_cast<int>(Dpi)) + 1;
+    if (!Button)
+        return Width;
+    DWORD Kind = Style & BS_TYPEMASK;
+    if (Kind == BS_AUTORADIOBUTTON || Kind == BS_RADIOBUTTON || Kind == BS_AUTOCHECKBOX ||
+        Kind == BS_CHECKBOX)
+        return Width + 20; // the box, 13, the gap to the text and the focus rectangle
+    if (Kind == BS_GROUPBOX)
+        return Width + 18;
+    return Width + 16; // a push button's frame and the space inside it
+}
+
+namespace {
+
+int Need(HWND Form, int Id, HFONT Font, UINT Dpi) {
+    HWND Control = GetDlgItem(Form, Id);
+    return Control ? NeededWidth(Control, Font, Dpi) : 0;
+}
+
+// Makes the main window By wider: the list and its hint widen, the buttons beside the list and
+// the Convert button move right, the group box and its folder box widen.
+void WidenMain(TFittedLayout& L, int By) {
+    if (By <= 0)
+        return;
+    L.ClientWidth += By;
+    L[IDC_LSTFILESTOCONVERT].Width += By;
+    L[IDC_LBLADDFILES].Width += By;
+    for (int Id : {IDC_BTNADDFILES, IDC_BTNREMOVE, IDC_BTNWEBSITE, IDC_BTNABOUT, IDC_BTNBROWSE,
+                   IDC_BTNCONVERT})
+        L[Id].Left += By;
+    L[IDC_GBOUTPUTFOLDER].Width += By;
+    L[IDC_EDOUTPUTFOLDER].Width += By;
+}
+
+} // namespace
+
+void FitMainLayout(HWND Form, TFittedLayout& L, HFONT Font, UINT Dpi) {
+    // The buttons beside the list share one width; they widen into a wider window.
+    int Column = L[IDC_BTNADDFILES].Width;
+    for (int Id : {IDC_BTNADDFILES, IDC_BTNREMOVE, IDC_BTNWEBSITE, IDC_BTNABOUT})
+        Column = std::max(Column, Need(Form, Id, Font, Dpi));
+    if (int Grow = Column - L[IDC_BTNADDFILES].Width; Grow > 0) {
+        L.ClientWidth += Grow;
+        for (int Id : {IDC_BTNADDFILES, IDC_BTNREMOVE, IDC_BTNWEBSITE, IDC_BTNABOUT})
+            L[Id].Width += Grow;
+        L[IDC_GBOUTPUTFOLDER].Width += Grow;
+        L[IDC_EDOUTPUTFOLDER].Width += Grow;
+        L[IDC_BTNBROWSE].Left += Grow;
+        L[IDC_BTNCONVERT].Left += Grow;
+    }
+    // The hint lies over the list: a wider hint widens the list.
+    WidenMain(L, Need(Form, IDC_LBLADDFILES, Font, Dpi) - L[IDC_LBLADDFILES].Width);
+
+    // The radio buttons widen to the right and take the room from the folder box, which keeps
+    // at least MinFolder; beyond that the window widens.
+    constexpr int MinFolder = 120;
+    int Shift = 0;
+    for (int Id : {IDC_RBSAMEFOLDER, IDC_RBOTHERFOLDER}) {
+        L[Id].Left += Shift;
+        int Grow = Need(Form, Id, Font, Dpi) - L[Id].Width;
+        if (Grow > 0) {
+            L[Id].Width += Grow;
+            Shift += Grow;
+        }
+    }
+    if (Shift > 0) {
+        TControlPlace& Folder = L[IDC_EDOUTPUTFOLDER];
+        Folder.Left += Shift;
+        Folder.Width -= Shift;
+        WidenMain(L, MinFolder - Folder.Width);
+    }
+
+    // The Convert button grows to the left, the check box to the right; where they would meet,
+    // the window widens.
+    TControlPlace& Convert = L[IDC_BTNCONVERT];
+    if (int Grow = Need(Form, IDC_BTNCONVERT, Font, Dpi) - Convert.Width; Grow > 0) {
+        Convert.Left -= Grow;
+        Convert.Width += Grow;
+    }
+    TControlPlace& Check = L[IDC_CBPLAYERSAFE];
+    Check.Width = std::max(Check.Width, Need(Form, IDC_CBPLAYERSAFE, Font, Dpi));
+    WidenMain(L, Check.Left + Check.Width + 8 - L[IDC_BTNCONVERT].Left);
+}
+
+void FitProgressLayout(HWND Form, TFittedLayout& L, HFONT Font, UINT Dpi) {
+    // Cancel grows to the left, into the room of the time left beside it.
+    TControlPlace& Cancel = L[IDCANCEL];
+    if (int Grow = Need(Form, IDCANCEL, Font, Dpi) - Cancel.Width; Grow > 0) {
+        Cancel.Left -= Grow;
+        Cancel.Width += Grow;
+        L[IDC_LBLTIMELEFT].Width -= Grow;
+    }
+}
+
+void FitDetailsLayout(HWND Form, TFittedLayout& L, HFONT Font, UINT Dpi) {
+    TControlPlace& Ok = L[IDOK];
+    if (int Grow = Need(Form, IDOK, Font, Dpi) - Ok.Width; Grow > 0) {
+        Ok.Left -= Grow;
+        Ok.Width += Grow;
+    }
+}
+
 const TControlPlace& PlaceOf(const TFormLayout& Layout, int Id) {
     const TControlPlace* End = Layout.Controls + Layout.Count;
     const TControlPlace* Found = std::find_if(

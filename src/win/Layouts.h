@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 struct TControlPlace {
     int Id;
@@ -21,6 +22,26 @@ struct TFormLayout {
 extern const TFormLayout MainFormLayout;
 extern const TFormLayout ProgressFormLayout;
 extern const TFormLayout DetailsFormLayout;
+
+// A layout as a window's texts need it: the same as its design unless a text (a translation,
+// say) is wider than its control, which then grows, and the window with it.
+struct TFittedLayout {
+    int ClientWidth, ClientHeight;
+    std::vector<TControlPlace> Controls;
+
+    explicit TFittedLayout(const TFormLayout& Layout);
+    TControlPlace& operator[](int Id);
+    TFormLayout View() const;
+};
+
+// The width, in 96-DPI pixels, that Control needs to show its text whole in Font at Dpi: the
+// text, and for a button its frame's margins, for a check box or radio button its box.
+int NeededWidth(HWND Control, HFONT Font, UINT Dpi);
+
+// What each window grows for its texts, in Font at Dpi.
+void FitMainLayout(HWND Form, TFittedLayout& Layout, HFONT Font, UINT Dpi);
+void FitProgressLayout(HWND Form, TFittedLayout& Layout, HFONT Font, UINT Dpi);
+void FitDetailsLayout(HWND Form, TFittedLayout& Layout, HFONT Font, UINT Dpi);
 
 // Where Layout puts control Id (which it must hold).
 const TControlPlace& PlaceOf(const TFormLayout& Layout, int Id);

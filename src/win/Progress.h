@@ -55,6 +55,9 @@ private:
 
     // The labels fitted to their texts.
     void ScaleOwnParts(UINT OldDpi) override;
+    void FitToTexts(TFittedLayout& Layout, HFONT Font) override {
+        FitProgressLayout(Window, Layout, Font, Dpi);
+    }
     // Sizes a right-aligned label to its text, its right edge kept where the layout puts it.
     void FitPercentageLabel(int Id);
     void SetPercentage(int Id, const std::wstring& Text);
