@@ -118,14 +118,18 @@ int NeededWidth(HWND Control, HFONT Font, UINT Dpi) {
         return Width + 20; // the box, 13, the gap to the text and the focus rectangle
     if (Kind == BS_GROUPBOX)
         return Width + 18;
-    return Width + 16; // a push button's frame and the space inside it
+    return Width + 10; // a push button's frame and focus rectangle
 }
 
 namespace {
 
 int Need(HWND Form, int Id, HFONT Font, UINT Dpi) {
     HWND Control = GetDlgItem(Form, Id);
-    return Control ? NeededWidth(Control, Font, Dpi) : 0;
+    if (!Control)
+        return 0;
+    // These buttons show an image left of their text: 16 pixels, 5 from the edge.
+    bool Image = Id == IDC_BTNADDFILES || Id == IDC_BTNREMOVE || Id == IDC_BTNCONVERT;
+    return NeededWidth(Control, Font, Dpi) + (Image ? 21 : 0);
 }
 
 // Makes the main window By wider: the list and its hint widen, the buttons beside the list and

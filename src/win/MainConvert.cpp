@@ -8,6 +8,7 @@
 #include "Precheck.h"
 #include "Progress.h"
 #include "TextTemplate.h"
+#include "Translation.h"
 #include "resource.h"
 
 #include <memory>
@@ -93,8 +94,8 @@ bool TMainForm::ConfirmLargePlayerSafeFiles() {
             PlayerSafeSize Size = EstimatePlayerSafeSize(Length);
             if (!Size.OverLimit)
                 continue;
-            wchar_t Gigabytes[32];
-            swprintf(Gigabytes, 32, L"%.1f", static_cast<double>(Size.Expected) / (1 << 30));
+            std::wstring Gigabytes =
+                FormatOneDecimal(static_cast<double>(Size.Expected) / (1 << 30));
             Files += FormatTemplate(Application.LoadStr(IDS_OVERTWOGIGABYTESFILE),
                                     {RowName(Row), FormatPlayingTime(Length), Gigabytes});
         }

@@ -1,6 +1,7 @@
 #include "Translation.h"
 
 #include <cstdlib>
+#include <cwchar>
 #include <memory>
 
 namespace {
@@ -52,6 +53,17 @@ const void* FindLocalizedResource(HMODULE Module, LPCWSTR Type, UINT Id, LANGID 
     if (const void* Found = FindExactly(Module, Type, Id, Language))
         return Found;
     return FindExactly(Module, Type, Id, English);
+}
+
+std::wstring FormatOneDecimal(double Value) {
+    wchar_t Text[32];
+    swprintf(Text, 32, L"%.1f", Value);
+    wchar_t Separator[8] = L".";
+    GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_SDECIMAL, Separator, 8);
+    std::wstring Result = Text;
+    if (size_t Point = Result.find(L'.'); Point != std::wstring::npos)
+        Result.replace(Point, 1, Separator);
+    return Result;
 }
 
 std::wstring LoadLocalizedString(HMODULE Module, UINT Id, LANGID Language) {

@@ -22,5 +22,8 @@ const TLanguage& PickUiLanguage();
 // The resource of Type and Id in Language's resources, or in English's when it has none.
 const void* FindLocalizedResource(HMODULE Module, LPCWSTR Type, UINT Id, LANGID Language);
 
+// Value with one decimal, written with the user's decimal separator ("2,3" in Germany).
+std::wstring FormatOneDecimal(double Value);
+
 // String Id in Language, or in English when the language has none (or an empty one).
 std::wstring LoadLocalizedString(HMODULE Module, UINT Id, LANGID Language);

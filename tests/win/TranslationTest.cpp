@@ -45,7 +45,14 @@ int Chrome(HWND Control, UINT Dpi) {
     DWORD Kind = static_cast<DWORD>(GetWindowLongPtrW(Control, GWL_STYLE)) & BS_TYPEMASK;
     if (Kind == BS_AUTORADIOBUTTON || Kind == BS_AUTOCHECKBOX)
         return ScaleForDpi(16, Dpi);
-    return ScaleForDpi(Kind == BS_GROUPBOX ? 12 : 8, Dpi);
+    int Image = 0;
+    BUTTON_IMAGELIST Images{};
+    if (Button_GetImageList(Control, &Images) && Images.himl) {
+        int Width = 0, Height = 0;
+        ImageList_GetIconSize(Images.himl, &Width, &Height);
+        Image = Width + Images.margin.left;
+    }
+    return ScaleForDpi(Kind == BS_GROUPBOX ? 12 : 8, Dpi) + Image;
 }
 
 // Every control with a text shows it whole on one line, and every control lies inside the window.
