@@ -54,6 +54,19 @@ shot() { # NAME: the virtual desktop, and the window cut out of it
 
 key() { xdotool key --delay 80 "$@"; sleep 0.5; }
 
+# Waits (up to a minute) until something is drawn on the flat desktop: a loaded machine can take
+# longer than a few seconds to show the window.
+shown() {
+    local i
+    for i in $(seq 60); do
+        sleep 1
+        import -window root "$out/.probe.png"
+        [ -n "$(convert "$out/.probe.png" -fuzz 2% -format '%@' info: 2>/dev/null | grep -v '^0x0')" ] &&
+            break
+    done
+    sleep 2
+}
+
 # A string of a language's table, as the program shows it (for finding its windows by caption).
 string_of() { # TAG ID
     local file=$root/resources/Kestrova.rc
@@ -91,7 +104,7 @@ for lang in ${KESTROVA_SHOT_LANGUAGES:-en de ru ja}; do
     # Wine's own virtual desktop draws the window frames (Xvfb has no window manager).
     (cd "$build/bin" && exec setsid wine explorer /desktop=kestrova,1280x900 Kestrova.exe) \
         </dev/null >/dev/null 2>&1 &
-    sleep 6
+    shown
     shot "${tag}main-$dpi-empty"
 
     # Activate the window with a click on its caption; from there on, the keyboard only.
@@ -99,14 +112,28 @@ for lang in ${KESTROVA_SHOT_LANGUAGES:-en de ru ja}; do
         tr 'x+' '  ')
     xdotool mousemove $((x + w / 2)) $((y + 10 * dpi / 96)) click 1
     sleep 0.5
-    # Add... has the focus: open the dialog, go to the folder, choose every file in it.
-    key Return
-    sleep 1.5
-    xdotool type --delay 20 "Z:${files//\//\\}\\"
-    key Return
-    key shift+Tab Home shift+End
-    key Return
-    sleep 1
+    if [ "$lang" = en ]; then
+        # Add... has the focus: open the dialog, go to the folder, choose every file in it.
+        key Return
+        sleep 1.5
+        xdotool type --delay 20 "Z:${files//\//\\}\\"
+        key Return
+        key shift+Tab Home shift+End
+        key Return
+        sleep 1
+    else
+        # Wine's own file dialog in another locale takes other keys: the files come in as
+        # Explorer's "Open with" hands them over instead.
+        key alt+F4
+        sleep 1
+        args=()
+        for f in "$files"/*; do args+=("Z:${f//\//\\}"); done
+        (cd "$build/bin" && exec setsid wine explorer /desktop=kestrova,1280x900 Kestrova.exe \
+            "${args[@]}") </dev/null >/dev/null 2>&1 &
+        shown
+        xdotool mousemove $((x + w / 2)) $((y + 10 * dpi / 96)) click 1
+        sleep 0.5
+    fi
     # Into the list (last in the tab order); select the first and third rows.
     key shift+Tab Home ctrl+Down ctrl+Down ctrl+space
     shot "${tag}main-$dpi-rows"
@@ -150,6 +177,7 @@ for lang in ${KESTROVA_SHOT_LANGUAGES:-en de ru ja}; do
     read -r x y < <(probe control Kestrova 1013)
     xdotool mousemove "$x" "$y" click 1
     probe wait 120 "$information" >/dev/null
+    sleep 2
     shot "${tag}summary-failures-$dpi"
     key Return
     read -r x y < <(probe row 0)
