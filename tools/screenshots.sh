@@ -112,28 +112,14 @@ for lang in ${KESTROVA_SHOT_LANGUAGES:-en de ru ja}; do
         tr 'x+' '  ')
     xdotool mousemove $((x + w / 2)) $((y + 10 * dpi / 96)) click 1
     sleep 0.5
-    if [ "$lang" = en ]; then
-        # Add... has the focus: open the dialog, go to the folder, choose every file in it.
-        key Return
-        sleep 1.5
-        xdotool type --delay 20 "Z:${files//\//\\}\\"
-        key Return
-        key shift+Tab Home shift+End
-        key Return
-        sleep 1
-    else
-        # Wine's own file dialog in another locale takes other keys: the files come in as
-        # Explorer's "Open with" hands them over instead.
-        key alt+F4
-        sleep 1
-        args=()
-        for f in "$files"/*; do args+=("Z:${f//\//\\}"); done
-        (cd "$build/bin" && exec setsid wine explorer /desktop=kestrova,1280x900 Kestrova.exe \
-            "${args[@]}") </dev/null >/dev/null 2>&1 &
-        shown
-        xdotool mousemove $((x + w / 2)) $((y + 10 * dpi / 96)) click 1
-        sleep 0.5
-    fi
+    # Add... has the focus: open the dialog, go to the folder, choose every file in it.
+    key Return
+    sleep 1.5
+    xdotool type --delay 20 "Z:${files//\//\\}\\"
+    key Return
+    key shift+Tab Home shift+End
+    key Return
+    sleep 1
     # Into the list (last in the tab order); select the first and third rows.
     key shift+Tab Home ctrl+Down ctrl+Down ctrl+space
     shot "${tag}main-$dpi-rows"

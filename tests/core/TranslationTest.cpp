@@ -130,13 +130,12 @@ TResources Read(const fs::path& File, bool StopAtTranslations) {
     return Out;
 }
 
-std::multiset<std::string> Placeholders(const std::string& Text) {
-    std::multiset<std::string> Found;
-    std::set<std::string> Seen;
+// The placeholders a text uses, each once.
+std::set<std::string> Placeholders(const std::string& Text) {
+    std::set<std::string> Found;
     for (size_t i = 0; i + 1 < Text.size(); ++i)
         if (Text[i] == '%' && Text[i + 1] >= '1' && Text[i + 1] <= '9')
-            Seen.insert(Text.substr(i, 2));
-    Found.insert(Seen.begin(), Seen.end());
+            Found.insert(Text.substr(i, 2));
     return Found;
 }
 
