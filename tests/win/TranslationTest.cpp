@@ -147,7 +147,9 @@ TEST_F(MainFormTest, MenuOfTheListSpeaksTheLanguage) {
 TEST_F(MainFormTest, EveryTextFitsItsControlInEveryLanguageAndScaling) {
     testing_support::TempFolder Files(L"kestrova-fit");
     const std::wstring Clip = Files.WriteFile(L"clip.webm", "x").wstring();
-    std::map<std::string, int> Growth; // how much wider than in English each main window gets
+    // How much wider than in English each main window gets, and its most grown control.
+    std::map<std::string, int> Growth;
+    std::map<std::string, std::pair<int, int>> Widest;
     for (const TLanguage& Language : SupportedLanguages()) {
         TLanguageScope Scope(Language);
         for (UINT Dpi : {96u, 144u, 192u}) {
@@ -159,8 +161,19 @@ TEST_F(MainFormTest, EveryTextFitsItsControlInEveryLanguageAndScaling) {
             ExpectTextsFit(Main, Dpi);
             RECT Client;
             GetClientRect(Main, &Client);
-            if (Dpi == 96)
+            if (Dpi == 96) {
                 Growth[Name(Language)] = Client.right - MainFormLayout.ClientWidth;
+                for (int i = 0; i < MainFormLayout.Count; ++i) {
+                    // That label is sized to its text in every language.
+                    if (MainFormLayout.Controls[i].Id == IDC_LBLFILESTOCONVERT)
+                        continue;
+                    HWND Control = GetDlgItem(Main, MainFormLayout.Controls[i].Id);
+                    RECT Place = PlaceInParent(Control);
+                    int Grew = Place.right - Place.left - MainFormLayout.Controls[i].Width;
+                    if (Grew > Widest[Name(Language)].first)
+                        Widest[Name(Language)] = {Grew, GetDlgCtrlID(Control)};
+                }
+            }
             if (&Language == &EnglishLanguage() && Dpi == 96) {
                 EXPECT_EQ(Client.right, MainFormLayout.ClientWidth) << "English grew";
             }
@@ -200,5 +213,6 @@ TEST_F(MainFormTest, EveryTextFitsItsControlInEveryLanguageAndScaling) {
         }
     }
     for (const auto& [Tag, Grew] : Growth)
-        std::printf("main window at 96 DPI, %s: %+d px\n", Tag.c_str(), Grew);
+        std::printf("main window at 96 DPI, %s: %+d px; most grown control %+d px (id %d)\n",
+                    Tag.c_str(), Grew, Widest[Tag].first, Widest[Tag].second);
 }
