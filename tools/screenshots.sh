@@ -6,7 +6,7 @@
 # Runs the real Kestrova.exe under Xvfb in a throw-away Wine prefix and works it with the
 # keyboard as a person would (xdotool): the rows come in through the Add dialog.
 #   tools/screenshots.sh [BUILD_DIR]      (default build/win; shots land in BUILD_DIR/../screenshots)
-#   KESTROVA_SHOT_LANGUAGES="en de ru ja" (the default) chooses the languages.
+#   KESTROVA_SHOT_LANGUAGES="en de ru ja" and KESTROVA_SHOT_DPIS="96 144" (the defaults) choose.
 # Needs xvfb, xdotool and imagemagick.
 set -euo pipefail
 
@@ -87,7 +87,7 @@ for lang in ${KESTROVA_SHOT_LANGUAGES:-en de ru ja}; do
   [ "$lang" = en ] && tag=
   information=$(string_of "$lang" IDS_INFORMATION)
   not_converted=$(string_of "$lang" IDS_DETAILSCAPTION)
-  for dpi in 96 144; do
+  for dpi in ${KESTROVA_SHOT_DPIS:-96 144}; do
     export KESTROVA_DPI=$dpi
     unset DISPLAY
     # shellcheck source=tools/wine-env.sh
