@@ -1,7 +1,9 @@
 ; Per-user installer for Kestrova: no administrator rights, everything under the user's own
 ; folders and HKEY_CURRENT_USER. Built by the package_installer target of the Windows build:
-;   makensis -DVERSION=1.0 -DSTAGE=<folder with the release files> -DICON=<Kestrova.ico>
-;            -DOUTFILE=<Kestrova-1.0-setup.exe> Kestrova.nsi
+;   makensis -DVERSION=<version> -DFILE_VERSION=<the version in four parts, 1.0.0.0>
+;            -DSTAGE=<folder with the release files> -DICON=<Kestrova.ico>
+;            -DOUTFILE=<Kestrova-<version>-setup.exe> Kestrova.nsi
+; The version comes from project() in CMakeLists.txt.
 ; A 64-bit installer: the 32-bit one would need 32-bit Wine to be built and tested here.
 Unicode true
 Target amd64-unicode
@@ -14,6 +16,7 @@ ManifestDPIAware true
   !endif
 !macroend
 !insertmacro REQUIRE_DEFINE VERSION
+!insertmacro REQUIRE_DEFINE FILE_VERSION
 !insertmacro REQUIRE_DEFINE STAGE
 !insertmacro REQUIRE_DEFINE ICON
 !insertmacro REQUIRE_DEFINE OUTFILE
@@ -46,7 +49,7 @@ InstallDir "$LOCALAPPDATA\Programs\${PRODUCT}"
 InstallDirRegKey HKCU "${UNINSTALL_KEY}" "InstallLocation"
 BrandingText "${PUBLISHER}"
 
-VIProductVersion "${VERSION}.0.0"
+VIProductVersion "${FILE_VERSION}"
 VIAddVersionKey ProductName "${PRODUCT}"
 VIAddVersionKey ProductVersion "${VERSION}"
 VIAddVersionKey CompanyName "${PUBLISHER}"

@@ -16,6 +16,7 @@
 #define IDD_MAIN 100
 #define IDD_PROGRESS 101
 #define IDD_DETAILS 102
+#define IDD_COUNTDOWN 103
 
 // Main window controls.
 #define IDC_LBLFILESTOCONVERT 1001
@@ -41,6 +42,12 @@
 #define IDC_LBLOVERALLPERCENTAGE 1105
 #define IDC_PBOVERALL 1106
 #define IDC_LBLTIMELEFT 1200
+#define IDC_LBLWHENDONE 1300
+#define IDC_CBWHENDONE 1301
+
+// Countdown window controls (before the computer sleeps or shuts down); its Cancel is IDCANCEL.
+#define IDC_LBLCOUNTDOWN 1310
+#define IDC_BTNNOW 1311
 
 // Details window controls; its OK button is IDOK.
 #define IDC_EDDETAILS 1151
@@ -122,6 +129,20 @@
 #define IDS_TASKBARTIMELEFT 108
 // The Explorer command's text; the installer names this number.
 #define IDS_SHELLVERB 3000
+#define IDS_READINGLENGTH 2950
+#define IDS_LENGTHSNOTREAD 2951
+#define IDS_WHENDONENOTHING 2952
+#define IDS_WHENDONECLOSE 2953
+#define IDS_WHENDONESLEEP 2954
+#define IDS_WHENDONESHUTDOWN 2955
+#define IDS_SLEEPINSECONDS 2956
+#define IDS_SLEEPINONESECOND 2957
+#define IDS_SHUTDOWNINSECONDS 2958
+#define IDS_SHUTDOWNINONESECOND 2959
+#define IDS_SLEEPNOW 2960
+#define IDS_SHUTDOWNNOW 2961
+#define IDS_SLEEPFAILED 2962
+#define IDS_SHUTDOWNFAILED 2963
 
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Screenshots of the main window at 96 and 144 DPI, empty and with rows, for looking at by eye;
-# also the progress window, the About box, a summary listing failures, the Details box and the
-# message when a file cannot be played; in English and, with the same steps, in other languages
-# (files named <language>-..., e.g. de-main-96-empty.png).
+# also the progress window (and its "When done:" list), the About box, the countdown before the
+# computer sleeps, a summary listing failures, the Details box and the message when a file cannot
+# be played; in English and, with the same steps, in other languages (files named
+# <language>-..., e.g. de-main-96-empty.png).
 # Runs the real Kestrova.exe under Xvfb in a throw-away Wine prefix and works it with the
 # keyboard as a person would (xdotool): the rows come in through the Add dialog.
 #   tools/screenshots.sh [BUILD_DIR]      (default build/win; shots land in BUILD_DIR/../screenshots)
@@ -69,9 +70,15 @@ shown() {
 
 # A string of a language's table, as the program shows it (for finding its windows by caption).
 string_of() { # TAG ID
-    local file=$root/resources/Kestrova.rc
-    [ "$1" = en ] || file=$root/resources/lang/$1.rc
-    sed -n "s/^ *$2 \"\(.*\)\"\$/\1/p" "$file" | head -1 | sed 's/""/"/g'
+    if [ "$1" = en ]; then
+        sed -n "s/^KESTROVA_TEXT($2, \"\(.*\)\")\$/\1/p" "$root/resources/EnglishTexts.inc" | head -1
+        return
+    fi
+    sed -n "s/^ *$2 \"\(.*\)\"\$/\1/p" "$root/resources/lang/$1.rc" | head -1 | sed 's/""/"/g'
+}
+# The .rc file that holds a language's dialogs.
+dialogs_of() { # TAG
+    if [ "$1" = en ]; then echo "$root/resources/Kestrova.rc"; else echo "$root/resources/lang/$1.rc"; fi
 }
 
 for lang in ${KESTROVA_SHOT_LANGUAGES:-en de ru ja}; do
@@ -87,6 +94,10 @@ for lang in ${KESTROVA_SHOT_LANGUAGES:-en de ru ja}; do
   [ "$lang" = en ] && tag=
   information=$(string_of "$lang" IDS_INFORMATION)
   not_converted=$(string_of "$lang" IDS_DETAILSCAPTION)
+  converting=$(sed -n '/^IDD_PROGRESS /,/^CAPTION/s/^CAPTION "\(.*\)"$/\1/p' "$(dialogs_of "$lang")")
+  # The access key of "When done:", as a lower-case letter xdotool can press.
+  when_done_key=$(sed -n 's/^ *LTEXT *"[^"&]*&\(.\).*IDC_LBLWHENDONE.*/\1/p' "$(dialogs_of "$lang")" |
+      tr '[:upper:]' '[:lower:]')
   for dpi in ${KESTROVA_SHOT_DPIS:-96 144}; do
     export KESTROVA_DPI=$dpi
     unset DISPLAY
@@ -141,6 +152,15 @@ for lang in ${KESTROVA_SHOT_LANGUAGES:-en de ru ja}; do
     # The time left comes a few seconds in.
     sleep 8
     shot "${tag}progress-$dpi"
+    # "When done:" opened from the keyboard (its access key, then the list), closed again. A key
+    # of another script than Latin xdotool cannot press here: Tab goes from Cancel to the list.
+    if [[ $when_done_key =~ ^[a-z]$ ]]; then
+        key "alt+$when_done_key" alt+Down
+    else
+        key Tab alt+Down
+    fi
+    shot "${tag}progress-$dpi-whendone"
+    key Escape
     key Escape
     sleep 2
 
@@ -154,6 +174,8 @@ for lang in ${KESTROVA_SHOT_LANGUAGES:-en de ru ja}; do
     wineserver -w 2>/dev/null || true
     setsid wineserver -p </dev/null >/dev/null 2>&1 &
     sleep 0.3
+    # "When done: Sleep", so the batch's end brings the countdown; Cancel keeps the computer on.
+    wine reg add 'HKCU\Software\Tamblin\Kestrova' /v WhenDone /t REG_DWORD /d 2 /f >/dev/null 2>&1
     args=()
     for f in "$failing"/*.webm; do args+=("Z:${f//\//\\}"); done
     # On the desktop the probe's own windows join, so it sees the program's.
@@ -162,6 +184,9 @@ for lang in ${KESTROVA_SHOT_LANGUAGES:-en de ru ja}; do
     probe idle 30 Kestrova || { import -window root "$out/${tag}failed-start-$dpi.png"; exit 1; }
     read -r x y < <(probe control Kestrova 1013)
     xdotool mousemove "$x" "$y" click 1
+    probe gone 120 "$converting"
+    shot "${tag}countdown-$dpi"
+    key Return
     probe wait 120 "$information" >/dev/null
     sleep 2
     shot "${tag}summary-failures-$dpi"

@@ -34,7 +34,8 @@ cmake -S . -B build/win -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.c
     -DCMAKE_BUILD_TYPE=Release -DKESTROVA_FFMPEG_EXE="$ffmpeg_exe" >/dev/null
 cmake --build build/win -j "$jobs"
 cmake --build build/win --target package_zip
-grep -q 'Kestrova-1.0-win64/ffmpeg.exe' <<<"$(unzip -l build/win/Kestrova-1.0-win64.zip)" ||
+version=$(cat build/win/version.txt) # written by CMake from project()
+grep -qF "Kestrova-$version-win64/ffmpeg.exe" <<<"$(unzip -l "build/win/Kestrova-$version-win64.zip")" ||
     { echo "The release package lacks ffmpeg.exe" >&2; exit 1; }
 # The installer, which the "installer" test below installs and uninstalls.
 cmake --build build/win --target package_installer

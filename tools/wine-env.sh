@@ -1,7 +1,9 @@
 # Sourced by scripts that run Windows programs: a project-owned Wine prefix, one persistent
 # wineserver (a cold start costs seconds per program), and a display when none is set.
 #   source tools/wine-env.sh [--display]
-# Afterwards: $WINEPREFIX is ready, `kestrova_wine_stop` stops what was started here.
+# Afterwards: $WINEPREFIX is ready, `kestrova_wine_stop` stops what was started here,
+# `kestrova_wine_desktop` turns on Wine's own desktop window, and `kestrova_start` starts
+# Kestrova.exe and waits for its window (`kestrova_stop` ends it).
 
 kestrova_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 export WINEPREFIX=${KESTROVA_WINEPREFIX:-$kestrova_root/build/wineprefix}
@@ -64,19 +66,60 @@ if fc-list -q ':family=Noto Sans CJK JP' 2>/dev/null &&
         /v Tahoma /t REG_MULTI_SZ /f /d 'NotoSansCJK-Regular.ttc,Noto Sans CJK JP\0NotoSansCJK-Regular.ttc,Noto Sans CJK SC\0NotoSansCJK-Regular.ttc,Noto Sans CJK KR' \
         </dev/null >/dev/null 2>&1 || true
 fi
-setsid wineserver -p </dev/null >/dev/null 2>&1 &
-# On our own display there is no window manager: Wine's own desktop window then draws the frames,
-# and windows that close do not wait two seconds for a manager that never answers. The setting
-# takes effect with the next wineserver.
-if [ -n "$kestrova_started_xvfb" ] && ! grep -q '"Desktop"="Default"' "$WINEPREFIX/user.reg" 2>/dev/null; then
+# The first program of a session starts Wine's background services, which keep the output of
+# whoever started them open; they are started here, detached, so a test's output pipe ends with it.
+kestrova_wineserver_start() {
+    setsid wineserver -p </dev/null >/dev/null 2>&1 &
+    sleep 0.2
+    setsid wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+}
+
+# On a display without a window manager, Wine's own desktop window draws the title bars and
+# frames, and a window that hides does not wait two seconds for a manager that never answers.
+# The setting takes effect with the next wineserver, which this starts.
+kestrova_wine_desktop() {
+    grep -q '"Desktop"="Default"' "$WINEPREFIX/user.reg" 2>/dev/null && return 0
     wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f </dev/null >/dev/null 2>&1 || true
     wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1280x900 /f \
         </dev/null >/dev/null 2>&1 || true
     wineserver -k >/dev/null 2>&1 || true
     wineserver -w 2>/dev/null || true
-    setsid wineserver -p </dev/null >/dev/null 2>&1 &
-    sleep 0.2
+    kestrova_wineserver_start
+}
+
+# kestrova_start DIR LOG [ARGUMENT...]: runs DIR/Kestrova.exe in DIR with the ARGUMENTs ("Open
+# with", "Send to" or a drop on its icon give them), its output added to LOG, in the background
+# ($kestrova_pid), and waits until its main window answers, as $KESTROVA_PROBE
+# (kestrova_probe.exe) sees it. Returns 1 when no window came. On a loaded machine Wine now and
+# then does not start a program at all (see tools/wine-query.sh): it then ends at once with 1, and
+# is started once more.
+kestrova_pid=
+kestrova_start() {
+    local dir=$1 log=$2 attempt rc
+    shift 2
+    for attempt in 1 2; do
+        (cd "$dir" && exec wine Kestrova.exe "$@") </dev/null >>"$log" 2>&1 &
+        kestrova_pid=$!
+        kestrova_wine_query 150 "${KESTROVA_PROBE:?}" idle 30 Kestrova && return 0
+        kill -0 "$kestrova_pid" 2>/dev/null && break
+        rc=0
+        wait "$kestrova_pid" || rc=$?
+        kestrova_pid=
+        [ "$rc" -eq 1 ] || break
+        echo "    (Wine did not start Kestrova.exe on attempt $attempt)" >&2
+    done
+    return 1
+}
+
+# Ends what kestrova_start started, if it still runs.
+kestrova_stop() {
+    [ -n "$kestrova_pid" ] || return 0
+    kill "$kestrova_pid" 2>/dev/null || true
+    wait "$kestrova_pid" 2>/dev/null || true
+    kestrova_pid=
+}
+
+kestrova_wineserver_start
+if [ -n "$kestrova_started_xvfb" ]; then
+    kestrova_wine_desktop
 fi
-# The first program of a session starts Wine's background services, which keep the output of
-# whoever started them open; start them here, detached, so a test's output pipe ends with it.
-setsid wine cmd /c exit </dev/null >/dev/null 2>&1 || true

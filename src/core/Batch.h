@@ -99,10 +99,10 @@ struct TSummaryTexts {
 };
 
 inline const TSummaryTexts DefaultSummaryTexts{
-    .Finished = L"The conversion is finished.",
-    .SomeFailed = L"Some files were not converted.",
-    .FailedFile = L"%1: %2",
-    .More = L"and %1 more",
+    .Finished = English_IDS_CONVERSIONFINISHED,
+    .SomeFailed = English_IDS_SOMENOTCONVERTED,
+    .FailedFile = English_IDS_SUMMARYFAILEDFILE,
+    .More = English_IDS_SUMMARYMORE,
     .EndedEarly = DefaultEndedEarlyText,
 };
 

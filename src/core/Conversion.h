@@ -2,6 +2,7 @@
 // terms the window turns into words. A zero exit code alone does not make a conversion done.
 #pragma once
 
+#include "EnglishTexts.h"
 #include "FFmpeg.h"
 #include "FFmpegReport.h"
 
@@ -65,7 +66,8 @@ TConversionOutcome JudgeConversion(bool Cancelled, uint32_t ExitCode, const std:
 // The same, from what the converter reported as the runner read it (all of its output).
 TConversionOutcome JudgeConversion(bool Cancelled, uint32_t ExitCode, const TFFmpegReport& Report);
 
-// Default English words; the window fills the same structure from its string table.
+// The words of each reason; the window fills them from its string table, and DefaultFailureTexts
+// holds the table's English ones.
 // Placeholders: %1 codec for the decoder, picture and sound texts; %1 exit code for Crashed and
 // OtherWithoutLine; %1 the converter's line for Other; %1 the system's reason for NotPublished.
 struct TFailureTexts {
@@ -87,21 +89,21 @@ struct TFailureTexts {
 };
 
 inline const TFailureTexts DefaultFailureTexts{
-    .NotStarted = L"the converter could not be started",
-    .Cancelled = L"cancelled",
-    .NotReadable = L"the file is not a WebM video, or it is damaged",
-    .SourceMissing = L"the file is no longer there",
-    .NoVideoDecoder = L"this kind of video cannot be read (%1)",
-    .NoSoundDecoder = L"this kind of sound cannot be read (%1)",
-    .CannotWrite = L"the AVI file could not be written",
-    .Crashed = L"the converter stopped unexpectedly (exit code %1)",
-    .NoPicture = L"the video could not be decoded (%1)",
-    .NoSound = L"the sound could not be decoded (%1)",
-    .Other = L"%1",
-    .OtherWithoutLine = L"the converter failed (exit code %1)",
-    .NoOutput = L"the converter ended without writing the AVI file",
-    .Stopped = L"the converter was stopped before it finished",
-    .NotPublished = L"the AVI file could not be given its name (%1)",
+    .NotStarted = English_IDS_FAILNOTSTARTED,
+    .Cancelled = English_IDS_FAILCANCELLED,
+    .NotReadable = English_IDS_FAILNOTREADABLE,
+    .SourceMissing = English_IDS_FAILSOURCEMISSING,
+    .NoVideoDecoder = English_IDS_FAILNOVIDEODECODER,
+    .NoSoundDecoder = English_IDS_FAILNOSOUNDDECODER,
+    .CannotWrite = English_IDS_FAILCANNOTWRITE,
+    .Crashed = English_IDS_FAILCRASHED,
+    .NoPicture = English_IDS_FAILNOPICTURE,
+    .NoSound = English_IDS_FAILNOSOUND,
+    .Other = English_IDS_FAILOTHER,
+    .OtherWithoutLine = English_IDS_FAILOTHERWITHOUTLINE,
+    .NoOutput = English_IDS_FAILNOOUTPUT,
+    .Stopped = English_IDS_FAILSTOPPED,
+    .NotPublished = English_IDS_FAILNOTPUBLISHED,
 };
 
 // The reason for a failed conversion, from Texts; empty when nothing failed.
@@ -112,5 +114,4 @@ std::wstring DescribeFailure(const TConversionOutcome& Outcome, const TFailureTe
 std::wstring DescribeEndedEarly(const std::wstring& Name, const TConversionOutcome& Outcome,
                                 const std::wstring& Template);
 
-inline const std::wstring DefaultEndedEarlyText =
-    L"%1 ends early: %2 of %3 converted \u2014 the file is damaged or incomplete";
+inline const std::wstring DefaultEndedEarlyText = English_IDS_SUMMARYENDEDEARLY;

@@ -1,8 +1,11 @@
 #include "PlayerSafe.h"
 
 #include "FFmpeg.h"
+#include "FFmpegRun.h"
 
 #include <algorithm>
+#include <chrono>
+#include <utility>
 
 namespace {
 
@@ -17,6 +20,24 @@ constexpr int64_t HeaderBytes = 64 * 1024;
 // Bytes that Bitrate fills in DurationMs; whole seconds first, so nothing overflows.
 int64_t Payload(int64_t DurationMs, int64_t Bitrate) {
     return DurationMs / 1000 * Bitrate / 8 + DurationMs % 1000 * Bitrate / 8000;
+}
+
+// The read in progress on this thread: the runner's callback is a plain function.
+struct TBoundedRead {
+    std::chrono::steady_clock::time_point Deadline;
+    const std::function<bool()>* KeepGoing;
+    bool TimedOut = false;
+};
+thread_local TBoundedRead* CurrentRead = nullptr;
+
+void BoundedReadProgress(int64_t, int64_t, bool& Cancel) {
+    TBoundedRead& Read = *CurrentRead;
+    if (std::chrono::steady_clock::now() >= Read.Deadline) {
+        Read.TimedOut = true;
+        Cancel = true;
+    } else if (*Read.KeepGoing && !(*Read.KeepGoing)()) {
+        Cancel = true;
+    }
 }
 
 } // namespace
@@ -45,4 +66,28 @@ int32_t ReadSourceDuration(const std::wstring& FFmpegPath, const std::wstring& S
     int32_t duration = 0;
     ParseFFmpegProgress(output, position, duration);
     return std::max(duration, 0);
+}
+
+TSourceLength ReadSourceDurationWithin(const std::wstring& FFmpegPath, const std::wstring& Source,
+                                       uint32_t LimitMs, const std::function<bool()>& KeepGoing) {
+    TBoundedRead Read{std::chrono::steady_clock::now() + std::chrono::milliseconds(LimitMs),
+                      &KeepGoing};
+    // Restored however the run ends, so a read started from inside KeepGoing cannot leave a
+    // dangling one behind.
+    struct TRestore {
+        TBoundedRead* Previous;
+        ~TRestore() { CurrentRead = Previous; }
+    } Restore{std::exchange(CurrentRead, &Read)};
+
+    std::wstring Output;
+    const TFFmpegRun Run = RunFFmpeg(FFmpegPath, Source, L"", L"", Output, BoundedReadProgress);
+    TSourceLength Length;
+    if (Run.Cancelled) {
+        Length.End = Read.TimedOut ? TLengthReadEnd::TimedOut : TLengthReadEnd::Cancelled;
+        return Length;
+    }
+    int32_t Position = 0;
+    ParseFFmpegProgress(Output, Position, Length.DurationMs);
+    Length.DurationMs = std::max(Length.DurationMs, 0);
+    return Length;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 // The bitrates FFmpegPlayerSafeOptions asks for, in bits per second.
@@ -33,3 +34,18 @@ PlayerSafeSize EstimatePlayerSafeSize(int64_t DurationMs);
 // the input's description and stops without writing anything. 0 when the source carries no
 // duration (live recordings), is not a media file, or the converter cannot be started.
 int32_t ReadSourceDuration(const std::wstring& FFmpegPath, const std::wstring& Source);
+
+// How a bounded read of a source's length ended.
+enum class TLengthReadEnd { Read, TimedOut, Cancelled };
+
+struct TSourceLength {
+    int32_t DurationMs = 0; // as ReadSourceDuration gives it; 0 unless Read
+    TLengthReadEnd End = TLengthReadEnd::Read;
+};
+
+// ReadSourceDuration that gives up: after LimitMs (a source on a stalled network share may never
+// answer), or when KeepGoing returns false. KeepGoing is called at least every
+// QuietReportIntervalMs while the converter runs, and at once when input arrives for the thread's
+// windows, so a window can handle its messages there. The converter is ended either way.
+TSourceLength ReadSourceDurationWithin(const std::wstring& FFmpegPath, const std::wstring& Source,
+                                       uint32_t LimitMs, const std::function<bool()>& KeepGoing);

@@ -2,6 +2,8 @@
 // is reported once, clearly, with nothing converted or marked.
 #pragma once
 
+#include "EnglishTexts.h"
+
 #include <string>
 
 enum class TPrecheckKind {
@@ -65,20 +67,13 @@ struct TPrecheckTexts {
 };
 
 inline const TPrecheckTexts DefaultPrecheckTexts{
-    .ConverterMissing = L"The converter %1 is missing from the folder %2. Put %1 back beside the "
-                        L"program and try again.",
-    .FolderEmpty = L"Type the folder for the AVI files beside \"Other:\", or choose \"Same\".",
-    .FolderRelative =
-        L"The folder \"%1\" is not a full path. Type a path that starts with a drive, "
-        L"such as C:\\Videos, or a network path such as \\\\server\\share\\Videos.",
-    .FolderNotCreated = L"The folder %1 could not be created: %2",
-    .FolderIsFile = L"\"%1\" is a file, not a folder. Type the folder for the AVI files beside "
-                    L"\"Other:\".",
-    .FolderForbiddenCharacter =
-        L"The folder \"%1\" cannot be used: Windows allows none of the characters < > : \" | ? * "
-        L"in names, nor control characters. Type the folder without them.",
-    .FolderDeviceName = L"The folder \"%1\" cannot be used: Windows keeps the name %2 for a "
-                        L"device. Choose another name for the folder.",
+    .ConverterMissing = English_IDS_CHECKCONVERTERMISSING,
+    .FolderEmpty = English_IDS_CHECKFOLDEREMPTY,
+    .FolderRelative = English_IDS_CHECKFOLDERRELATIVE,
+    .FolderNotCreated = English_IDS_CHECKFOLDERNOTCREATED,
+    .FolderIsFile = English_IDS_CHECKFOLDERISFILE,
+    .FolderForbiddenCharacter = English_IDS_CHECKFOLDERFORBIDDEN,
+    .FolderDeviceName = English_IDS_CHECKFOLDERDEVICENAME,
 };
 
 // The message for a check that failed; empty for Ok.

@@ -27,6 +27,12 @@ struct TUiHooks {
     // Power requests (SetThreadExecutionState) and the taskbar's flash at a batch's end.
     std::function<void(EXECUTION_STATE State)> SetExecutionState;
     std::function<void(HWND Window)> FlashWindow;
+    // Sleep (SetSuspendState) and shutting down (ExitWindowsEx) once a batch has ended: 0 when
+    // Windows took the request, otherwise the system's error code.
+    std::function<DWORD(bool Hibernate, bool Force, bool WakeupEventsDisabled)> SetSuspendState;
+    std::function<DWORD(UINT Flags, DWORD Reason)> ShutDownWindows;
+    // Seconds on a steady clock, for the countdown before sleeping or shutting down.
+    std::function<double()> CountdownClock;
 };
 
 class TApplication {

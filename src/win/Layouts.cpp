@@ -40,9 +40,18 @@ constexpr TControlPlace ProgressControls[] = {
     {IDC_LBLOVERALL, 8, 55, 83, 13},
     {IDC_LBLOVERALLPERCENTAGE, 360, 55, 17, 13},
     {IDC_PBOVERALL, 8, 74, 369, 16},
-    {IDCANCEL, 296, 99, 81, 25},
-    // Left of Cancel, centred on it.
-    {IDC_LBLTIMELEFT, 8, 105, 280, 13},
+    {IDC_LBLTIMELEFT, 8, 99, 369, 13},
+    // The bottom row: "When done:" centred on its list's edit field (21 high at 96 DPI), Cancel.
+    // A drop-down list's height includes its opened list, room for all four choices.
+    {IDC_LBLWHENDONE, 8, 126, 58, 13},
+    {IDC_CBWHENDONE, 70, 122, 112, 110},
+    {IDCANCEL, 296, 120, 81, 25},
+};
+
+constexpr TControlPlace CountdownControls[] = {
+    {IDC_LBLCOUNTDOWN, 12, 16, 300, 13},
+    {IDC_BTNNOW, 125, 48, 100, 25},
+    {IDCANCEL, 231, 48, 81, 25},
 };
 
 constexpr TControlPlace DetailsControls[] = {
@@ -72,10 +81,12 @@ RECT WorkAreaOf(HWND Window) {
 } // namespace
 
 const TFormLayout MainFormLayout{442, 353, MainControls, static_cast<int>(std::size(MainControls))};
-const TFormLayout ProgressFormLayout{385, 135, ProgressControls,
+const TFormLayout ProgressFormLayout{385, 150, ProgressControls,
                                      static_cast<int>(std::size(ProgressControls))};
 const TFormLayout DetailsFormLayout{480, 289, DetailsControls,
                                     static_cast<int>(std::size(DetailsControls))};
+const TFormLayout CountdownFormLayout{320, 81, CountdownControls,
+                                      static_cast<int>(std::size(CountdownControls))};
 
 TFittedLayout::TFittedLayout(const TFormLayout& Layout)
     : ClientWidth(Layout.ClientWidth), ClientHeight(Layout.ClientHeight),
@@ -90,7 +101,10 @@ TFormLayout TFittedLayout::View() const {
 }
 
 int NeededWidth(HWND Control, HFONT Font, UINT Dpi) {
-    std::wstring Text = WindowText(Control);
+    return NeededWidth(Control, WindowText(Control), Font, Dpi);
+}
+
+int NeededWidth(HWND Control, std::wstring Text, HFONT Font, UINT Dpi) {
     wchar_t Class[16] = L"";
     GetClassNameW(Control, Class, 16);
     auto Style = static_cast<DWORD>(GetWindowLongPtrW(Control, GWL_STYLE));
@@ -130,6 +144,24 @@ int Need(HWND Form, int Id, HFONT Font, UINT Dpi) {
     // These buttons show an image left of their text: 16 pixels, 5 from the edge.
     bool Image = Id == IDC_BTNADDFILES || Id == IDC_BTNREMOVE || Id == IDC_BTNCONVERT;
     return NeededWidth(Control, Font, Dpi) + (Image ? 21 : 0);
+}
+
+// A drop-down list shows its choice beside its arrow button: the widest choice, the button (as
+// wide as a scroll bar, 17 at 96 DPI) and the margins around the text.
+int NeedOfList(HWND Form, int Id, HFONT Font, UINT Dpi) {
+    HWND List = GetDlgItem(Form, Id);
+    if (!List)
+        return 0;
+    int Widest = 0;
+    const auto Count = SendMessageW(List, CB_GETCOUNT, 0, 0);
+    for (LRESULT Item = 0; Item < Count; ++Item) {
+        std::wstring Text(
+            static_cast<size_t>(std::max<LRESULT>(0, SendMessageW(List, CB_GETLBTEXTLEN, Item, 0))),
+            L'\0');
+        SendMessageW(List, CB_GETLBTEXT, Item, reinterpret_cast<LPARAM>(Text.data()));
+        Widest = std::max(Widest, NeededWidth(List, Text, Font, Dpi));
+    }
+    return Widest + 17 + 8;
 }
 
 // Makes the main window By wider: the list and its hint widen, the buttons beside the list and
@@ -198,12 +230,49 @@ void FitMainLayout(HWND Form, TFittedLayout& L, HFONT Font, UINT Dpi) {
 }
 
 void FitProgressLayout(HWND Form, TFittedLayout& L, HFONT Font, UINT Dpi) {
-    // Cancel grows to the left, into the room of the time left beside it.
+    // The bottom row: "When done:" widens to the right and pushes its list along, the list widens
+    // to its longest choice, Cancel grows to the left. Where they would meet, the window widens,
+    // and the rows above with it.
+    TControlPlace& Label = L[IDC_LBLWHENDONE];
+    TControlPlace& List = L[IDC_CBWHENDONE];
+    Label.Width = std::max(Label.Width, Need(Form, IDC_LBLWHENDONE, Font, Dpi));
+    List.Left = std::max(List.Left, Label.Left + Label.Width + 4);
+    List.Width = std::max(List.Width, NeedOfList(Form, IDC_CBWHENDONE, Font, Dpi));
     TControlPlace& Cancel = L[IDCANCEL];
     if (int Grow = Need(Form, IDCANCEL, Font, Dpi) - Cancel.Width; Grow > 0) {
         Cancel.Left -= Grow;
         Cancel.Width += Grow;
-        L[IDC_LBLTIMELEFT].Width -= Grow;
+    }
+    if (int Widen = List.Left + List.Width + 8 - Cancel.Left; Widen > 0) {
+        L.ClientWidth += Widen;
+        Cancel.Left += Widen;
+        for (int Id : {IDC_LBLCURFILE, IDC_PBCURFILE, IDC_PBOVERALL, IDC_LBLTIMELEFT})
+            L[Id].Width += Widen;
+        for (int Id : {IDC_LBLCURFILEPERCENTAGE, IDC_LBLOVERALLPERCENTAGE})
+            L[Id].Left += Widen;
+    }
+}
+
+void FitCountdownLayout(HWND Form, TFittedLayout& L, int LabelWidth, HFONT Font, UINT Dpi) {
+    // Both buttons grow to the left from the right edge; where the first would pass the text's
+    // left edge, or the text needs more room, the window widens.
+    TControlPlace& Label = L[IDC_LBLCOUNTDOWN];
+    TControlPlace& Now = L[IDC_BTNNOW];
+    TControlPlace& Cancel = L[IDCANCEL];
+    if (int Grow = Need(Form, IDCANCEL, Font, Dpi) - Cancel.Width; Grow > 0) {
+        Cancel.Left -= Grow;
+        Cancel.Width += Grow;
+        Now.Left -= Grow;
+    }
+    if (int Grow = Need(Form, IDC_BTNNOW, Font, Dpi) - Now.Width; Grow > 0) {
+        Now.Left -= Grow;
+        Now.Width += Grow;
+    }
+    if (int Widen = std::max(LabelWidth - Label.Width, Label.Left - Now.Left); Widen > 0) {
+        L.ClientWidth += Widen;
+        Label.Width += Widen;
+        Now.Left += Widen;
+        Cancel.Left += Widen;
     }
 }
 

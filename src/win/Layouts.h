@@ -1,4 +1,4 @@
-// The pixel layouts of the three windows at 96 DPI: the one place that says where the windows'
+// The pixel layouts of the windows at 96 DPI: the one place that says where the windows'
 // controls sit (the dialog templates carry no coordinates). Placing the controls from these values
 // keeps them exact at every DPI and lets a window follow a DPI change.
 #pragma once
@@ -22,6 +22,7 @@ struct TFormLayout {
 extern const TFormLayout MainFormLayout;
 extern const TFormLayout ProgressFormLayout;
 extern const TFormLayout DetailsFormLayout;
+extern const TFormLayout CountdownFormLayout;
 
 // A layout as a window's texts need it: the same as its design unless a text (a translation,
 // say) is wider than its control, which then grows, and the window with it.
@@ -37,11 +38,15 @@ struct TFittedLayout {
 // The width, in 96-DPI pixels, that Control needs to show its text whole in Font at Dpi: the
 // text, and for a button its frame's margins, for a check box or radio button its box.
 int NeededWidth(HWND Control, HFONT Font, UINT Dpi);
+// The same for Text, as Control would show it.
+int NeededWidth(HWND Control, std::wstring Text, HFONT Font, UINT Dpi);
 
 // What each window grows for its texts, in Font at Dpi.
 void FitMainLayout(HWND Form, TFittedLayout& Layout, HFONT Font, UINT Dpi);
 void FitProgressLayout(HWND Form, TFittedLayout& Layout, HFONT Font, UINT Dpi);
 void FitDetailsLayout(HWND Form, TFittedLayout& Layout, HFONT Font, UINT Dpi);
+// The countdown's text needs LabelWidth (96-DPI pixels) for its longest wording.
+void FitCountdownLayout(HWND Form, TFittedLayout& Layout, int LabelWidth, HFONT Font, UINT Dpi);
 
 // Where Layout puts control Id (which it must hold).
 const TControlPlace& PlaceOf(const TFormLayout& Layout, int Id);

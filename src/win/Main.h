@@ -152,8 +152,6 @@ private:
     void cbPlayerSafeClick();
     // Whether the player-safe choice is ticked; the converter options of the next batch.
     bool PlayerSafeChecked() const;
-    // Asks before a player-safe batch whose files would pass 2 GiB; false when the user declines.
-    bool ConfirmLargePlayerSafeFiles();
     void lstFilesToConvertSelectItem();
     void lstFilesToConvertDblClick();
     void lstFilesToConvertKeyDown(WORD Key);

@@ -1,9 +1,11 @@
-// The Convert button: one batch over the list in a modal progress window, then the summary; the
-// adapters through which the batch reaches the main window; and the conversion of one file.
+// The Convert button: one batch over the list in a modal progress window, then what the user
+// chose to happen once it is done, and the summary; the adapters through which the batch reaches
+// the main window; and the conversion of one file.
+#include "AppError.h"
 #include "Application.h"
+#include "Countdown.h"
 #include "FileSystem.h"
 #include "Main.h"
-#include "PlayerSafe.h"
 #include "Power.h"
 #include "Precheck.h"
 #include "Progress.h"
@@ -39,6 +41,25 @@ TPrecheckTexts PrecheckTexts() {
             S(IDS_CHECKFOLDERDEVICENAME)};
 }
 
+// Sleep or Shut down, once the countdown has run out. True when Windows is shutting down: it
+// closes the program on its way, so nothing more is shown; the list stays until then, in case a
+// program with unsaved work stops the shutdown. After sleeping, the summary that follows waits on
+// the screen for whoever wakes the computer.
+bool PowerOffAfterBatch(HWND Window, TWhenDone Then) {
+    if ((Then != TWhenDone::Sleep && Then != TWhenDone::ShutDown) ||
+        !TCountdownForm(Window, Then).ShowModal())
+        return false;
+    const bool ShutDown = Then == TWhenDone::ShutDown;
+    const DWORD Error = ShutDown ? ShutDownComputer() : PutComputerToSleep();
+    if (Error)
+        Application.ShowMessageBox(
+            Window,
+            FormatTemplate(Application.LoadStr(ShutDown ? IDS_SHUTDOWNFAILED : IDS_SLEEPFAILED),
+                           {SystemErrorText(Error)}),
+            Application.Title, MB_OK | MB_ICONWARNING);
+    return ShutDown && !Error;
+}
+
 } // namespace
 
 void TMainForm::btnConvertClick() {
@@ -57,18 +78,28 @@ void TMainForm::btnConvertClick() {
 
     // The choice applies to the whole batch, whatever is clicked while it runs.
     BatchOptions = PlayerSafeChecked() ? FFmpegPlayerSafeOptions : FFmpegOptions;
-    if (PlayerSafeChecked() && !ConfirmLargePlayerSafeFiles())
-        return;
 
     // A new window, with fresh state, for every batch; destroyed however the run ends.
     auto Form = std::make_unique<TProgressForm>(*this);
+    Form->CheckPlayerSafeLengths = PlayerSafeChecked();
     Form->ShowModal();
     std::wstring Text = Form->SummaryText(SummaryTexts(), FailureTexts());
+    if (!Text.empty() && !Form->LengthsNotRead().empty()) {
+        std::wstring Names;
+        for (const std::wstring& Name : Form->LengthsNotRead())
+            Names += L"\n" + Name;
+        Text +=
+            L"\n\n" + FormatTemplate(Application.LoadStr(IDS_LENGTHSNOTREAD), {Names.substr(1)});
+    }
+    // A cancelled batch has someone in front of the computer: it stays as it is.
+    const TWhenDone Then = Form->RanToEnd() ? Form->WhenDone() : TWhenDone::Nothing;
     Form.reset();
-    if (CloseAfterBatch) {
+    if (CloseAfterBatch || Then == TWhenDone::CloseProgram) {
         PostMessageW(Window, WM_CLOSE, 0, 0);
         return;
     }
+    if (PowerOffAfterBatch(Window, Then))
+        return;
     // Whoever walked away from the batch learns from the taskbar that it has ended.
     FlashUntilActive(Window);
     if (!Text.empty())
@@ -82,29 +113,6 @@ bool TMainForm::ConvertFile(const std::wstring& Source, const std::wstring& Dest
     Outcome = ConvertWithFFmpeg(AppPath + FFmpegExeName, OpenablePath(Source),
                                 OpenablePath(Destination), BatchOptions, ProgressProc);
     return Outcome.Converted;
-}
-
-bool TMainForm::ConfirmLargePlayerSafeFiles() {
-    std::wstring Files;
-    {
-        TWaitCursor Busy;
-        for (int Row = 0; Row < RowCount(); ++Row) {
-            int32_t Length =
-                ReadSourceDuration(AppPath + FFmpegExeName, OpenablePath(GetItemFileName(Row)));
-            PlayerSafeSize Size = EstimatePlayerSafeSize(Length);
-            if (!Size.OverLimit)
-                continue;
-            std::wstring Gigabytes =
-                FormatOneDecimal(static_cast<double>(Size.Expected) / (1 << 30));
-            Files += FormatTemplate(Application.LoadStr(IDS_OVERTWOGIGABYTESFILE),
-                                    {RowName(Row), FormatPlayingTime(Length), Gigabytes});
-        }
-    }
-    if (Files.empty())
-        return true;
-    return Application.ShowMessageBox(
-               Window, FormatTemplate(Application.LoadStr(IDS_OVERTWOGIGABYTES), {Files}),
-               Application.Title, MB_YESNO | MB_ICONWARNING) == IDYES;
 }
 
 int TMainFormBatchPorts::RowCount() const {

@@ -1,6 +1,9 @@
 #include "Power.h"
 
 #include "Application.h"
+#include "Registry.h"
+#include "SystemLibraries.h"
+#include "win32/UniqueHandle.h"
 
 namespace {
 
@@ -9,6 +12,25 @@ void SetExecutionState(EXECUTION_STATE State) {
         Application.Hooks.SetExecutionState(State);
     else
         SetThreadExecutionState(State);
+}
+
+constexpr wchar_t WhenDoneName[] = L"WhenDone";
+
+// The right to shut the computer down is held by every interactive account, but it is off in a
+// process's token until asked for.
+DWORD EnableShutdownPrivilege() {
+    UniqueHandle Token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, Token.put()))
+        return GetLastError();
+    TOKEN_PRIVILEGES Privileges{};
+    Privileges.PrivilegeCount = 1;
+    Privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    if (!LookupPrivilegeValueW(nullptr, SE_SHUTDOWN_NAME, &Privileges.Privileges[0].Luid))
+        return GetLastError();
+    // Succeeds also when the privilege is not held; the last error then says so
+    // (ERROR_NOT_ALL_ASSIGNED), and is 0 when it was enabled.
+    AdjustTokenPrivileges(Token.get(), FALSE, &Privileges, 0, nullptr, nullptr);
+    return GetLastError();
 }
 
 } // namespace
@@ -35,4 +57,38 @@ void FlashUntilActive(HWND Window) {
     Flash.hwnd = Window;
     Flash.dwFlags = FLASHW_ALL | FLASHW_TIMERNOFG;
     FlashWindowEx(&Flash);
+}
+
+TWhenDone ReadWhenDoneChoice(const std::wstring& RegistryKey) {
+    try {
+        UniqueHKey Key = OpenOrCreateKey(Application.RegistryRoot, RegistryKey);
+        TIntegerValue Stored = ReadIntegerValue(Key.get(), WhenDoneName, 0);
+        if (Stored.Value >= 0 && Stored.Value <= static_cast<int32_t>(TWhenDone::ShutDown))
+            return static_cast<TWhenDone>(Stored.Value);
+    } catch (...) {
+        // A choice that cannot be read is no reason to stop a batch: nothing happens at its end.
+    }
+    return TWhenDone::Nothing;
+}
+
+void SaveWhenDoneChoice(const std::wstring& RegistryKey, TWhenDone Choice) {
+    UniqueHKey Key = OpenOrCreateKey(Application.RegistryRoot, RegistryKey);
+    WriteIntegerValue(Key.get(), WhenDoneName, static_cast<int32_t>(Choice), TValueKind::Integer);
+}
+
+DWORD PutComputerToSleep() {
+    if (Application.Hooks.SetSuspendState)
+        return Application.Hooks.SetSuspendState(false, false, false);
+    return SystemSetSuspendState(false, false, false);
+}
+
+DWORD ShutDownComputer() {
+    // Neither EWX_FORCE nor EWX_FORCEIFHUNG: a program with unsaved work gets its say.
+    const UINT Flags = EWX_SHUTDOWN | EWX_POWEROFF;
+    const DWORD Reason = SHTDN_REASON_MAJOR_APPLICATION | SHTDN_REASON_FLAG_PLANNED;
+    if (Application.Hooks.ShutDownWindows)
+        return Application.Hooks.ShutDownWindows(Flags, Reason);
+    if (DWORD Error = EnableShutdownPrivilege())
+        return Error;
+    return ExitWindowsEx(Flags, Reason) ? ERROR_SUCCESS : GetLastError();
 }

@@ -11,6 +11,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -73,6 +74,10 @@ INT_PTR TProgressForm::DialogProc(UINT Msg, WPARAM WParam, LPARAM) {
                 btnCancelClick();
             return TRUE;
         }
+        if (LOWORD(WParam) == IDC_CBWHENDONE && HIWORD(WParam) == CBN_SELCHANGE) {
+            cbWhenDoneChange();
+            return TRUE;
+        }
         return FALSE;
     case WM_CLOSE:
         // The window closes when the batch has ended, not on request.
@@ -92,6 +97,13 @@ void TProgressForm::FormCreate() {
     pbCurFile = GetDlgItem(Window, IDC_PBCURFILE);
     pbOverall = GetDlgItem(Window, IDC_PBOVERALL);
     SendMessageW(pbCurFile, PBM_SETRANGE32, 0, 100);
+    HWND cbWhenDone = GetDlgItem(Window, IDC_CBWHENDONE);
+    for (UINT Text :
+         {IDS_WHENDONENOTHING, IDS_WHENDONECLOSE, IDS_WHENDONESLEEP, IDS_WHENDONESHUTDOWN})
+        SendMessageW(cbWhenDone, CB_ADDSTRING, 0,
+                     reinterpret_cast<LPARAM>(Application.LoadStr(Text).c_str()));
+    WhenDoneChoice = ReadWhenDoneChoice(Form.GetRegistryKey());
+    SendMessageW(cbWhenDone, CB_SETCURSEL, static_cast<WPARAM>(WhenDoneChoice), 0);
 
     LayOutAndCentre();
     SetTimer(Window, TimerId, TimerInterval, nullptr);
@@ -110,7 +122,20 @@ void TProgressForm::FormActivate() {
     // Run returns at once once the batch has run, whatever activations follow.
     // Nobody may be there to move the mouse: the computer stays awake until the batch ends.
     TKeepAwake Awake;
+    try {
+        if (CheckPlayerSafeLengths && !CheckLengths()) {
+            // Nothing converted, nothing marked: the window closes as after a cancel.
+            Cancel = true;
+            Done = true;
+            return;
+        }
+    } catch (...) {
+        // Shown by TForm's routing; the window must still close.
+        Done = true;
+        throw;
+    }
     Run();
+    Finished = !Cancel;
 }
 
 void TProgressForm::FormDestroy() {
@@ -126,6 +151,14 @@ void TProgressForm::btnCancelClick() {
     // The running converter is stopped at its next progress report; the loop ends before the
     // next file.
     Cancel = true;
+}
+
+void TProgressForm::cbWhenDoneChange() {
+    auto Chosen = SendDlgItemMessageW(Window, IDC_CBWHENDONE, CB_GETCURSEL, 0, 0);
+    if (Chosen == CB_ERR)
+        return;
+    WhenDoneChoice = static_cast<TWhenDone>(Chosen);
+    SaveWhenDoneChoice(Form.GetRegistryKey(), WhenDoneChoice);
 }
 
 void TProgressForm::TimerTimer() {
@@ -145,8 +178,12 @@ void TProgressForm::FitPercentageLabel(int Id) {
     RECT Place;
     GetWindowRect(Label, &Place);
     MapWindowPoints(nullptr, Window, reinterpret_cast<POINT*>(&Place), 2);
-    const TControlPlace& Planned = PlaceOf(ProgressFormLayout, Id);
-    int Right = ScaleForDpi(Planned.Left + Planned.Width, Dpi);
+    // Flush with the right end of its bar, which the window's texts may have moved.
+    RECT Bar;
+    GetWindowRect(
+        GetDlgItem(Window, Id == IDC_LBLCURFILEPERCENTAGE ? IDC_PBCURFILE : IDC_PBOVERALL), &Bar);
+    MapWindowPoints(nullptr, Window, reinterpret_cast<POINT*>(&Bar), 2);
+    const int Right = Bar.right;
     // Right-aligned text moves when the label is resized: its old pixels must not be kept.
     SetWindowPos(Label, nullptr, Right - Extent.cx, Place.top, Extent.cx, Place.bottom - Place.top,
                  SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS);

@@ -5,6 +5,7 @@
 #include "Batch.h"
 #include "BatchPorts.h"
 #include "Form.h"
+#include "Power.h"
 #include "TimeLeft.h"
 #include "win32/UiOwners.h"
 
@@ -12,7 +13,10 @@
 
 #include <shobjidl.h>
 
+#include <cstdint>
 #include <functional>
+#include <string>
+#include <vector>
 
 class TProgressForm final : public TForm,
                             private TMainFormBatchPorts,
@@ -29,6 +33,20 @@ public:
     void ShowModal();
     // Seconds on a steady clock, for the time left; tests stand in their own.
     std::function<double()> Clock;
+
+    // For a player-safe batch: first every file's length is read (each within LengthLimitMs, by
+    // the converter at LengthConverterPath, the one beside the program when empty), and the user
+    // is asked before files that would pass 2 GB are converted (ProgressLengthCheck.cpp).
+    bool CheckPlayerSafeLengths = false;
+    std::wstring LengthConverterPath;
+    uint32_t LengthLimitMs = 10'000;
+    // The files whose length could not be read in time, so were left out of the 2 GB check.
+    const std::vector<std::wstring>& LengthsNotRead() const { return UnreadLengths; }
+
+    // Whether the batch ran to its end: not cancelled, declined or ended by an exception.
+    bool RanToEnd() const { return Finished; }
+    // The "When done:" choice as the window closed.
+    TWhenDone WhenDone() const { return WhenDoneChoice; }
 
     // The display, on the window's controls.
     void SetCurFileCaption(const std::wstring& Text) override;
@@ -52,6 +70,9 @@ private:
     void FormDestroy();
     void btnCancelClick();
     void TimerTimer();
+    void cbWhenDoneChange();
+    // The length check; false when nothing is to be converted (cancelled, or the user declined).
+    bool CheckLengths();
 
     // The labels fitted to their texts.
     void ScaleOwnParts(UINT OldDpi) override;
@@ -60,6 +81,7 @@ private:
     }
     // Sizes a right-aligned label to its text, its right edge kept where the layout puts it.
     void FitPercentageLabel(int Id);
+    // "When done:" fitted to its text, its list right of it.
     void SetPercentage(int Id, const std::wstring& Text);
     void UpdateTaskbar();
     // Shows the estimate of the time the batch has left, or nothing (ProgressTimeLeft.cpp).
@@ -73,4 +95,7 @@ private:
     // The main window's taskbar button mirrors the overall bar where the shell offers it.
     TComPtr<ITaskbarList3> Taskbar;
     TTimeLeft TimeLeft;
+    std::vector<std::wstring> UnreadLengths;
+    bool Finished = false;
+    TWhenDone WhenDoneChoice = TWhenDone::Nothing;
 };

@@ -25,3 +25,19 @@ void SetSystemWindowTheme(HWND Window, const wchar_t* SubAppName) {
     if (setWindowTheme)
         setWindowTheme(Window, SubAppName, nullptr);
 }
+
+DWORD SystemSetSuspendState(bool Hibernate, bool Force, bool WakeupEventsDisabled) {
+    const UniqueModule PowrProf(
+        ::LoadLibraryExW(L"powrprof.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
+    if (!PowrProf)
+        return ::GetLastError();
+    using TSetSuspendState = BOOLEAN(WINAPI*)(BOOLEAN, BOOLEAN, BOOLEAN);
+    const auto setSuspendState = reinterpret_cast<TSetSuspendState>(
+        reinterpret_cast<void (*)()>(::GetProcAddress(PowrProf.get(), "SetSuspendState")));
+    if (!setSuspendState)
+        return ::GetLastError();
+    if (setSuspendState(Hibernate, Force, WakeupEventsDisabled))
+        return ERROR_SUCCESS;
+    const DWORD Error = ::GetLastError();
+    return Error ? Error : ERROR_GEN_FAILURE;
+}

@@ -12,3 +12,7 @@ bool RestrictDllSearch();
 
 // SetWindowTheme of uxtheme.dll from the system folder; nothing happens when it is missing.
 void SetSystemWindowTheme(HWND Window, const wchar_t* SubAppName);
+
+// SetSuspendState of powrprof.dll from the system folder: 0 when Windows took the request,
+// otherwise the system's error code (ERROR_PROC_NOT_FOUND when the library is missing).
+DWORD SystemSetSuspendState(bool Hibernate, bool Force, bool WakeupEventsDisabled);

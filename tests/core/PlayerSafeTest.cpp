@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <limits>
 #include <set>
 #include <vector>
@@ -157,6 +158,38 @@ TEST(SourceDurationReal, FromTheRealConverterWithoutWritingAnything) {
               0);
     EXPECT_EQ(
         ReadSourceDuration(RealConverterPath(), WideFromPath(SamplesFolder() / "corrupt.webm")), 0);
+}
+
+// A source that never answers is given up at the limit, a stop request ends the read at the next
+// report, and a source that answers is read as the unbounded read reads it.
+TEST(SourceDurationBounded, GivesUpAtTheLimitStopsOnRequestAndReadsWhatAnswers) {
+    TempFolder dir;
+    const std::wstring silent =
+        WideFromPath(dir.WriteFile(L"stalled.webm", "err Input #0, matroska\\n\nhang\n"));
+    int calls = 0;
+    auto start = std::chrono::steady_clock::now();
+    TSourceLength stalled =
+        ReadSourceDurationWithin(FakeConverterPath(), silent, 400, [&] { return ++calls > 0; });
+    auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(stalled.End, TLengthReadEnd::TimedOut);
+    EXPECT_EQ(stalled.DurationMs, 0);
+    EXPECT_GE(took, std::chrono::milliseconds(400));
+    EXPECT_LT(took, std::chrono::seconds(20)) << "the converter was ended, not waited for";
+    EXPECT_GE(calls, 2) << "the caller heard from the read while it waited";
+
+    calls = 0;
+    TSourceLength stopped =
+        ReadSourceDurationWithin(FakeConverterPath(), silent, 60'000, [&] { return ++calls < 3; });
+    EXPECT_EQ(stopped.End, TLengthReadEnd::Cancelled);
+    EXPECT_EQ(calls, 3) << "stopped at the first report that asked";
+
+    const std::wstring answering = WideFromPath(
+        dir.WriteFile(L"clip.webm", "err   Duration: 00:01:02.50, start: 0\\n\nexit 1\n"));
+    TSourceLength read =
+        ReadSourceDurationWithin(FakeConverterPath(), answering, 60'000, [] { return true; });
+    EXPECT_EQ(read.End, TLengthReadEnd::Read);
+    EXPECT_EQ(read.DurationMs, 62'500);
+    EXPECT_EQ(read.DurationMs, ReadSourceDuration(FakeConverterPath(), answering));
 }
 
 } // namespace

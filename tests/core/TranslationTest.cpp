@@ -1,4 +1,5 @@
-// The translations in resources/lang against the English resources in Kestrova.rc: the same
+// The translations in resources/lang against the English resources (Kestrova.rc's templates and
+// menu, EnglishTexts.inc's strings): the same
 // texts, the same placeholders and lines, nothing left in English but names, the same controls,
 // access keys that do not clash, plural forms as each language counts.
 #include "Language.h"
@@ -45,6 +46,16 @@ std::string QuotedAt(const std::string& Line, size_t& Pos) {
             ++Pos;
             return Text;
         }
+        if (c == '\\' && Pos + 1 < Line.size() && Line[Pos + 1] >= '0' && Line[Pos + 1] <= '7') {
+            // An octal escape, as in \042 for a double quote.
+            int Code = 0;
+            for (int Digits = 0; Digits < 3 && Pos + 1 < Line.size() && Line[Pos + 1] >= '0' &&
+                                 Line[Pos + 1] <= '7';
+                 ++Digits)
+                Code = Code * 8 + (Line[++Pos] - '0');
+            Text += static_cast<char>(Code);
+            continue;
+        }
         if (c == '\\' && Pos + 1 < Line.size()) {
             char e = Line[++Pos];
             Text += e == 'n' ? '\n' : e == 'r' ? '\r' : e == 't' ? '\t' : e;
@@ -54,6 +65,31 @@ std::string QuotedAt(const std::string& Line, size_t& Pos) {
     }
     ADD_FAILURE() << "unterminated string: " << Line;
     return Text;
+}
+
+// Adjacent strings at Line[Pos] joined, as the compilers join them; a macro between them (the
+// version) stands as its own name. Pos moves past the last string.
+std::string JoinedAt(const std::string& Line, size_t& Pos) {
+    std::string Text = QuotedAt(Line, Pos);
+    for (;;) {
+        size_t Next = Line.find_first_not_of(" \t", Pos);
+        if (Next == std::string::npos)
+            return Text;
+        if (Line[Next] == '"') {
+            Pos = Next;
+            Text += QuotedAt(Line, Pos);
+            continue;
+        }
+        size_t End = Line.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_", Next);
+        if (End == Next || End == std::string::npos)
+            return Text;
+        size_t After = Line.find_first_not_of(" \t", End);
+        if (After == std::string::npos || Line[After] != '"')
+            return Text;
+        Text += Line.substr(Next, End - Next);
+        Pos = After;
+        Text += QuotedAt(Line, Pos);
+    }
 }
 
 std::string FirstWord(const std::string& Text) {
@@ -107,7 +143,7 @@ TResources Read(const fs::path& File, bool StopAtTranslations) {
             continue;
         }
         size_t Pos = Quote;
-        std::string Text = QuotedAt(Stripped, Pos);
+        std::string Text = JoinedAt(Stripped, Pos);
         std::string Rest = Trim(Stripped.substr(Pos));
         if (!Rest.empty() && Rest[0] == ',')
             Rest = Trim(Rest.substr(1));
@@ -128,6 +164,32 @@ TResources Read(const fs::path& File, bool StopAtTranslations) {
         }
     }
     return Out;
+}
+
+// The string table's English texts, from the list both Kestrova.rc and the core take them from:
+// KESTROVA_TEXT(IDS_X, "text" "more") and KESTROVA_BUILT_TEXT alike, over one line or several.
+std::map<std::string, std::string> ReadEnglishTexts(const fs::path& File) {
+    std::ifstream In(File);
+    EXPECT_TRUE(In) << "cannot read " << File;
+    std::string All, Line;
+    while (std::getline(In, Line))
+        if (Trim(Line).rfind("//", 0) != 0)
+            All += Trim(Line) + " ";
+    std::map<std::string, std::string> Texts;
+    for (size_t At = 0; (At = All.find("KESTROVA_", At)) != std::string::npos;) {
+        size_t Open = All.find('(', At);
+        std::string Macro = All.substr(At, Open - At);
+        At = Open;
+        if (Macro != "KESTROVA_TEXT" && Macro != "KESTROVA_BUILT_TEXT")
+            continue;
+        size_t Comma = All.find(',', Open);
+        std::string Id = Trim(All.substr(Open + 1, Comma - Open - 1));
+        size_t Pos = All.find('"', Comma);
+        EXPECT_EQ(Texts.count(Id), 0u) << Id << " twice in " << File;
+        Texts[Id] = JoinedAt(All, Pos);
+        At = Pos;
+    }
+    return Texts;
 }
 
 // The placeholders a text uses, each once.
@@ -159,8 +221,9 @@ std::vector<std::pair<char, size_t>> PluralParts(const std::string& Text) {
 
 // Names, the converter's name and the like stay as they are in every language.
 bool OnlyNames(std::string Text) {
-    for (const char* Name : {"Tamblin Software", "Kestrova", "Orvanet", "FFmpeg", "WebM", "AVI",
-                             "https://www.orvanet.example/", "lblCurFile", "OK", "webm", "GB"}) {
+    for (const char* Name :
+         {"KESTROVA_VERSION_TEXT", "Tamblin Software", "Kestrova", "Orvanet", "FFmpeg", "WebM",
+          "AVI", "https://www.orvanet.example/", "lblCurFile", "OK", "webm", "GB"}) {
         for (size_t At; (At = Text.find(Name)) != std::string::npos;)
             Text.erase(At, std::string(Name).size());
     }
@@ -210,7 +273,12 @@ size_t FormsOf(TPluralRule Rule) {
 class Translation : public testing::TestWithParam<std::string> {
 protected:
     static const TResources& English() {
-        static const TResources Resources = Read(::Resources / "Kestrova.rc", true);
+        static const TResources Resources = [] {
+            TResources Read = ::Read(::Resources / "Kestrova.rc", true);
+            for (auto& [Key, Text] : ReadEnglishTexts(::Resources / "EnglishTexts.inc"))
+                Read.Texts.emplace(Key, Text);
+            return Read;
+        }();
         return Resources;
     }
     TResources Translated = Read(::Resources / "lang" / (GetParam() + ".rc"), false);
@@ -293,29 +361,47 @@ TEST_P(Translation, LeavesNothingInEnglishButNames) {
     }
 }
 
+// Strings the program puts on a window's controls, beside the template's own texts: one of each
+// list at a time (the countdown's button says Sleep Now or Shut Down Now).
+const std::map<std::string, std::vector<std::string>> StringsShownIn = {
+    {"IDD_COUNTDOWN", {"IDS_SLEEPNOW", "IDS_SHUTDOWNNOW"}},
+};
+
 TEST_P(Translation, GivesEachAccessKeyOnceAWindow) {
-    for (const auto& [Window, Keys] : Translated.Windows) {
-        std::map<std::string, std::string> Used;
-        for (const std::string& Key : Keys) {
-            const std::string& Text = Translated.Texts.at(Key);
-            for (size_t i = 0; i + 1 < Text.size(); ++i) {
-                if (Text[i] != '&')
-                    continue;
-                if (Text[i + 1] == '&') {
-                    ++i;
-                    continue;
+    for (const auto& [Window, TemplateKeys] : Translated.Windows) {
+        std::vector<std::vector<std::string>> Variants;
+        auto Shown = StringsShownIn.find(Window);
+        if (Shown == StringsShownIn.end())
+            Variants.push_back(TemplateKeys);
+        else
+            for (const std::string& String : Shown->second) {
+                Variants.push_back(TemplateKeys);
+                Variants.back().push_back(String);
+            }
+        for (const std::vector<std::string>& Keys : Variants) {
+            std::map<std::string, std::string> Used;
+            for (const std::string& Key : Keys) {
+                const std::string& Text = Translated.Texts.at(Key);
+                for (size_t i = 0; i + 1 < Text.size(); ++i) {
+                    if (Text[i] != '&')
+                        continue;
+                    if (Text[i + 1] == '&') {
+                        ++i;
+                        continue;
+                    }
+                    // The key is the character after "&", in any case; a multi-byte one whole.
+                    size_t Length = 1;
+                    while (i + 1 + Length < Text.size() &&
+                           (static_cast<unsigned char>(Text[i + 1 + Length]) & 0xC0) == 0x80)
+                        ++Length;
+                    std::string Letter = Text.substr(i + 1, Length);
+                    if (Length == 1)
+                        Letter[0] =
+                            static_cast<char>(tolower(static_cast<unsigned char>(Letter[0])));
+                    auto [At, Fresh] = Used.emplace(Letter, Key);
+                    EXPECT_TRUE(Fresh) << Tag << " " << Window << ": &" << Letter << " in " << Key
+                                       << " and " << At->second;
                 }
-                // The key is the character after "&", in any case; a multi-byte one whole.
-                size_t Length = 1;
-                while (i + 1 + Length < Text.size() &&
-                       (static_cast<unsigned char>(Text[i + 1 + Length]) & 0xC0) == 0x80)
-                    ++Length;
-                std::string Letter = Text.substr(i + 1, Length);
-                if (Length == 1)
-                    Letter[0] = static_cast<char>(tolower(static_cast<unsigned char>(Letter[0])));
-                auto [At, Fresh] = Used.emplace(Letter, Key);
-                EXPECT_TRUE(Fresh) << Tag << " " << Window << ": &" << Letter << " in " << Key
-                                   << " and " << At->second;
             }
         }
     }

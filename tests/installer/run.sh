@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Kestrova-1.0-setup.exe worked as a user works it, under Wine, in a Wine prefix of its own that
+# Kestrova-<version>-setup.exe worked as a user works it, under Wine, in a Wine prefix of its own that
 # starts empty ($KESTROVA_INSTALLER_WINEPREFIX, default <build-dir>/installer-prefix):
 #   - refused, silently and with a message, while Kestrova runs; nothing is installed then;
 #   - run silently, it puts every file, shortcut and registry value in place;
@@ -24,8 +24,10 @@ export LC_ALL=C.UTF-8
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 [ $# -eq 1 ] || { echo "usage: $0 <build-dir>" >&2; exit 2; }
 build=$(cd "$1" && pwd)
-setup=$build/Kestrova-1.0-setup.exe
-stage=$build/package/Kestrova-1.0-win64
+[ -f "$build/version.txt" ] || { echo "installer test: $build is not a configured build" >&2; exit 2; }
+version=$(cat "$build/version.txt") # written by CMake from project()
+setup=$build/Kestrova-$version-setup.exe
+stage=$build/package/Kestrova-$version-win64
 bin=$build/bin
 sample=$bin/samples/vp8-vorbis.webm
 for f in "$setup" "$stage/Kestrova.exe" "$bin/Kestrova.exe" "$bin/kestrova_message_text.exe" "$sample"; do
@@ -164,7 +166,7 @@ if await_kestrova 30; then
     rc=0
     start_in "$build" "$setup"
     setup_pid=$!
-    message=$(kestrova_wine_query 60 "$bin/kestrova_message_text.exe" 30 "Kestrova 1.0 Setup" \
+    message=$(kestrova_wine_query 60 "$bin/kestrova_message_text.exe" 30 "Kestrova $version Setup" \
         </dev/null 2>/dev/null | tr -d '\r') || true
     echo "Setup's message: $message" >"$work/refusal-message.txt"
     grep -q '^Kestrova is running\.' <<<"$message" && grep -q 'Close Kestrova' <<<"$message" ||
@@ -208,7 +210,7 @@ expect_eq "unexpected files in the program folder" "" "$extra"
 exe="$install_dir\\Kestrova.exe"
 uninstaller="$install_dir\\Uninstall.exe"
 expect_eq DisplayName Kestrova "$(reg_value "$uninstall_key" DisplayName)"
-expect_eq DisplayVersion 1.0 "$(reg_value "$uninstall_key" DisplayVersion)"
+expect_eq DisplayVersion "$version" "$(reg_value "$uninstall_key" DisplayVersion)"
 expect_eq Publisher "Tamblin Software" "$(reg_value "$uninstall_key" Publisher)"
 expect_eq DisplayIcon "$exe,0" "$(reg_value "$uninstall_key" DisplayIcon)"
 expect_eq InstallLocation "$install_dir" "$(reg_value "$uninstall_key" InstallLocation)"
@@ -346,7 +348,7 @@ cp -a "$tools_unix" "$work/Tools.orig"
 
 # On the directory page, Next shows the folder Setup will use, and stays on the page.
 page_texts() { # the directory page's texts, empty while another page shows
-    kestrova_wine_query 30 "$bin/kestrova_message_text.exe" 1 "Kestrova 1.0 Setup " \
+    kestrova_wine_query 30 "$bin/kestrova_message_text.exe" 1 "Kestrova $version Setup " \
         </dev/null 2>/dev/null | tr -d '\r' || true
 }
 await_page() { # LINE: until a line of the directory page is LINE; prints its texts
@@ -364,7 +366,7 @@ await_page() { # LINE: until a line of the directory page is LINE; prints its te
 }
 start_in "$build" "$setup" "/D=$(winpath "$tools_unix")"
 setup_pid=$!
-kestrova_wine_query 60 "$bin/kestrova_message_text.exe" 30 "Kestrova 1.0 Setup" </dev/null \
+kestrova_wine_query 60 "$bin/kestrova_message_text.exe" 30 "Kestrova $version Setup" </dev/null \
     >/dev/null 2>&1 || fail "Setup showed no window"
 xdotool key Return # Welcome: Next
 if await_page "$(winpath "$tools_unix")" >"$work/directory-page.txt"; then

@@ -36,9 +36,12 @@ void ExpectPlaced(HWND Form, const TFormLayout& Layout, UINT Dpi, bool CheckClie
         RECT Bounds = ClientRectOf(Control);
         EXPECT_EQ(Bounds.left, ScaleForDpi(Place.Left, Dpi));
         EXPECT_EQ(Bounds.top, ScaleForDpi(Place.Top, Dpi));
-        EXPECT_EQ(Bounds.bottom, ScaleForDpi(Place.Top + Place.Height, Dpi));
+        // A drop-down list's own height is its edit field's; the layout's includes its list.
+        if (Place.Id != IDC_CBWHENDONE) {
+            EXPECT_EQ(Bounds.bottom, ScaleForDpi(Place.Top + Place.Height, Dpi));
+        }
         // Labels may grow to fit their text; everything else keeps its width.
-        if (Place.Id == IDC_LBLFILESTOCONVERT)
+        if (Place.Id == IDC_LBLFILESTOCONVERT || Place.Id == IDC_LBLWHENDONE)
             EXPECT_GE(Bounds.right, ScaleForDpi(Place.Left + Place.Width, Dpi));
         else
             EXPECT_EQ(Bounds.right, ScaleForDpi(Place.Left + Place.Width, Dpi));
@@ -131,7 +134,7 @@ TEST_F(MainFormTest, MainWindowMatchesItsLayoutAndTabOrder) {
     EXPECT_EQ(Above, Form->Control(IDC_LSTFILESTOCONVERT));
 }
 
-TEST(ProgressLayout, TemplateTakesTheLayoutWithCancelAsOnlyTabStop) {
+TEST(ProgressLayout, TemplateTakesTheLayoutWithCancelThenWhenDoneAsTabStops) {
     HWND Dialog = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_PROGRESS),
                                      nullptr, PlainDialogProc, 0);
     ASSERT_NE(Dialog, nullptr);
@@ -143,7 +146,30 @@ TEST(ProgressLayout, TemplateTakesTheLayoutWithCancelAsOnlyTabStop) {
     GetWindowTextW(Dialog, Caption, 32);
     EXPECT_STREQ(Caption, L"Converting");
     EXPECT_FALSE(GetWindowLongPtrW(Dialog, GWL_STYLE) & WS_SYSMENU);
-    EXPECT_EQ(TabOrder(Dialog, GetDlgItem(Dialog, IDCANCEL)), std::vector<int>{IDCANCEL});
+    EXPECT_EQ(TabOrder(Dialog, GetDlgItem(Dialog, IDCANCEL)),
+              (std::vector<int>{IDCANCEL, IDC_CBWHENDONE}));
+    // The bottom row shares one middle: the label, its list's edit field and Cancel.
+    auto Middle = [Dialog](int Id) {
+        RECT Bounds = ClientRectOf(GetDlgItem(Dialog, Id));
+        return (Bounds.top + Bounds.bottom) / 2;
+    };
+    EXPECT_NEAR(Middle(IDC_LBLWHENDONE), Middle(IDCANCEL), ScaleForDpi(2, Dpi));
+    EXPECT_NEAR(Middle(IDC_CBWHENDONE), Middle(IDCANCEL), ScaleForDpi(2, Dpi));
+    DestroyWindow(Dialog);
+    DeleteObject(Font);
+}
+
+TEST(CountdownLayout, TemplateTakesTheLayoutWithCancelAsDefault) {
+    HWND Dialog = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_COUNTDOWN),
+                                     nullptr, PlainDialogProc, 0);
+    ASSERT_NE(Dialog, nullptr);
+    UINT Dpi = WindowDpi(Dialog);
+    HFONT Font = CreateDialogFont(Dpi);
+    ApplyLayout(Dialog, CountdownFormLayout, Dpi, Font);
+    ExpectPlaced(Dialog, CountdownFormLayout, Dpi);
+    EXPECT_EQ(TabOrder(Dialog, GetDlgItem(Dialog, IDC_BTNNOW)),
+              (std::vector<int>{IDC_BTNNOW, IDCANCEL}));
+    EXPECT_EQ(LOWORD(SendMessageW(Dialog, DM_GETDEFID, 0, 0)), IDCANCEL);
     DestroyWindow(Dialog);
     DeleteObject(Font);
 }

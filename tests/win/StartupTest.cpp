@@ -3,9 +3,11 @@
 
 #include "AppError.h"
 #include "Shell.h"
+#include "Version.h"
 
 #include <shlobj.h>
 #include <windowsx.h>
+#include <winver.h>
 
 namespace {
 
@@ -158,13 +160,37 @@ TEST_F(MainFormTest, KeyThatCannotBeCreatedAtExitIsReportedAndTheSiteStaysClosed
     EXPECT_TRUE(ShellCalls.empty());
 }
 
+// The resources are linked into this test program as into Kestrova.exe.
+TEST(VersionResource, CarriesTheBuildsVersion) {
+    HRSRC Found = FindResourceW(nullptr, MAKEINTRESOURCEW(VS_VERSION_INFO), RT_VERSION);
+    ASSERT_NE(Found, nullptr);
+    const auto* Data = static_cast<const BYTE*>(LockResource(LoadResource(nullptr, Found)));
+    const DWORD Size = SizeofResource(nullptr, Found);
+    const VS_FIXEDFILEINFO* Fixed = nullptr;
+    for (DWORD At = 0; At + sizeof(VS_FIXEDFILEINFO) <= Size && !Fixed; At += 4)
+        if (reinterpret_cast<const VS_FIXEDFILEINFO*>(Data + At)->dwSignature == VS_FFI_SIGNATURE)
+            Fixed = reinterpret_cast<const VS_FIXEDFILEINFO*>(Data + At);
+    ASSERT_NE(Fixed, nullptr);
+    const WORD Parts[] = {KESTROVA_FILE_VERSION};
+    EXPECT_EQ(Fixed->dwFileVersionMS, MAKELONG(Parts[1], Parts[0]));
+    EXPECT_EQ(Fixed->dwFileVersionLS, MAKELONG(Parts[3], Parts[2]));
+    EXPECT_EQ(Fixed->dwProductVersionMS, Fixed->dwFileVersionMS);
+    // The product version as text, after its name in the string block.
+    const std::wstring_view Block(reinterpret_cast<const wchar_t*>(Data), Size / sizeof(wchar_t));
+    const size_t Name = Block.find(L"ProductVersion");
+    ASSERT_NE(Name, std::wstring_view::npos);
+    EXPECT_NE(Block.find(L"" KESTROVA_VERSION_TEXT, Name), std::wstring_view::npos);
+}
+
 TEST_F(MainFormTest, AboutAndWebSiteButtons) {
     CreateForm();
     Click(IDC_BTNABOUT);
     ASSERT_EQ(Boxes.size(), 1u);
     EXPECT_EQ(Boxes[0].Caption, L"Information");
+    const std::wstring Version = L"" KESTROVA_VERSION_TEXT;
     EXPECT_EQ(Boxes[0].Text,
-              L"Kestrova 1.0\rMade by Tamblin Software.\r\rThis software is based on FFmpeg.");
+              L"Kestrova " + Version +
+                  L"\rMade by Tamblin Software.\r\rThis software is based on FFmpeg.");
     EXPECT_EQ(Boxes[0].Type & MB_ICONMASK, static_cast<UINT>(MB_ICONINFORMATION));
     EXPECT_EQ(Boxes[0].Type & MB_TYPEMASK, static_cast<UINT>(MB_OK));
 

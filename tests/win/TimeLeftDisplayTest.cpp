@@ -74,19 +74,21 @@ TEST_F(TimeLeftDisplayTest, ShownOnceMeaningfulInTheStringTablesWords) {
         if (Placed || Converter.Shots.back().TimeLeft.empty())
             return;
         Placed = true;
-        // Left of Cancel, on its middle, inside the window, the whole text in view.
+        // Under the overall bar, above the bottom row, inside the window, the whole text in view.
         HWND Label = GetDlgItem(Window, IDC_LBLTIMELEFT);
-        RECT Text, Cancel, Client;
+        RECT Text, Cancel, Bar, Client;
         GetWindowRect(Label, &Text);
         GetWindowRect(GetDlgItem(Window, IDCANCEL), &Cancel);
+        GetWindowRect(GetDlgItem(Window, IDC_PBOVERALL), &Bar);
         MapWindowPoints(nullptr, Window, reinterpret_cast<POINT*>(&Text), 2);
         MapWindowPoints(nullptr, Window, reinterpret_cast<POINT*>(&Cancel), 2);
+        MapWindowPoints(nullptr, Window, reinterpret_cast<POINT*>(&Bar), 2);
         GetClientRect(Window, &Client);
         EXPECT_TRUE(IsWindowVisible(Label));
-        EXPECT_GE(Text.left, 0);
-        EXPECT_LT(Text.right, Cancel.left);
-        EXPECT_NEAR((Text.top + Text.bottom) / 2, (Cancel.top + Cancel.bottom) / 2, 1);
-        EXPECT_LE(Text.bottom, Client.bottom);
+        EXPECT_EQ(Text.left, Bar.left);
+        EXPECT_GE(Text.top, Bar.bottom);
+        EXPECT_LE(Text.bottom, Cancel.top);
+        EXPECT_LE(Text.right, Client.right);
         EXPECT_LE(TextExtent(Label).cx, Text.right - Text.left);
     };
     TProgressForm Progress(*Form, &Converter);

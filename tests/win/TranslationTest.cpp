@@ -2,6 +2,7 @@
 // resources, and at every scaling each text fits its control, which stays inside its window.
 #include "MainFormFixture.h"
 
+#include "Countdown.h"
 #include "Details.h"
 #include "Dpi.h"
 #include "Layouts.h"
@@ -40,6 +41,8 @@ RECT PlaceInParent(HWND Control) {
 int Chrome(HWND Control, UINT Dpi) {
     wchar_t Class[16] = L"";
     GetClassNameW(Control, Class, 16);
+    if (lstrcmpiW(Class, L"ComboBox") == 0)
+        return ScaleForDpi(17, Dpi); // the arrow button
     if (lstrcmpiW(Class, L"Button") != 0)
         return 0;
     DWORD Kind = static_cast<DWORD>(GetWindowLongPtrW(Control, GWL_STYLE)) & BS_TYPEMASK;
@@ -53,6 +56,55 @@ int Chrome(HWND Control, UINT Dpi) {
         Image = Width + Images.margin.left;
     }
     return ScaleForDpi(Kind == BS_GROUPBOX ? 12 : 8, Dpi) + Image;
+}
+
+// The size of the text as drawn: an access key's "&" is not, where the control underlines.
+SIZE ShownExtent(HWND Control) {
+    std::wstring Text = WindowText(Control);
+    wchar_t Class[16] = L"";
+    GetClassNameW(Control, Class, 16);
+    const auto Style = static_cast<DWORD>(GetWindowLongPtrW(Control, GWL_STYLE));
+    if (lstrcmpiW(Class, L"Button") == 0 ||
+        (lstrcmpiW(Class, L"Static") == 0 && !(Style & SS_NOPREFIX))) {
+        std::wstring Shown;
+        for (size_t i = 0; i < Text.size(); ++i) {
+            if (Text[i] == L'&' && i + 1 < Text.size())
+                ++i;
+            Shown += Text[i];
+        }
+        Text = Shown;
+    }
+    HDC Dc = GetDC(Control);
+    HGDIOBJ Old =
+        SelectObject(Dc, reinterpret_cast<HGDIOBJ>(SendMessageW(Control, WM_GETFONT, 0, 0)));
+    SIZE Extent{};
+    GetTextExtentPoint32W(Dc, Text.c_str(), static_cast<int>(Text.size()), &Extent);
+    SelectObject(Dc, Old);
+    ReleaseDC(Control, Dc);
+    return Extent;
+}
+
+// Left lies wholly before Right on the row they share.
+void ExpectBefore(HWND Form, int Left, int Right) {
+    EXPECT_LE(PlaceInParent(GetDlgItem(Form, Left)).right,
+              PlaceInParent(GetDlgItem(Form, Right)).left)
+        << "control " << Left << " runs into " << Right;
+}
+
+// The visible dialog of this thread that holds control Id.
+HWND ThreadWindowWith(int Id) {
+    std::pair<int, HWND> Found{Id, nullptr};
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND Window, LPARAM Param) -> BOOL {
+            auto& Found = *reinterpret_cast<std::pair<int, HWND>*>(Param);
+            if (!IsWindowVisible(Window) || !GetDlgItem(Window, Found.first))
+                return TRUE;
+            Found.second = Window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&Found));
+    return Found.second;
 }
 
 // Every control with a text shows it whole on one line, and every control lies inside the window.
@@ -70,7 +122,7 @@ void ExpectTextsFit(HWND Form, UINT Dpi, const std::vector<int>& Skip = {}) {
         EXPECT_LE(Place.bottom, Client.bottom);
         if (WindowText(Control).empty() || std::count(Skip.begin(), Skip.end(), Id))
             continue;
-        SIZE Extent = TextExtent(Control);
+        SIZE Extent = ShownExtent(Control);
         EXPECT_LE(Extent.cx + Chrome(Control, Dpi), Place.right - Place.left);
         EXPECT_LE(Extent.cy, Place.bottom - Place.top);
     }
@@ -135,6 +187,29 @@ TEST(LocalizedResources, AStringALanguageLacksComesInEnglish) {
               L"Kestrova로 AVI 변환");
 }
 
+TEST_F(MainFormTest, CountdownCountsInTheLanguagesOwnForms) {
+    CreateForm();
+    {
+        TLanguageScope Russian(*FindLanguage(L"ru"));
+        EXPECT_EQ(CountdownText(TWhenDone::Sleep, 21),
+                  L"Компьютер перейдёт в спящий режим через 21 секунду.");
+        EXPECT_EQ(CountdownText(TWhenDone::Sleep, 22),
+                  L"Компьютер перейдёт в спящий режим через 22 секунды.");
+        EXPECT_EQ(CountdownText(TWhenDone::ShutDown, 11),
+                  L"Компьютер завершит работу через 11 секунд.");
+        EXPECT_EQ(CountdownText(TWhenDone::ShutDown, 1),
+                  L"Компьютер завершит работу через 1 секунду.");
+    }
+    {
+        TLanguageScope Polish(*FindLanguage(L"pl"));
+        EXPECT_EQ(CountdownText(TWhenDone::Sleep, 24), L"Komputer zostanie uśpiony za 24 sekundy.");
+        EXPECT_EQ(CountdownText(TWhenDone::Sleep, 12), L"Komputer zostanie uśpiony za 12 sekund.");
+    }
+    TLanguageScope German(*FindLanguage(L"de"));
+    EXPECT_EQ(CountdownText(TWhenDone::ShutDown, 60),
+              L"Der Computer wird in 60 Sekunden heruntergefahren.");
+}
+
 TEST_F(MainFormTest, MenuOfTheListSpeaksTheLanguage) {
     TLanguageScope Russian(*FindLanguage(L"ru"));
     CreateForm();
@@ -187,6 +262,16 @@ TEST_F(MainFormTest, EveryTextFitsItsControlInEveryLanguageAndScaling) {
                 SetDlgItemTextW(Progress, IDC_LBLTIMELEFT, L"");
                 // The file's name and the time left end in "..." when long; not fitted.
                 ExpectTextsFit(Progress, Dpi, {IDC_LBLCURFILE});
+                // Every choice of "When done:" fits its list.
+                HWND List = GetDlgItem(Progress, IDC_CBWHENDONE);
+                const auto Chosen = SendMessageW(List, CB_GETCURSEL, 0, 0);
+                for (WPARAM Item = 0; Item < 4; ++Item) {
+                    SendMessageW(List, CB_SETCURSEL, Item, 0);
+                    ExpectTextsFit(Progress, Dpi, {IDC_LBLCURFILE});
+                }
+                SendMessageW(List, CB_SETCURSEL, static_cast<WPARAM>(Chosen), 0);
+                ExpectBefore(Progress, IDC_LBLWHENDONE, IDC_CBWHENDONE);
+                ExpectBefore(Progress, IDC_CBWHENDONE, IDCANCEL);
                 Looked = true;
             };
             TProgressForm(*Form, &Converter).ShowModal();
@@ -209,6 +294,38 @@ TEST_F(MainFormTest, EveryTextFitsItsControlInEveryLanguageAndScaling) {
             });
             ShowDetails(Main, L"clip.webm", L"why");
             EXPECT_TRUE(DetailsLooked);
+
+            // The countdown, with every number of seconds it can say, for both of its actions.
+            static bool CountdownLooked;
+            static UINT CountdownDpi;
+            static TWhenDone CountdownAction;
+            CountdownDpi = Dpi;
+            for (TWhenDone Action : {TWhenDone::Sleep, TWhenDone::ShutDown}) {
+                CountdownLooked = false;
+                CountdownAction = Action;
+                TCountdownForm Countdown(Main, Action);
+                Countdown.Clock = [] { return 0.0; }; // it never runs out here
+                SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR Id, DWORD) {
+                    HWND Window = ThreadWindowWith(IDC_LBLCOUNTDOWN);
+                    if (!Window)
+                        return;
+                    KillTimer(nullptr, Id);
+                    SCOPED_TRACE("countdown");
+                    Rescale(Window, CountdownDpi);
+                    for (int Left = 1; Left <= TCountdownForm::Seconds; ++Left) {
+                        SetDlgItemTextW(Window, IDC_LBLCOUNTDOWN,
+                                        CountdownText(CountdownAction, Left).c_str());
+                        ExpectTextsFit(Window, CountdownDpi);
+                    }
+                    ExpectBefore(Window, IDC_BTNNOW, IDCANCEL);
+                    EXPECT_LE(PlaceInParent(GetDlgItem(Window, IDC_LBLCOUNTDOWN)).left,
+                              PlaceInParent(GetDlgItem(Window, IDC_BTNNOW)).left);
+                    CountdownLooked = true;
+                    PostMessageW(Window, WM_COMMAND, IDCANCEL, 0);
+                });
+                EXPECT_FALSE(Countdown.ShowModal());
+                EXPECT_TRUE(CountdownLooked);
+            }
             DestroyForm();
         }
     }
