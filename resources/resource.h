@@ -42,6 +42,9 @@
 #define IDC_LBLOVERALLPERCENTAGE 1105
 #define IDC_PBOVERALL 1106
 #define IDC_LBLTIMELEFT 1200
+// The lines of further files converting side by side, created at run time: caption, percentage
+// and bar of line N (from 1) are IDC_FILELINES + 3 * (N - 1) + 0, 1, 2.
+#define IDC_FILELINES 1210
 #define IDC_LBLWHENDONE 1300
 #define IDC_CBWHENDONE 1301
 
@@ -129,6 +132,7 @@
 #define IDS_TASKBARTIMELEFT 108
 // The Explorer command's text; the installer names this number.
 #define IDS_SHELLVERB 3000
+#define IDS_ADDINGFILES 2850
 #define IDS_READINGLENGTH 2950
 #define IDS_LENGTHSNOTREAD 2951
 #define IDS_WHENDONENOTHING 2952

@@ -148,6 +148,9 @@ for lang in ${KESTROVA_SHOT_LANGUAGES:-en de ru ja}; do
     # Convert, into the "Other:" folder; caught mid-run, then
     # cancelled with Esc.
     rm -f "$WINEPREFIX"/drive_c/users/*/Videos/*.avi
+    # Two files at a time, then (Convert again, which keeps the focus) four.
+    wine reg add 'HKCU\Software\Tamblin\Kestrova' /v ConversionsAtOnce /t REG_DWORD /d 2 /f \
+        >/dev/null 2>&1
     key Tab Tab Tab Tab Tab Return
     # The time left comes a few seconds in.
     sleep 8
@@ -163,6 +166,14 @@ for lang in ${KESTROVA_SHOT_LANGUAGES:-en de ru ja}; do
     key Escape
     key Escape
     sleep 2
+    wine reg add 'HKCU\Software\Tamblin\Kestrova' /v ConversionsAtOnce /t REG_DWORD /d 4 /f \
+        >/dev/null 2>&1
+    key Return
+    sleep 8
+    shot "${tag}progress-four-$dpi"
+    key Escape
+    sleep 2
+    wine reg delete 'HKCU\Software\Tamblin\Kestrova' /v ConversionsAtOnce /f >/dev/null 2>&1
 
     key alt+F4
     sleep 1

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <stdexcept>
 #include <utility>
 
 TBatch* ProgressForm = nullptr;
@@ -34,7 +35,66 @@ int64_t NonNegative(int64_t Bytes) {
 // see OverallBarUnits.
 constexpr int64_t ScaledBarMax = std::numeric_limits<int>::max() / 400 * 400;
 
+// A reserved partial file, deleted when it goes unless it was published.
+struct TPartialFile {
+    std::wstring Path;
+    bool Published = false;
+    explicit TPartialFile(std::wstring Path) : Path(std::move(Path)) {}
+    TPartialFile(const TPartialFile&) = delete;
+    TPartialFile& operator=(const TPartialFile&) = delete;
+    ~TPartialFile() {
+        if (!Published)
+            RemoveFile(Path);
+    }
+};
+
+// Inserts Note among Notes so that their file numbers stay in ascending order.
+void InsertInOrder(std::vector<TFileNote>& Notes, std::vector<int>& Numbers, int Number,
+                   TFileNote Note) {
+    const auto at = std::upper_bound(Numbers.begin(), Numbers.end(), Number);
+    Notes.insert(Notes.begin() + (at - Numbers.begin()), std::move(Note));
+    Numbers.insert(at, Number);
+}
+
+std::wstring FileCaption(const std::wstring& Name, int Number, int Total) {
+    return Name + L" (" + std::to_wstring(Number) + L" of " + std::to_wstring(Total) + L"):";
+}
+
 } // namespace
+
+// A file converting beside others. The job is declared after the partial file, so it goes
+// first: the converter has ended before its partial file is deleted.
+struct TBatch::TRunningFile {
+    int Row;        // its row's index now; rows above it leave the list as they convert
+    int FileNumber; // 1-based, in list order as the batch began
+    TListRow Source;
+    std::wstring Target;
+    TReservedOutput Reserved;
+    TPartialFile Partial;
+    std::unique_ptr<TFFmpegJob> Job;
+};
+
+// One converter per logical processor, at most MaxSideBySide. A converter runs with two threads
+// (FFmpegOptions; fixed, because the encoder's output depends on its thread count and every AVI
+// must be the same however many run at once), but its start, its input reading and much of its
+// decoding run on one, so alone it leaves part of even two processors idle, and a short file is
+// mostly start. So: 1 processor, 1 file (one converter fills it); 2, 4, 8 processors, that many
+// files, a little more threads than processors, which fills the gaps of starting and reading; 16
+// or more, 8 files of two threads each already fill 16 processors, and each further converter
+// would only add its memory and a line to the window.
+int ChooseSideBySide(unsigned LogicalCores) {
+    return std::clamp(static_cast<int>(std::min(LogicalCores, 64u)), 1, MaxSideBySide);
+}
+
+void TProgressDisplay::SetFileLines(const std::vector<TFileLine>& Lines) {
+    if (Lines.empty())
+        return;
+    const TFileLine& line = Lines.front();
+    SetCurFileCaption(line.Caption);
+    SetCurFileBarStyle(line.Style);
+    SetCurFileBarPosition(line.Position);
+    SetCurFilePercentage(line.Percentage);
+}
 
 std::wstring ComposeSummaryText(TBatchSummary Summary, const std::wstring& FinishedText,
                                 const std::wstring& FailuresText) {
@@ -104,29 +164,26 @@ std::wstring PercentText(int Position, int Max) {
     return std::to_wstring(MulDivRound(Position, 100, Max)) + L"%";
 }
 
+bool TBatch::Publish(const TReservedOutput& Reserved, const std::wstring& Target,
+                     TConversionOutcome& Outcome) {
+    std::wstring published, reason;
+    if (PublishOutputFile(Reserved, Target, published, reason) == TFileClaim::Done)
+        return true;
+    Outcome.Converted = false;
+    Outcome.EndedEarly = false;
+    Outcome.Failure = TFailureKind::NotPublished;
+    Outcome.LastLine = reason;
+    return false;
+}
+
 bool TBatch::ConvertAndPublish(const std::wstring& Source, const std::wstring& Target,
                                const TReservedOutput& Reserved, TConversionOutcome& Outcome) {
     // The partial file is this run's own: however the conversion ends short of its final name,
     // failed, cancelled or interrupted by an exception, it goes, and nothing else does.
-    struct RemoveUnlessPublished {
-        const std::wstring& Partial;
-        bool Published = false;
-        ~RemoveUnlessPublished() {
-            if (!Published)
-                RemoveFile(Partial);
-        }
-    } partial{Reserved.Partial};
-
+    TPartialFile partial{Reserved.Partial};
     if (!Converter.ConvertFile(Source, Reserved.Partial, ::UpdateProgress, Outcome))
         return false;
-    std::wstring published, reason;
-    partial.Published = PublishOutputFile(Reserved, Target, published, reason) == TFileClaim::Done;
-    if (!partial.Published) {
-        Outcome.Converted = false;
-        Outcome.EndedEarly = false;
-        Outcome.Failure = TFailureKind::NotPublished;
-        Outcome.LastLine = reason;
-    }
+    partial.Published = Publish(Reserved, Target, Outcome);
     return partial.Published;
 }
 
@@ -169,9 +226,13 @@ void TBatch::Run() {
         TotalSize = AddSaturated(TotalSize, NonNegative(List.Row(i).FileSize));
     Display.SetOverallBarMax(OverallBarUnits(TotalSize));
 
+    FileTotal = List.RowCount();
+    if (SideBySide > 1 && FileTotal > 1) {
+        RunSideBySide(std::min(SideBySide, MaxSideBySide));
+        return;
+    }
     int rowIndex = 0;
     int fileNumber = 1;
-    const int fileTotal = List.RowCount();
     while (rowIndex < List.RowCount() && !Cancel) {
         const TListRow row = List.Row(rowIndex);
         const std::wstring source = row.Location + row.Name;
@@ -179,29 +240,160 @@ void TBatch::Run() {
             GetTargetFileName(row.Location, row.Name, OutputFolder.SameFolderSelected(),
                               CleanFolderText(OutputFolder.OutputFolderText()));
         CurFileSize = NonNegative(row.FileSize);
-        Display.SetCurFileCaption(row.Name + L" (" + std::to_wstring(fileNumber) + L" of " +
-                                  std::to_wstring(fileTotal) + L"):");
+        Display.SetCurFileCaption(FileCaption(row.Name, fileNumber, FileTotal));
         const TReservedOutput reserved = ReserveOutputFile(target);
 
         TConversionOutcome outcome;
-        const bool converted = reserved.Reserved
-                                   ? ConvertAndPublish(source, target, reserved, outcome)
-                                   : NotReserved(source, reserved, outcome);
-        if (converted) {
-            if (outcome.EndedEarly)
-                EndedEarlyFiles.push_back({row.Name, outcome});
-            // The next row moves up into this index.
-            List.DeleteRow(rowIndex);
-            List.UpdateControlsOnListChange();
-        } else {
-            List.SetRowImage(rowIndex, iiFailed);
-            List.SetRowOutcome(rowIndex, outcome);
-            FailedFiles.push_back({row.Name, std::move(outcome)});
+        if (reserved.Reserved)
+            ConvertAndPublish(source, target, reserved, outcome);
+        else
+            NotReserved(source, reserved, outcome);
+        // A row that leaves the list lets the next one move up into its index.
+        if (!RecordOutcome(rowIndex, fileNumber, row.Name, std::move(outcome)))
             ++rowIndex;
-        }
         ProcessedFilesSize = AddSaturated(ProcessedFilesSize, CurFileSize);
         ++fileNumber;
     }
+}
+
+bool TBatch::RecordOutcome(int Row, int FileNumber, const std::wstring& Name,
+                           TConversionOutcome Outcome) {
+    if (Outcome.Converted) {
+        if (Outcome.EndedEarly)
+            InsertInOrder(EndedEarlyFiles, EndedEarlyNumbers, FileNumber, {Name, Outcome});
+        List.DeleteRow(Row);
+        List.UpdateControlsOnListChange();
+        return true;
+    }
+    List.SetRowImage(Row, iiFailed);
+    List.SetRowOutcome(Row, Outcome);
+    InsertInOrder(FailedFiles, FailedNumbers, FileNumber, {Name, std::move(Outcome)});
+    return false;
+}
+
+void TBatch::RunSideBySide(int Places) {
+    // The files running, in the order they started; their lines show in that order.
+    std::vector<std::unique_ptr<TRunningFile>> running;
+    int nextRow = 0;
+    int fileNumber = 1;
+    TReportTimer timer;
+    bool changed = true; // files started or ended since the last report: show it at once
+    for (;;) {
+        while (!Cancel && static_cast<int>(running.size()) < Places && nextRow < List.RowCount()) {
+            // A file that fails before its converter runs keeps its row, marked, like any other
+            // failed row: the next row is the next file either way.
+            StartFile(nextRow++, fileNumber++, running);
+            changed = true;
+        }
+        if (running.empty())
+            break;
+
+        std::vector<TFFmpegJob*> jobs;
+        for (const auto& file : running)
+            jobs.push_back(file->Job.get());
+        const TReportTimer::TWait wait = timer.NextWait(true);
+        const bool came = StepJobs(jobs, wait.TimeoutMs, wait.WakeOnInput);
+
+        // Ended converters end their files in the order the files started.
+        for (size_t i = 0; i < running.size();) {
+            if (!running[i]->Job->Ended()) {
+                ++i;
+                continue;
+            }
+            EndFile(*running[i], running, nextRow);
+            running.erase(running.begin() + static_cast<std::ptrdiff_t>(i));
+            changed = true;
+        }
+        if (!timer.ReportNow(came || changed, wait))
+            continue;
+        changed = false;
+        ReportSideBySide(running);
+        if (Cancel) {
+            // Every converter is told to stop before any is waited for, so they end together.
+            for (const auto& file : running)
+                file->Job->Cancel();
+            for (const auto& file : running)
+                EndFile(*file, running, nextRow);
+            running.clear();
+            break;
+        }
+    }
+}
+
+void TBatch::StartFile(int Row, int FileNumber,
+                       std::vector<std::unique_ptr<TRunningFile>>& Running) {
+    const TListRow row = List.Row(Row);
+    const std::wstring source = row.Location + row.Name;
+    // Reservations keep names apart: a file starting beside another of the same name into the
+    // same folder finds that one's names taken and reserves the next "(n)" name.
+    const std::wstring target =
+        GetTargetFileName(row.Location, row.Name, OutputFolder.SameFolderSelected(),
+                          CleanFolderText(OutputFolder.OutputFolderText()));
+    const TReservedOutput reserved = ReserveOutputFile(target);
+    TConversionOutcome outcome;
+    if (!reserved.Reserved) {
+        NotReserved(source, reserved, outcome);
+    } else {
+        auto file = std::unique_ptr<TRunningFile>(
+            new TRunningFile{Row, FileNumber, row, target, reserved, TPartialFile{reserved.Partial},
+                             Converter.CreateJob(source, reserved.Partial)});
+        if (!file->Job)
+            throw std::logic_error("several files at once need a converter that makes jobs");
+        if (file->Job->Start()) {
+            Running.push_back(std::move(file));
+            return;
+        }
+        outcome.Failure = TFailureKind::NotStarted;
+    }
+    RecordOutcome(Row, FileNumber, row.Name, std::move(outcome));
+    ProcessedFilesSize = AddSaturated(ProcessedFilesSize, NonNegative(row.FileSize));
+}
+
+void TBatch::EndFile(TRunningFile& File, std::vector<std::unique_ptr<TRunningFile>>& Running,
+                     int& NextRow) {
+    std::wstring output;
+    TConversionOutcome outcome = JudgeRun(File.Job->Finish(output), File.Job->Destination());
+    if (outcome.Converted)
+        File.Partial.Published = Publish(File.Reserved, File.Target, outcome);
+    ProcessedFilesSize = AddSaturated(ProcessedFilesSize, NonNegative(File.Source.FileSize));
+    if (!RecordOutcome(File.Row, File.FileNumber, File.Source.Name, std::move(outcome)))
+        return;
+    // Its row left the list: every row below it moved up by one.
+    for (const auto& other : Running) {
+        if (other->Row > File.Row)
+            --other->Row;
+    }
+    if (NextRow > File.Row)
+        --NextRow;
+}
+
+void TBatch::ReportSideBySide(const std::vector<std::unique_ptr<TRunningFile>>& Running) {
+    std::vector<TFileLine> lines;
+    int64_t done = ProcessedFilesSize;
+    for (const auto& file : Running) {
+        TFileLine line;
+        line.Caption = FileCaption(file->Source.Name, file->FileNumber, FileTotal);
+        const int64_t position = std::max(file->Job->Position(), 0);
+        const int64_t duration = std::max(file->Job->Duration(), 0);
+        if (duration > 0) {
+            line.Position =
+                std::clamp<int>(Saturate<int>(MulDivRound(position, 100, duration)), 0, 100);
+            line.Percentage = PercentText(line.Position, 100);
+            done = AddSaturated(
+                done, std::min(MulDivRound(position, NonNegative(file->Source.FileSize), duration),
+                               NonNegative(file->Source.FileSize)));
+        } else {
+            // No duration known yet: nothing to measure the file against.
+            line.Style = TBarStyle::Marquee;
+        }
+        lines.push_back(std::move(line));
+    }
+    if (!lines.empty())
+        Display.SetFileLines(lines);
+    Display.SetOverallBarPosition(OverallBarUnits(done));
+    Display.SetOverallPercentage(
+        PercentText(Display.OverallBarPosition(), Display.OverallBarMax()));
+    Display.ProcessMessages();
 }
 
 std::wstring TBatch::SummaryText(const TSummaryTexts& Texts,

@@ -5,12 +5,14 @@
 
 #include "Conversion.h"
 #include "FFmpeg.h"
+#include "FFmpegRun.h"
 #include "ImageIndex.h"
 #include "Language.h"
 #include "OutputNaming.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -44,6 +46,16 @@ struct TOutputFolderChoice {
 
 enum class TBarStyle { Normal, Marquee };
 
+// What one line of a running file shows: "name (n of N):", its bar (0 to 100) and percentage.
+struct TFileLine {
+    std::wstring Caption;
+    TBarStyle Style = TBarStyle::Normal;
+    int Position = 0;
+    std::wstring Percentage;
+
+    bool operator==(const TFileLine&) const = default;
+};
+
 // The progress window's controls. The bars behave like the platform's progress bars: a position
 // outside the range reads back as the nearer end of it. The current bar's range is 0 to 100; the
 // batch sets the overall bar's.
@@ -62,6 +74,9 @@ struct TProgressDisplay {
     virtual void SetOverallPercentage(const std::wstring& Text) = 0;
     // Lets the user interface handle what is pending: painting, the Cancel button, the timer.
     virtual void ProcessMessages() = 0;
+    // One line per file converting side by side (at least one), in the order they started. A
+    // display that has only the current file's line shows the first one there.
+    virtual void SetFileLines(const std::vector<TFileLine>& Lines);
 };
 
 // Converts one file (the main window's ConvertFile): fills Outcome and returns
@@ -70,7 +85,21 @@ struct TConverter {
     virtual ~TConverter() = default;
     virtual bool ConvertFile(const std::wstring& Source, const std::wstring& Destination,
                              TProgressProc ProgressProc, TConversionOutcome& Outcome) = 0;
+    // The same conversion as a job the batch drives beside others (not started yet); nullptr
+    // from a converter that converts only one file at a time, through ConvertFile.
+    virtual std::unique_ptr<TFFmpegJob> CreateJob(const std::wstring& /*Source*/,
+                                                  const std::wstring& /*Destination*/) {
+        return nullptr;
+    }
 };
+
+// The most files a batch converts side by side: beyond it each converter adds little on any
+// machine, the progress window would outgrow a screen, and one wait covers them all.
+inline constexpr int MaxSideBySide = 8;
+
+// How many files a batch converts at once on a machine with LogicalCores logical processors
+// (see Batch.cpp for why).
+int ChooseSideBySide(unsigned LogicalCores);
 
 // A file the batch has something to say about: its name (with extension) and how it went.
 struct TFileNote {
@@ -155,9 +184,13 @@ public:
     // Shows one progress report of the current file and hands the Cancel field back in Stop.
     void ReportProgress(int64_t Position, int64_t Size, bool& Stop);
 
-    // The user asked to stop; the loop ends before the next file and the running one is stopped
-    // at its next progress report.
+    // The user asked to stop; the loop ends before the next file and the running ones are
+    // stopped at the next progress report.
     bool Cancel = false;
+    // How many files may convert at once (1 to MaxSideBySide); more than 1 needs a converter that
+    // makes jobs (CreateJob). With 1, one after another through ConvertFile. Files start in list
+    // order, never more at once than are left.
+    int SideBySide = 1;
 
 protected:
     int64_t ProcessedFilesSize = 0; // bytes of the files already handled, converted or failed
@@ -165,6 +198,24 @@ protected:
     bool Done = false;
 
 private:
+    struct TRunningFile;
+    // The loop for SideBySide > 1: starts files into free places, waits on all converters at
+    // once, reports at least every QuietReportIntervalMs and ends each file as its converter ends.
+    void RunSideBySide(int Places);
+    // Starts the file of Row into Running; one whose partial file cannot be reserved or whose
+    // converter cannot start fails at once.
+    void StartFile(int Row, int FileNumber, std::vector<std::unique_ptr<TRunningFile>>& Running);
+    // A running file whose converter has ended: judged, published, its row updated.
+    void EndFile(TRunningFile& File, std::vector<std::unique_ptr<TRunningFile>>& Running,
+                 int& NextRow);
+    // The row's outcome in the list and the notes, the way the one-at-a-time loop does it.
+    // Returns whether the row left the list.
+    bool RecordOutcome(int Row, int FileNumber, const std::wstring& Name,
+                       TConversionOutcome Outcome);
+    void ReportSideBySide(const std::vector<std::unique_ptr<TRunningFile>>& Running);
+    // Gives a converted partial file its final name; on failure Outcome says why.
+    static bool Publish(const TReservedOutput& Reserved, const std::wstring& Target,
+                        TConversionOutcome& Outcome);
     // Converts into the reserved partial file and gives it its final name; false when either
     // fails (Outcome says why). The partial file is gone afterwards unless it was published.
     bool ConvertAndPublish(const std::wstring& Source, const std::wstring& Target,
@@ -182,6 +233,10 @@ private:
     int64_t TotalSize = 0;
     std::vector<TFileNote> FailedFiles;
     std::vector<TFileNote> EndedEarlyFiles;
+    // The file numbers of the notes above: files that end out of order are listed in order.
+    std::vector<int> FailedNumbers;
+    std::vector<int> EndedEarlyNumbers;
+    int FileTotal = 0;
 };
 
 // The batch that UpdateProgress reports to. A progress callback is a plain function, so it can

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 // What one bounded wait for the child's error stream brought.
 enum class TChildOutput {
@@ -36,6 +37,14 @@ public:
     // Waits for the child to end and returns its exit code.
     virtual uint32_t WaitForExitCode() = 0;
 };
+
+// Waits at most TimeoutMs until at least one of Children (each made by CreateChildProcess and
+// started) has bytes or the end of its stream ready, and returns the indexes of all that are, in
+// order; their next Read with a TimeoutMs of 0 then does not wait. Empty when the time ran out
+// or, with WakeOnInput, input arrived as Read describes. Several converters are waited for at
+// once this way, in one thread.
+std::vector<size_t> WaitForChildren(const std::vector<ChildProcess*>& Children, uint32_t TimeoutMs,
+                                    bool WakeOnInput);
 
 // The platform's implementation. Destroying a started child that has not been waited for
 // terminates it, waits for it and closes every handle.

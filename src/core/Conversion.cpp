@@ -165,14 +165,17 @@ TConversionOutcome ConvertWithFFmpeg(const std::wstring& FFmpegPath, const std::
                                      const std::wstring& Destination, const std::wstring& Options,
                                      TProgressProc ProgressProc) {
     std::wstring output;
-    const TFFmpegRun run =
-        RunFFmpeg(FFmpegPath, Source, Destination, Options, output, ProgressProc);
-    if (!run.Started) {
+    return JudgeRun(RunFFmpeg(FFmpegPath, Source, Destination, Options, output, ProgressProc),
+                    Destination);
+}
+
+TConversionOutcome JudgeRun(const TFFmpegRun& Run, const std::wstring& Destination) {
+    if (!Run.Started) {
         TConversionOutcome outcome;
         outcome.Failure = TFailureKind::NotStarted;
         return outcome;
     }
-    TConversionOutcome outcome = JudgeConversion(run.Cancelled, run.ExitCode, run.Report);
+    TConversionOutcome outcome = JudgeConversion(Run.Cancelled, Run.ExitCode, Run.Report);
     // What the converter printed cannot vouch for a file it never wrote (a stand-in that does
     // nothing, a converter stopped from outside that still ends with 0).
     if (outcome.Converted && !FileHasContent(Destination)) {

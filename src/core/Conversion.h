@@ -5,6 +5,7 @@
 #include "EnglishTexts.h"
 #include "FFmpeg.h"
 #include "FFmpegReport.h"
+#include "FFmpegRun.h"
 
 #include <cstdint>
 #include <string>
@@ -50,6 +51,9 @@ inline constexpr size_t DetailLineCount = ReportedLineCount;
 TConversionOutcome ConvertWithFFmpeg(const std::wstring& FFmpegPath, const std::wstring& Source,
                                      const std::wstring& Destination, const std::wstring& Options,
                                      TProgressProc ProgressProc);
+
+// ConvertWithFFmpeg's verdict on a run that has ended, whether it ran alone or beside others.
+TConversionOutcome JudgeRun(const TFFmpegRun& Run, const std::wstring& Destination);
 
 // The judgement alone, from a started run's facts and the converter's kept output:
 // - cancelled: Cancelled;

@@ -26,85 +26,137 @@ uint32_t MsUntil(Clock::time_point Now, Clock::time_point Then) {
     return static_cast<uint32_t>(std::chrono::ceil<Ms>(Then - Now).count());
 }
 
+std::wstring FFmpegCommandLine(const std::wstring& Source, const std::wstring& Destination,
+                               const std::wstring& Options) {
+    // The first token stands in the program name's place; the converter acts on the rest. It
+    // reads no input, so it never waits on a question, and may write into the file the batch
+    // reserved for it (which exists, empty, by then).
+    return std::wstring(FFmpegProgramToken) + L" -nostdin -y -i \"" + Source + L"\" " + Options +
+           L" \"" + Destination + L"\"";
+}
+
 } // namespace
+
+TReportTimer::TWait TReportTimer::NextWait(bool Reporting) const {
+    if (!Reporting)
+        return {UnreportedWaitMs, false};
+    const Clock::time_point now = Clock::now();
+    const Clock::time_point due = LastReport + Ms(QuietReportIntervalMs);
+    if (now - LastReport >= InputGap)
+        return {MsUntil(now, due), true};
+    return {std::min(MsUntil(now, due), MsUntil(now, LastReport + InputGap)), false};
+}
+
+bool TReportTimer::ReportNow(bool SomethingCame, const TWait& Wait) {
+    const Clock::time_point now = Clock::now();
+    // A wait that input could wake ended at the interval's end or because input came: report
+    // either way. A wait that input could not wake was only the short pause after the last
+    // report.
+    if (!SomethingCame && !Wait.WakeOnInput && now < LastReport + Ms(QuietReportIntervalMs))
+        return false;
+    LastReport = now;
+    return true;
+}
+
+TFFmpegJob::TFFmpegJob(const std::wstring& FFmpegPath, const std::wstring& Source,
+                       const std::wstring& Destination, const std::wstring& Options)
+    : FFmpegPath(FFmpegPath), CommandLine(FFmpegCommandLine(Source, Destination, Options)),
+      Destination_(Destination), Child(CreateChildProcess()) {}
+
+bool TFFmpegJob::Start() {
+    Started = Child->Start(FFmpegPath, CommandLine);
+    StreamEnded = !Started;
+    return Started;
+}
+
+TChildOutput TFFmpegJob::Step(uint32_t TimeoutMs, bool WakeOnInput) {
+    if (StreamEnded)
+        return TChildOutput::Ended;
+    std::array<char, ReadBufferSize> buffer;
+    size_t received = 0;
+    const TChildOutput got =
+        Child->Read(buffer.data(), buffer.size(), TimeoutMs, WakeOnInput, received);
+    if (got == TChildOutput::Ended) {
+        StreamEnded = true;
+    } else if (got == TChildOutput::Data) {
+        Reader.Append(Decoder.Decode(std::string_view(buffer.data(), received)));
+        int32_t parsedPosition = 0;
+        Reader.Progress(parsedPosition, Duration_);
+        if (Duration_ > 0 && Reader.Report().DurationEstimated)
+            Duration_ = 0;
+        // A flood of warnings can push every complete status line out of the kept latest part
+        // for a while: the position is then not known anew, and the last one holds (rather than
+        // the bar falling back to the start). Once positive, a position of a run never truly
+        // returns to 0.
+        if (parsedPosition > 0 || Position_ <= 0)
+            Position_ = parsedPosition;
+    }
+    return got;
+}
+
+void TFFmpegJob::Cancel() {
+    if (!Started || Cancelled)
+        return;
+    Cancelled = true;
+    Child->Terminate(FFmpegCancelExitCode);
+}
+
+TFFmpegRun TFFmpegJob::Finish(std::wstring& Output) {
+    TFFmpegRun run;
+    if (!Started)
+        return run;
+    run.Started = true;
+    run.Cancelled = Cancelled;
+    run.ExitCode = Child->WaitForExitCode();
+    Reader.Append(Decoder.Finish());
+    Reader.Finish();
+    Output = Reader.TakeText();
+    run.Report = Reader.TakeReport();
+    return run;
+}
+
+bool StepJobs(const std::vector<TFFmpegJob*>& Jobs, uint32_t TimeoutMs, bool WakeOnInput) {
+    std::vector<TFFmpegJob*> running;
+    std::vector<ChildProcess*> children;
+    for (TFFmpegJob* job : Jobs) {
+        if (!job->Ended()) {
+            running.push_back(job);
+            children.push_back(&job->Process());
+        }
+    }
+    if (running.empty())
+        return false;
+    bool came = false;
+    // One chunk from each ready converter per wait: a chatty one cannot starve the others.
+    for (size_t index : WaitForChildren(children, TimeoutMs, WakeOnInput))
+        came = running[index]->Step(0, false) != TChildOutput::Quiet || came;
+    return came;
+}
 
 TFFmpegRun RunFFmpeg(const std::wstring& FFmpegPath, const std::wstring& Source,
                      const std::wstring& Destination, const std::wstring& Options,
                      std::wstring& Output, TProgressProc ProgressProc) {
-    // The first token stands in the program name's place; the converter acts on the rest. It
-    // reads no input, so it never waits on a question, and may write into the file the batch
-    // reserved for it (which exists, empty, by then).
-    const std::wstring commandLine = std::wstring(FFmpegProgramToken) + L" -nostdin -y -i \"" +
-                                     Source + L"\" " + Options + L" \"" + Destination + L"\"";
-
-    TFFmpegRun run;
-    std::unique_ptr<ChildProcess> process = CreateChildProcess();
-    if (!process->Start(FFmpegPath, commandLine))
-        return run;
-    run.Started = true;
+    // Should the callback throw, destroying the job ends the converter, waits for it and closes
+    // its handles before the exception travels on.
+    TFFmpegJob job(FFmpegPath, Source, Destination, Options);
+    if (!job.Start())
+        return {};
     Output.clear();
 
-    // Should the callback throw, destroying the process object ends the converter, waits for it
-    // and closes its handles before the exception travels on.
-    TFFmpegOutput reader;
-    TUtf8Decoder decoder; // the converter writes UTF-8
-    int32_t position = 0;
-    int32_t duration = 0;
     bool cancel = false;
-    std::array<char, ReadBufferSize> buffer;
-    Clock::time_point lastReport = Clock::now();
+    TReportTimer timer;
     for (;;) {
-        const Clock::time_point now = Clock::now();
-        const Clock::time_point due = lastReport + Ms(QuietReportIntervalMs);
-        const bool wakeOnInput = ProgressProc && now - lastReport >= InputGap;
-        uint32_t timeout = UnreportedWaitMs;
-        if (ProgressProc) {
-            timeout = wakeOnInput
-                          ? MsUntil(now, due)
-                          : std::min(MsUntil(now, due), MsUntil(now, lastReport + InputGap));
-        }
-
-        size_t received = 0;
-        const TChildOutput got =
-            process->Read(buffer.data(), buffer.size(), timeout, wakeOnInput, received);
+        const TReportTimer::TWait wait = timer.NextWait(ProgressProc != nullptr);
+        const TChildOutput got = job.Step(wait.TimeoutMs, wait.WakeOnInput);
         if (got == TChildOutput::Ended)
             break;
-        if (got == TChildOutput::Data)
-            reader.Append(decoder.Decode(std::string_view(buffer.data(), received)));
-        if (!ProgressProc)
+        if (!ProgressProc || !timer.ReportNow(got == TChildOutput::Data, wait))
             continue;
-
-        const Clock::time_point after = Clock::now();
-        if (got == TChildOutput::Quiet) {
-            // A wait that input could wake ended at the interval's end or because input came:
-            // report either way. A wait that input could not wake was only the short pause after
-            // the last report.
-            if (!wakeOnInput && after < due)
-                continue;
-        } else {
-            int32_t parsedPosition = 0;
-            reader.Progress(parsedPosition, duration);
-            if (duration > 0 && reader.Report().DurationEstimated)
-                duration = 0;
-            // A flood of warnings can push every complete status line out of the kept latest
-            // part for a while: the position is then not known anew, and the last one holds
-            // (rather than the bar falling back to the start). Once positive, a position of a
-            // run never truly returns to 0.
-            if (parsedPosition > 0 || position <= 0)
-                position = parsedPosition;
-        }
-        lastReport = after;
-        ProgressProc(std::max(position, 0), std::max(duration, 0), cancel);
+        ProgressProc(std::max(job.Position(), 0), std::max(job.Duration(), 0), cancel);
         if (cancel) {
-            run.Cancelled = true;
-            process->Terminate(FFmpegCancelExitCode);
+            job.Cancel();
             break;
         }
     }
-    run.ExitCode = process->WaitForExitCode();
-    reader.Append(decoder.Finish());
-    reader.Finish();
-    Output = reader.TakeText();
-    run.Report = reader.TakeReport();
-    return run;
+    return job.Finish(Output);
 }

@@ -2,15 +2,40 @@
 // ConvertWithFFmpeg (which also judges the result).
 #pragma once
 
+#include "ChildProcess.h"
 #include "FFmpeg.h"
+#include "FFmpegOutput.h"
 #include "FFmpegReport.h"
+#include "TextConversion.h"
 
+#include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
 // While the converter is silent, the callback still hears from the runner this often, with the
 // last known position and duration, so the window handles its messages and a Cancel is honoured.
 inline constexpr uint32_t QuietReportIntervalMs = 100;
+
+// When a runner waits and reports: at least every QuietReportIntervalMs, after every chunk of
+// output, and when input arrives for the thread's windows, but then not sooner than a few
+// milliseconds after the last report, so a callback that leaves input in the queue never makes a
+// busy loop.
+class TReportTimer {
+public:
+    struct TWait {
+        uint32_t TimeoutMs;
+        bool WakeOnInput;
+    };
+    // The next bounded wait; without Reporting (no callback) it only has to end now and then.
+    TWait NextWait(bool Reporting) const;
+    // After Wait ended: whether to report now (then counted as reported).
+    bool ReportNow(bool SomethingCame, const TWait& Wait);
+
+private:
+    std::chrono::steady_clock::time_point LastReport = std::chrono::steady_clock::now();
+};
 
 struct TFFmpegRun {
     bool Started = false;   // the converter was started
@@ -29,3 +54,51 @@ struct TFFmpegRun {
 TFFmpegRun RunFFmpeg(const std::wstring& FFmpegPath, const std::wstring& Source,
                      const std::wstring& Destination, const std::wstring& Options,
                      std::wstring& Output, TProgressProc ProgressProc);
+
+// One converter run that its owner drives by bounded waits, alone (RunFFmpeg) or beside others
+// (StepJobs), in the owner's thread. Destroying a started job that has not finished ends its
+// converter, waits for it and closes its handles.
+class TFFmpegJob {
+public:
+    // The same command line as RunFFmpeg.
+    TFFmpegJob(const std::wstring& FFmpegPath, const std::wstring& Source,
+               const std::wstring& Destination, const std::wstring& Options);
+    TFFmpegJob(const TFFmpegJob&) = delete;
+    TFFmpegJob& operator=(const TFFmpegJob&) = delete;
+
+    // False when the converter could not be started.
+    bool Start();
+    // Waits at most TimeoutMs for this converter's output (see ChildProcess::Read) and takes in
+    // what came.
+    TChildOutput Step(uint32_t TimeoutMs, bool WakeOnInput);
+    // Its error stream has ended: Finish can follow.
+    bool Ended() const { return StreamEnded; }
+    // Where the converter is, and the input's duration, in ms; 0 while unknown (an estimated
+    // duration counts as unknown). A position once positive never falls back to 0.
+    int32_t Position() const { return Position_; }
+    int32_t Duration() const { return Duration_; }
+    // Ends the converter at once, as the user's Cancel does.
+    void Cancel();
+    // Waits for the converter's end and gives what it did; Output as RunFFmpeg gives it.
+    TFFmpegRun Finish(std::wstring& Output);
+
+    const std::wstring& Destination() const { return Destination_; }
+    ChildProcess& Process() { return *Child; }
+
+private:
+    const std::wstring FFmpegPath;
+    const std::wstring CommandLine;
+    const std::wstring Destination_;
+    std::unique_ptr<ChildProcess> Child;
+    TFFmpegOutput Reader;
+    TUtf8Decoder Decoder; // the converter writes UTF-8
+    int32_t Position_ = 0;
+    int32_t Duration_ = 0;
+    bool Started = false;
+    bool StreamEnded = false;
+    bool Cancelled = false;
+};
+
+// One bounded wait over every job of Jobs that has not ended (see WaitForChildren): each whose
+// output or end is there takes it in. True when anything came.
+bool StepJobs(const std::vector<TFFmpegJob*>& Jobs, uint32_t TimeoutMs, bool WakeOnInput);

@@ -72,25 +72,6 @@ int NaturalCompare(const std::wstring& A, const std::wstring& B) {
     return 0;
 }
 
-void Scan(const std::wstring& Folder, TFolderScan& Result) {
-    std::vector<TFolderEntry> Entries;
-    uint32_t Error = 0;
-    if (!ListFolder(Folder, Entries, Error)) {
-        Result.Unreadable.emplace_back(Folder, Error);
-        return;
-    }
-    std::sort(Entries.begin(), Entries.end(), [](const TFolderEntry& X, const TFolderEntry& Y) {
-        return NaturalLess(X.Name, Y.Name);
-    });
-    const std::wstring Prefix = IncludeTrailingPathDelimiter(Folder);
-    for (const TFolderEntry& Entry : Entries)
-        if (!Entry.IsFolder && !Entry.IsHidden && HasWebMExtension(Entry.Name))
-            Result.Files.push_back(Prefix + Entry.Name);
-    for (const TFolderEntry& Entry : Entries)
-        if (Entry.IsFolder && !Entry.IsHidden && !Entry.IsLink)
-            Scan(Prefix + Entry.Name, Result);
-}
-
 } // namespace
 
 bool HasWebMExtension(const std::wstring& Path) {
@@ -112,6 +93,33 @@ bool NaturalLess(const std::wstring& A, const std::wstring& B) {
 
 TFolderScan FindWebMFiles(const std::wstring& Folder) {
     TFolderScan Result;
-    Scan(Folder, Result);
+    TFolderWalk Walk(Folder);
+    while (Walk.Step(Result)) {
+    }
     return Result;
+}
+
+bool TFolderWalk::Step(TFolderScan& Result) {
+    if (Waiting.empty())
+        return false;
+    const std::wstring Folder = std::move(Waiting.back());
+    Waiting.pop_back();
+    std::vector<TFolderEntry> Entries;
+    uint32_t Error = 0;
+    if (!ListFolder(Folder, Entries, Error)) {
+        Result.Unreadable.emplace_back(Folder, Error);
+        return true;
+    }
+    std::sort(Entries.begin(), Entries.end(), [](const TFolderEntry& X, const TFolderEntry& Y) {
+        return NaturalLess(X.Name, Y.Name);
+    });
+    const std::wstring Prefix = IncludeTrailingPathDelimiter(Folder);
+    for (const TFolderEntry& Entry : Entries)
+        if (!Entry.IsFolder && !Entry.IsHidden && HasWebMExtension(Entry.Name))
+            Result.Files.push_back(Prefix + Entry.Name);
+    // Each subfolder's whole tree before the next subfolder's: the first is taken from the back.
+    for (auto Entry = Entries.rbegin(); Entry != Entries.rend(); ++Entry)
+        if (Entry->IsFolder && !Entry->IsHidden && !Entry->IsLink)
+            Waiting.push_back(Prefix + Entry->Name);
+    return true;
 }

@@ -28,6 +28,18 @@ struct TFolderScan {
 // leaves them out; links to folders are not followed, so a link that points back up cannot loop.
 TFolderScan FindWebMFiles(const std::wstring& Folder);
 
+// The same walk one folder at a time, so that a caller can do other work between folders.
+class TFolderWalk {
+public:
+    explicit TFolderWalk(std::wstring Folder) : Waiting{std::move(Folder)} {}
+    // Lists the next folder into Result (its WebM files appended, or it noted as unreadable); its
+    // subfolders come next. False, with Result untouched, once every folder has been listed.
+    bool Step(TFolderScan& Result);
+
+private:
+    std::vector<std::wstring> Waiting; // the next folder last
+};
+
 // The platform's side (src/platform).
 struct TFolderEntry {
     std::wstring Name;

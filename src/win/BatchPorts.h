@@ -23,6 +23,8 @@ public:
     std::wstring OutputFolderText() const override;
     bool ConvertFile(const std::wstring& Source, const std::wstring& Destination,
                      TProgressProc ProgressProc, TConversionOutcome& Outcome) override;
+    std::unique_ptr<TFFmpegJob> CreateJob(const std::wstring& Source,
+                                          const std::wstring& Destination) override;
 
 protected:
     TMainForm& Form;

@@ -34,6 +34,9 @@ protected:
     // dialog manager's own DPI scaling is turned off) and centres it over Owner, or on its monitor
     // without one.
     void LayOutAndCentre();
+    // Places the controls anew at the current DPI once the layout has changed, keeping the
+    // window's top-left corner.
+    void LayOutAgain() { ScaleToDpi(Dpi); }
 
     // The form's own messages; WM_DPICHANGED is handled before they get here.
     virtual INT_PTR DialogProc(UINT Msg, WPARAM WParam, LPARAM LParam) = 0;

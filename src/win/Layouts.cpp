@@ -96,6 +96,11 @@ TControlPlace& TFittedLayout::operator[](int Id) {
     return const_cast<TControlPlace&>(PlaceOf(View(), Id));
 }
 
+bool TFittedLayout::Has(int Id) const {
+    return std::any_of(Controls.begin(), Controls.end(),
+                       [Id](const TControlPlace& Place) { return Place.Id == Id; });
+}
+
 TFormLayout TFittedLayout::View() const {
     return {ClientWidth, ClientHeight, Controls.data(), static_cast<int>(Controls.size())};
 }
@@ -246,10 +251,15 @@ void FitProgressLayout(HWND Form, TFittedLayout& L, HFONT Font, UINT Dpi) {
     if (int Widen = List.Left + List.Width + 8 - Cancel.Left; Widen > 0) {
         L.ClientWidth += Widen;
         Cancel.Left += Widen;
-        for (int Id : {IDC_LBLCURFILE, IDC_PBCURFILE, IDC_PBOVERALL, IDC_LBLTIMELEFT})
+        for (int Id : {IDC_PBOVERALL, IDC_LBLTIMELEFT})
             L[Id].Width += Widen;
-        for (int Id : {IDC_LBLCURFILEPERCENTAGE, IDC_LBLOVERALLPERCENTAGE})
-            L[Id].Left += Widen;
+        L[IDC_LBLOVERALLPERCENTAGE].Left += Widen;
+        // Every file line, however many are shown.
+        for (int Line = 0; L.Has(FileLineId(Line, TFileLinePart::Bar)); ++Line) {
+            L[FileLineId(Line, TFileLinePart::Caption)].Width += Widen;
+            L[FileLineId(Line, TFileLinePart::Bar)].Width += Widen;
+            L[FileLineId(Line, TFileLinePart::Percentage)].Left += Widen;
+        }
     }
 }
 
@@ -282,6 +292,43 @@ void FitDetailsLayout(HWND Form, TFittedLayout& L, HFONT Font, UINT Dpi) {
         Ok.Left -= Grow;
         Ok.Width += Grow;
     }
+}
+
+int FileLineId(int Line, TFileLinePart Part) {
+    const int Parts[] = {IDC_LBLCURFILE, IDC_LBLCURFILEPERCENTAGE, IDC_PBCURFILE};
+    if (Line == 0)
+        return Parts[static_cast<int>(Part)];
+    return IDC_FILELINES + 3 * (Line - 1) + static_cast<int>(Part);
+}
+
+TFormLayout ProgressLayoutForLines(int Lines, std::vector<TControlPlace>& Places) {
+    Lines = std::max(Lines, 1);
+    const int Shift = FileLineHeight * (Lines - 1);
+    // Whatever sits below the first line, however many rows there are, moves down.
+    const int BelowLines = PlaceOf(ProgressFormLayout, IDC_LBLOVERALL).Top;
+    Places.assign(std::begin(ProgressControls), std::end(ProgressControls));
+    for (TControlPlace& Place : Places)
+        if (Place.Top >= BelowLines)
+            Place.Top += Shift;
+    for (int Line = 1; Line < Lines; ++Line)
+        for (TFileLinePart Part :
+             {TFileLinePart::Caption, TFileLinePart::Percentage, TFileLinePart::Bar}) {
+            TControlPlace Place = PlaceOf(ProgressFormLayout, FileLineId(0, Part));
+            Place.Id = FileLineId(Line, Part);
+            Place.Top += FileLineHeight * Line;
+            Places.push_back(Place);
+        }
+    return {ProgressFormLayout.ClientWidth, ProgressFormLayout.ClientHeight + Shift, Places.data(),
+            static_cast<int>(Places.size())};
+}
+
+void KeepInsideWorkArea(HWND Form) {
+    RECT Area = WorkAreaOf(Form), Window;
+    GetWindowRect(Form, &Window);
+    if (Window.bottom <= Area.bottom)
+        return;
+    int Top = std::max<int>(Area.top, Window.top - (Window.bottom - Area.bottom));
+    SetWindowPos(Form, nullptr, Window.left, Top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 const TControlPlace& PlaceOf(const TFormLayout& Layout, int Id) {

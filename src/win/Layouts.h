@@ -32,6 +32,7 @@ struct TFittedLayout {
 
     explicit TFittedLayout(const TFormLayout& Layout);
     TControlPlace& operator[](int Id);
+    bool Has(int Id) const;
     TFormLayout View() const;
 };
 
@@ -47,6 +48,15 @@ void FitProgressLayout(HWND Form, TFittedLayout& Layout, HFONT Font, UINT Dpi);
 void FitDetailsLayout(HWND Form, TFittedLayout& Layout, HFONT Font, UINT Dpi);
 // The countdown's text needs LabelWidth (96-DPI pixels) for its longest wording.
 void FitCountdownLayout(HWND Form, TFittedLayout& Layout, int LabelWidth, HFONT Font, UINT Dpi);
+
+// The progress window shows one line (caption, percentage, bar) per file converting; line 0 is
+// the layout's own, each further line sits FileLineHeight lower with the ids of FileLineId, and
+// everything below the lines moves down with them.
+inline constexpr int FileLineHeight = 47;
+enum class TFileLinePart { Caption, Percentage, Bar };
+int FileLineId(int Line, TFileLinePart Part);
+// The progress window's layout for Lines file lines (at least 1), kept in Places.
+TFormLayout ProgressLayoutForLines(int Lines, std::vector<TControlPlace>& Places);
 
 // Where Layout puts control Id (which it must hold).
 const TControlPlace& PlaceOf(const TFormLayout& Layout, int Id);
@@ -65,5 +75,7 @@ void FitWidthToText(HWND Label);
 
 // Centres Form on the work area of the monitor nearest Reference (or Form itself).
 void CentreOnMonitor(HWND Form, HWND Reference);
+// Moves Form up as far as needed (never above the top) to keep it inside its monitor's work area.
+void KeepInsideWorkArea(HWND Form);
 // Centres Form over Owner's window rectangle, kept inside Owner's monitor.
 void CentreOverWindow(HWND Form, HWND Owner);

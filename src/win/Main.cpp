@@ -67,6 +67,8 @@ void TMainForm::Show() {
 }
 
 INT_PTR TMainForm::DialogProc(UINT Msg, WPARAM WParam, LPARAM LParam) {
+    if (Msg >= WM_APP && AddSliceMessage(Msg, WParam))
+        return TRUE;
     switch (Msg) {
     case WM_INITDIALOG:
         FormCreate();
@@ -91,7 +93,7 @@ INT_PTR TMainForm::DialogProc(UINT Msg, WPARAM WParam, LPARAM LParam) {
                           WMCopyData(*reinterpret_cast<const COPYDATASTRUCT*>(LParam)));
         return TRUE;
     case WM_TIMER:
-        return SelectionTimer(WParam) ? TRUE : FALSE;
+        return SelectionTimer(WParam) || AddSliceMessage(Msg, WParam) ? TRUE : FALSE;
     case WM_DROPFILES:
         SetWindowLongPtrW(Window, DWLP_MSGRESULT, 0);
         WMDropFiles(reinterpret_cast<HDROP>(WParam));
@@ -116,6 +118,9 @@ INT_PTR TMainForm::DialogProc(UINT Msg, WPARAM WParam, LPARAM LParam) {
         return TRUE;
     case WM_DESTROY:
         MarkHandoverTarget(Window, false);
+        // An add under way ends with the window: what it has not listed yet is dropped.
+        AddQueue.clear();
+        ConvertAfterAdd = false;
         // Whatever FormDestroy throws, the window's own resources still go.
         try {
             FormDestroy();
@@ -204,8 +209,11 @@ INT_PTR TMainForm::Notify(const NMHDR& Header) {
         break;
     }
     case LVN_DELETEITEM:
-        RowDataStore.erase(
-            reinterpret_cast<const TRowData*>(reinterpret_cast<const NMLISTVIEW&>(Header).lParam));
+        if (auto* Data = reinterpret_cast<const TRowData*>(
+                reinterpret_cast<const NMLISTVIEW&>(Header).lParam)) {
+            ListedPaths.erase(Data->FoldedPath);
+            RowDataStore.erase(Data);
+        }
         break;
     case LVN_KEYDOWN:
         lstFilesToConvertKeyDown(reinterpret_cast<const NMLVKEYDOWN&>(Header).wVKey);

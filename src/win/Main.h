@@ -8,6 +8,7 @@
 
 #include "Conversion.h"
 #include "FFmpeg.h"
+#include "FolderScan.h"
 #include "ImageIndex.h"
 #include "win32/UiOwners.h"
 
@@ -17,10 +18,12 @@
 #include <shellapi.h>
 
 #include <cstdint>
+#include <deque>
 #include <exception>
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -36,11 +39,20 @@ public:
     // Converts one file with the converter beside the program; true on success.
     bool ConvertFile(const std::wstring& Source, const std::wstring& Destination,
                      TProgressProc ProgressProc, TConversionOutcome& Outcome);
+    // The same conversion, as a job the batch drives beside others.
+    std::unique_ptr<TFFmpegJob> CreateJob(const std::wstring& Source,
+                                          const std::wstring& Destination);
+    // How many files a batch converts at once: the hidden "ConversionsAtOnce" setting when it
+    // holds 1 to MaxSideBySide, otherwise chosen from the machine's logical processors.
+    int ConversionsAtOnce() const;
 
     // Adds files, and the WebM files in folders and their subfolders (in natural name order), by
     // the list's rules; the failures are reported together once all were tried. For paths that
-    // come from outside: the command line and drops.
+    // come from outside: the command line and drops. The rows come in short slices between the
+    // window's messages, after those of any add still under way; this returns at once.
     void AddPaths(const std::vector<std::wstring>& Paths);
+    // Whether an add is still under way.
+    bool Adding() const { return !AddQueue.empty(); }
     // Files of a selection in Explorer (this start's own, or handed over by another start): listed
     // with the others that come within a short quiet time, in natural name order.
     void QueueSelection(const std::vector<std::wstring>& Paths);
@@ -82,6 +94,23 @@ private:
         // Why the row's last conversion failed, and what the converter said last; empty until
         // a conversion fails.
         std::wstring FailureReason, FailureDetails;
+        // The full path as the duplicate check compares it.
+        std::wstring FoldedPath;
+    };
+    using TAddFailures = std::vector<std::pair<std::wstring, std::exception_ptr>>;
+    // Paths given together (a drop, the command line, the Add dialog, a selection), listed in the
+    // order given, a slice at a time.
+    struct TAddRequest {
+        std::vector<std::wstring> Paths;
+        size_t NextPath = 0;
+        bool FilesOnly = false;    // the Add dialog's files: no folder is looked into
+        bool Selection = false;    // sorted into its selection's group once listed
+        ULONGLONG ArrivalTime = 0; // when a selection's files were taken
+        bool Started = false;
+        std::unique_ptr<TFolderWalk> Walk; // the folder being looked into
+        TFolderScan Found;                 // its files not listed yet, from NextFound on
+        size_t NextFound = 0;
+        TAddFailures Failures;
     };
 
     HWND lstFilesToConvert = nullptr;
@@ -95,6 +124,14 @@ private:
     HWND cbPlayerSafe = nullptr;
     // Each row's data, by the address its row keeps; a row's goes when the row is deleted.
     std::unordered_map<const TRowData*, std::unique_ptr<TRowData>> RowDataStore;
+    // The rows' folded paths, so that a file already listed is found without reading the list.
+    std::unordered_set<std::wstring> ListedPaths;
+    // Adds under way, the first being worked on.
+    std::deque<TAddRequest> AddQueue;
+    bool AddSliceScheduled = false;
+    ULONGLONG ListDrawnAt = 0; // when the list was last let draw during an add
+    // Convert was pressed during an add: the batch starts once every file is listed.
+    bool ConvertAfterAdd = false;
     UniqueMenu PopupMenuResource;
     HMENU PopupMenu = nullptr; // the first submenu of PopupMenuResource
     TOpenDialog OpenDialog;
@@ -168,9 +205,18 @@ private:
 
     // Adds one file by the list's rules; throws EInOutError when its size cannot be read.
     void AddFile(const std::wstring& FileName);
-    // Adds several files; the failures are reported together once all were tried.
+    // Adds the Add dialog's files, as AddPaths does its paths.
     void AddFiles(const std::vector<std::wstring>& FileNames);
-    using TAddFailures = std::vector<std::pair<std::wstring, std::exception_ptr>>;
+    void QueueAdd(TAddRequest Request);
+    // Lists files of the adds under way for about SliceMs, then lets the messages in between.
+    void AddSlice();
+    void ScheduleAddSlice();
+    bool AddSliceMessage(UINT Msg, WPARAM WParam);
+    // The label above the list counts the rows while an add is under way.
+    void ShowAddProgress();
+    // A request whose every path was tried: its selection sorted, its failures reported.
+    void FinishAddRequest(TAddRequest& Request);
+    void StartSelectionGroup(ULONGLONG ArrivalTime);
     // Throws what the failures of one Add come to: the one failure itself, or all of them listed.
     static void ThrowAddFailures(const TAddFailures& Failures);
     int SelectedRow() const;

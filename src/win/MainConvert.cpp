@@ -9,6 +9,7 @@
 #include "Power.h"
 #include "Precheck.h"
 #include "Progress.h"
+#include "Registry.h"
 #include "TextTemplate.h"
 #include "Translation.h"
 #include "resource.h"
@@ -16,6 +17,9 @@
 #include <memory>
 
 namespace {
+
+// Hidden: fixes how many files a batch converts at once, for people who want to.
+constexpr wchar_t ConversionsAtOnceName[] = L"ConversionsAtOnce";
 
 TFailureTexts FailureTexts() {
     auto S = [](UINT Id) { return Application.LoadStr(Id); };
@@ -63,6 +67,11 @@ bool PowerOffAfterBatch(HWND Window, TWhenDone Then) {
 } // namespace
 
 void TMainForm::btnConvertClick() {
+    // Pressed while files are still being listed: the batch takes them all, once they are in.
+    if (Adding()) {
+        ConvertAfterAdd = true;
+        return;
+    }
     // What would fail every file is said once, before anything is converted or marked.
     TPrecheck Check =
         CheckBeforeBatch(AppPath + FFmpegExeName, SameFolderChecked(), OutputFolderText());
@@ -82,6 +91,7 @@ void TMainForm::btnConvertClick() {
     // A new window, with fresh state, for every batch; destroyed however the run ends.
     auto Form = std::make_unique<TProgressForm>(*this);
     Form->CheckPlayerSafeLengths = PlayerSafeChecked();
+    Form->SideBySide = ConversionsAtOnce();
     Form->ShowModal();
     std::wstring Text = Form->SummaryText(SummaryTexts(), FailureTexts());
     if (!Text.empty() && !Form->LengthsNotRead().empty()) {
@@ -115,6 +125,25 @@ bool TMainForm::ConvertFile(const std::wstring& Source, const std::wstring& Dest
     return Outcome.Converted;
 }
 
+std::unique_ptr<TFFmpegJob> TMainForm::CreateJob(const std::wstring& Source,
+                                                 const std::wstring& Destination) {
+    return std::make_unique<TFFmpegJob>(AppPath + FFmpegExeName, OpenablePath(Source),
+                                        OpenablePath(Destination), BatchOptions);
+}
+
+int TMainForm::ConversionsAtOnce() const {
+    try {
+        UniqueHKey Key = OpenOrCreateKey(Application.RegistryRoot, RegistryKey);
+        TIntegerValue Stored = ReadIntegerValue(Key.get(), ConversionsAtOnceName, 0);
+        if (Stored.Kind != TValueKind::Missing && Stored.Value >= 1 &&
+            Stored.Value <= MaxSideBySide)
+            return Stored.Value;
+    } catch (...) {
+        // An unreadable setting is no setting: the machine decides.
+    }
+    return ChooseSideBySide(GetActiveProcessorCount(ALL_PROCESSOR_GROUPS));
+}
+
 int TMainFormBatchPorts::RowCount() const {
     return Form.RowCount();
 }
@@ -146,6 +175,11 @@ std::wstring TMainFormBatchPorts::OutputFolderText() const {
 bool TMainFormBatchPorts::ConvertFile(const std::wstring& Source, const std::wstring& Destination,
                                       TProgressProc ProgressProc, TConversionOutcome& Outcome) {
     return Form.ConvertFile(Source, Destination, ProgressProc, Outcome);
+}
+
+std::unique_ptr<TFFmpegJob> TMainFormBatchPorts::CreateJob(const std::wstring& Source,
+                                                           const std::wstring& Destination) {
+    return Form.CreateJob(Source, Destination);
 }
 
 void TMainFormBatchPorts::SetRowOutcome(int Index, const TConversionOutcome& Outcome) {

@@ -165,10 +165,11 @@ void TMainForm::AddFile(const std::wstring& FileName) {
     size_t Delimiter = FileName.find_last_of(L"\\/:");
     size_t NameStart = Delimiter == std::wstring::npos ? 0 : Delimiter + 1;
 
+    // Windows compares file names without regard to case: a file listed in another case is
+    // the same file.
     std::wstring Folded = LocaleLowerCase(FileName);
-    for (int Row = 0, Count = RowCount(); Row < Count; ++Row)
-        if (LocaleLowerCase(GetItemFileName(Row)) == Folded)
-            return;
+    if (ListedPaths.count(Folded))
+        return;
 
     // Reading the size needs no more than read access, so read-only files are welcome.
     int64_t Size = 0;
@@ -178,7 +179,7 @@ void TMainForm::AddFile(const std::wstring& FileName) {
 
     std::wstring Name = FileName.substr(NameStart);
     std::wstring Location = FileName.substr(0, NameStart);
-    auto Data = std::make_unique<TRowData>(TRowData{Size, {}, {}});
+    auto Data = std::make_unique<TRowData>(TRowData{Size, {}, {}, Folded});
     TRowData* Kept = Data.get();
     RowDataStore.emplace(Kept, std::move(Data)); // LVN_DELETEITEM lets it go with the row
     LVITEMW Item{};
@@ -192,20 +193,8 @@ void TMainForm::AddFile(const std::wstring& FileName) {
         RowDataStore.erase(Kept);
         throw EAppError(Application.LoadStr(IDS_ROWNOTADDED));
     }
+    ListedPaths.insert(std::move(Folded));
     ListView_SetItemText(lstFilesToConvert, Row, 1, Location.data());
-    UpdateControlsOnListChange();
-}
-
-void TMainForm::AddFiles(const std::vector<std::wstring>& FileNames) {
-    TAddFailures Failures;
-    for (const std::wstring& FileName : FileNames) {
-        try {
-            AddFile(FileName);
-        } catch (...) {
-            Failures.emplace_back(FileName, std::current_exception());
-        }
-    }
-    ThrowAddFailures(Failures);
 }
 
 void TMainForm::ThrowAddFailures(const TAddFailures& Failures) {

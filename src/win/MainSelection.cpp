@@ -75,24 +75,19 @@ bool TMainForm::SelectionTimer(UINT_PTR Id) {
 }
 
 void TMainForm::FlushSelection() {
-    std::vector<std::wstring> Paths = std::exchange(PendingSelection, {});
-    if (Paths.empty())
-        return;
-    const ULONGLONG Now = GetTickCount64();
-    if (Now - SelectionGroupTime > SelectionGroupMs || SelectionGroupStart > RowCount())
+    TAddRequest Request;
+    Request.Paths = std::exchange(PendingSelection, {});
+    std::sort(Request.Paths.begin(), Request.Paths.end(), NaturalLess);
+    Request.Selection = true;
+    Request.ArrivalTime = GetTickCount64();
+    // Sorted into its group once listed; whatever could not be added is reported after that.
+    QueueAdd(std::move(Request));
+}
+
+void TMainForm::StartSelectionGroup(ULONGLONG ArrivalTime) {
+    if (ArrivalTime - SelectionGroupTime > SelectionGroupMs || SelectionGroupStart > RowCount())
         SelectionGroupStart = RowCount();
-    SelectionGroupTime = Now;
-    std::sort(Paths.begin(), Paths.end(), NaturalLess);
-    // Whatever could not be added is reported once the rows that could are in order.
-    std::exception_ptr Failure;
-    try {
-        AddPaths(Paths);
-    } catch (...) {
-        Failure = std::current_exception();
-    }
-    SortSelectionGroup();
-    if (Failure)
-        std::rethrow_exception(Failure);
+    SelectionGroupTime = ArrivalTime;
 }
 
 void TMainForm::SortSelectionGroup() {

@@ -24,6 +24,18 @@ constexpr UINT MarqueeInterval = 100;
 constexpr UINT WM_STARTBATCH = WM_APP + 1;
 
 // Esc presses Cancel only on its own: Shift, Ctrl or Alt with it mean something else.
+// A bar's look for Style: a marquee moves while nothing can be measured.
+void SetBarStyle(HWND Bar, TBarStyle Style) {
+    LONG_PTR WindowStyle = GetWindowLongPtrW(Bar, GWL_STYLE);
+    if (Style == TBarStyle::Marquee) {
+        SetWindowLongPtrW(Bar, GWL_STYLE, WindowStyle | PBS_MARQUEE);
+        SendMessageW(Bar, PBM_SETMARQUEE, TRUE, MarqueeInterval);
+    } else {
+        SendMessageW(Bar, PBM_SETMARQUEE, FALSE, 0);
+        SetWindowLongPtrW(Bar, GWL_STYLE, WindowStyle & ~static_cast<LONG_PTR>(PBS_MARQUEE));
+    }
+}
+
 bool EscapeWithModifiers() {
     auto Down = [](int Key) { return (GetKeyState(Key) & 0x8000) != 0; };
     return Down(VK_ESCAPE) && (Down(VK_SHIFT) || Down(VK_CONTROL) || Down(VK_MENU));
@@ -32,7 +44,7 @@ bool EscapeWithModifiers() {
 } // namespace
 
 TProgressForm::TProgressForm(TMainForm& Owner, TConverter* Converter)
-    : TForm(ProgressFormLayout, Owner.Handle()), TMainFormBatchPorts(Owner),
+    : TForm(CurrentLayout, Owner.Handle()), TMainFormBatchPorts(Owner),
       TBatch(*this, *this, *this, Converter ? *Converter : *this),
       Clock([] { return static_cast<double>(GetTickCount64()) / 1000; }) {}
 
@@ -168,6 +180,8 @@ void TProgressForm::TimerTimer() {
 
 void TProgressForm::ScaleOwnParts(UINT) {
     FitPercentageLabel(IDC_LBLCURFILEPERCENTAGE);
+    for (size_t Line = 1; Line <= ExtraLines.size(); ++Line)
+        FitPercentageLabel(FileLineId(static_cast<int>(Line), TFileLinePart::Percentage));
     FitPercentageLabel(IDC_LBLOVERALLPERCENTAGE);
     FitWidthToText(GetDlgItem(Window, IDC_LBLOVERALL));
 }
@@ -178,10 +192,13 @@ void TProgressForm::FitPercentageLabel(int Id) {
     RECT Place;
     GetWindowRect(Label, &Place);
     MapWindowPoints(nullptr, Window, reinterpret_cast<POINT*>(&Place), 2);
-    // Flush with the right end of its bar, which the window's texts may have moved.
+    // Flush with the right end of its bar, which the window's texts may have moved: a file line's
+    // bar follows its percentage, the overall one has its own id.
     RECT Bar;
-    GetWindowRect(
-        GetDlgItem(Window, Id == IDC_LBLCURFILEPERCENTAGE ? IDC_PBCURFILE : IDC_PBOVERALL), &Bar);
+    GetWindowRect(GetDlgItem(Window, Id == IDC_LBLOVERALLPERCENTAGE   ? IDC_PBOVERALL
+                                     : Id == IDC_LBLCURFILEPERCENTAGE ? IDC_PBCURFILE
+                                                                      : Id + 1),
+                  &Bar);
     MapWindowPoints(nullptr, Window, reinterpret_cast<POINT*>(&Bar), 2);
     const int Right = Bar.right;
     // Right-aligned text moves when the label is resized: its old pixels must not be kept.
@@ -208,14 +225,7 @@ void TProgressForm::SetCurFileBarStyle(TBarStyle Style) {
     if (Style == CurFileStyle)
         return;
     CurFileStyle = Style;
-    LONG_PTR WindowStyle = GetWindowLongPtrW(pbCurFile, GWL_STYLE);
-    if (Style == TBarStyle::Marquee) {
-        SetWindowLongPtrW(pbCurFile, GWL_STYLE, WindowStyle | PBS_MARQUEE);
-        SendMessageW(pbCurFile, PBM_SETMARQUEE, TRUE, MarqueeInterval);
-    } else {
-        SendMessageW(pbCurFile, PBM_SETMARQUEE, FALSE, 0);
-        SetWindowLongPtrW(pbCurFile, GWL_STYLE, WindowStyle & ~static_cast<LONG_PTR>(PBS_MARQUEE));
-    }
+    SetBarStyle(pbCurFile, Style);
 }
 
 void TProgressForm::SetCurFileBarPosition(int Position) {
@@ -280,4 +290,57 @@ void TProgressForm::ProcessMessages() {
         TranslateMessage(&Msg);
         DispatchMessageW(&Msg);
     }
+}
+
+void TProgressForm::SetFileLines(const std::vector<TFileLine>& Lines) {
+    SetFileLineCount(static_cast<int>(Lines.size()));
+    TProgressDisplay::SetFileLines(Lines); // the first line on today's controls
+    for (size_t Line = 1; Line < Lines.size(); ++Line) {
+        const TFileLine& Shown = Lines[Line];
+        TExtraLine& Extra = ExtraLines[Line - 1];
+        if (WindowText(Extra.Caption) != Shown.Caption)
+            SetWindowTextW(Extra.Caption, Shown.Caption.c_str());
+        if (Extra.Style != Shown.Style) {
+            Extra.Style = Shown.Style;
+            SetBarStyle(Extra.Bar, Shown.Style);
+        }
+        SendMessageW(Extra.Bar, PBM_SETPOS, static_cast<WPARAM>(Shown.Position), 0);
+        SetPercentage(FileLineId(static_cast<int>(Line), TFileLinePart::Percentage),
+                      Shown.Percentage);
+    }
+}
+
+void TProgressForm::SetFileLineCount(int Count) {
+    Count = std::max(Count, 1);
+    if (static_cast<size_t>(Count) == ExtraLines.size() + 1)
+        return;
+    while (ExtraLines.size() + 1 > static_cast<size_t>(Count)) {
+        const TExtraLine& Extra = ExtraLines.back();
+        DestroyWindow(Extra.Caption);
+        DestroyWindow(Extra.Percentage);
+        DestroyWindow(Extra.Bar);
+        ExtraLines.pop_back();
+    }
+    HINSTANCE Instance = GetModuleHandleW(nullptr);
+    auto Create = [&](const wchar_t* Class, DWORD Style, int Line, TFileLinePart Part) {
+        // Placed and given the dialog's font by the layout below.
+        return CreateWindowExW(
+            0, Class, L"", WS_CHILD | WS_VISIBLE | Style, 0, 0, 0, 0, Window,
+            reinterpret_cast<HMENU>(static_cast<INT_PTR>(FileLineId(Line, Part))), Instance,
+            nullptr);
+    };
+    while (ExtraLines.size() + 1 < static_cast<size_t>(Count)) {
+        const int Line = static_cast<int>(ExtraLines.size()) + 1;
+        TExtraLine Extra{
+            Create(WC_STATICW, SS_LEFT | SS_ENDELLIPSIS | SS_NOPREFIX, Line,
+                   TFileLinePart::Caption),
+            Create(WC_STATICW, SS_RIGHT | SS_NOPREFIX, Line, TFileLinePart::Percentage),
+            Create(PROGRESS_CLASSW, 0, Line, TFileLinePart::Bar), TBarStyle::Normal};
+        SendMessageW(Extra.Bar, PBM_SETRANGE32, 0, 100);
+        ExtraLines.push_back(Extra);
+    }
+    // The window grows or shrinks by the lines, its top edge kept, and stays on its monitor.
+    CurrentLayout = ProgressLayoutForLines(Count, Places);
+    LayOutAgain();
+    KeepInsideWorkArea(Window);
 }

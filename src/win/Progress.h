@@ -61,6 +61,8 @@ public:
     void SetCurFilePercentage(const std::wstring& Text) override;
     void SetOverallPercentage(const std::wstring& Text) override;
     void ProcessMessages() override;
+    // One line per running file: today's line first, further lines added and removed below it.
+    void SetFileLines(const std::vector<TFileLine>& Lines) override;
 
 private:
     INT_PTR DialogProc(UINT Msg, WPARAM WParam, LPARAM LParam) override;
@@ -86,6 +88,18 @@ private:
     void UpdateTaskbar();
     // Shows the estimate of the time the batch has left, or nothing (ProgressTimeLeft.cpp).
     void UpdateTimeLeft();
+    // Creates or destroys the further file lines and lays the window out for Count lines.
+    void SetFileLineCount(int Count);
+
+    // The layout for the lines shown now; the form places its controls from it.
+    std::vector<TControlPlace> Places;
+    TFormLayout CurrentLayout = ProgressFormLayout;
+    // The lines below the first: caption, percentage and bar, and the bar's style.
+    struct TExtraLine {
+        HWND Caption, Percentage, Bar;
+        TBarStyle Style;
+    };
+    std::vector<TExtraLine> ExtraLines;
 
     HWND lblCurFile = nullptr;
     HWND pbCurFile = nullptr;

@@ -750,4 +750,188 @@ TEST(BatchArithmetic, MulDivRoundIsExactWithHalvesToEven) {
     EXPECT_EQ(PercentText(0, 0), L"0%");
 }
 
+// Side by side: the fake converter as jobs that the batch drives together.
+class JobConverter : public ProcessConverter {
+public:
+    int JobsCreated = 0;
+
+    std::unique_ptr<TFFmpegJob> CreateJob(const std::wstring& Source,
+                                          const std::wstring& Destination) override {
+        ++JobsCreated;
+        Destinations.push_back(Destination);
+        return std::make_unique<TFFmpegJob>(testing_support::FakeConverterPath(), Source,
+                                            Destination, FFmpegOptions);
+    }
+};
+
+class LinesDisplay : public FakeDisplay {
+public:
+    std::vector<TFileLine> Last; // as the latest report showed them
+    size_t MostLines = 0;
+
+    void SetFileLines(const std::vector<TFileLine>& Lines) override {
+        TProgressDisplay::SetFileLines(Lines);
+        Last = Lines;
+        MostLines = std::max(MostLines, Lines.size());
+    }
+};
+
+class SideBySideBatch : public BatchRun {
+protected:
+    LinesDisplay Lines;
+    JobConverter Converter;
+    TBatch Batch{List, Folder, Lines, Converter};
+
+    std::vector<std::wstring> PartialNames() const {
+        std::vector<std::wstring> names;
+        for (const std::wstring& destination : Converter.Destinations)
+            names.push_back(testing_support::WideFromPath(
+                testing_support::PathFromWide(destination).filename()));
+        return names;
+    }
+};
+
+const std::string SlowFails = Duration10s + "status 10000 2500 120\nexit 1\n";
+const std::string SlowConverts = Duration10s + "status 10000 2500 120\ncreate\nexit 0\n";
+const std::string Hangs = Duration10s + "create\nstatus 2500 2500 0\nignore-signals\nhang\n";
+
+// Rows leave the list while files above and below them still run: every outcome must land on
+// its own row, and the summary keeps the list's order whatever order the files end in.
+TEST_F(SideBySideBatch, OutcomesLandOnTheirOwnRowsAndTheSummaryKeepsListOrder) {
+    AddRow(L"a.webm", SlowFails);
+    AddRow(L"b.webm", Converts);
+    AddRow(L"c.webm", "create\ncrash 3221225477\n");
+    AddRow(L"d.webm", SlowConverts);
+    AddRow(L"e.webm", Converts);
+    AddRowWithoutFile(L"f.webm");
+    Batch.SideBySide = 3;
+    Batch.Run();
+
+    EXPECT_EQ(Lines.MostLines, 3u);
+    EXPECT_EQ(PartialNames(),
+              (std::vector<std::wstring>{L"a.partial.avi", L"b.partial.avi", L"c.partial.avi",
+                                         L"d.partial.avi", L"e.partial.avi", L"f.partial.avi"}))
+        << "files start in list order";
+    ASSERT_EQ(List.Names(), (std::vector<std::wstring>{L"a.webm", L"c.webm", L"f.webm"}));
+    EXPECT_EQ(List.Rows[0].Outcome.Failure, TFailureKind::Other);
+    EXPECT_EQ(List.Rows[1].Outcome.Failure, TFailureKind::Crashed);
+    EXPECT_EQ(List.Rows[2].Outcome.Failure, TFailureKind::SourceMissing);
+    for (const FakeRow& row : List.Rows) {
+        EXPECT_EQ(row.Image, iiFailed);
+        EXPECT_EQ(row.OutcomesSet, 1);
+    }
+    EXPECT_EQ(List.Refreshes, 3);
+    for (const wchar_t* name : {L"b.avi", L"d.avi", L"e.avi"})
+        EXPECT_TRUE(Exists(name)) << fs::path(name).string();
+    for (const wchar_t* name : {L"a.avi", L"c.avi", L"f.avi", L"a.partial.avi", L"d.partial.avi"})
+        EXPECT_FALSE(Exists(name)) << fs::path(name).string();
+
+    ASSERT_EQ(Batch.Failures().size(), 3u);
+    EXPECT_EQ(Batch.Failures()[0].Name, L"a.webm") << "c crashed first, a is listed first";
+    EXPECT_EQ(Batch.Failures()[1].Name, L"c.webm");
+    EXPECT_EQ(Batch.Failures()[2].Name, L"f.webm");
+    EXPECT_EQ(Batch.Summary(), TBatchSummary::FinishedWithFailures);
+    EXPECT_EQ(Lines.Now.OverallPos, Lines.Now.OverallMax);
+}
+
+TEST_F(SideBySideBatch, CancelStopsEveryRunningConverterAndDeletesOnlyTheirPartialFiles) {
+    Temp.WriteFile(L"a.avi", Theirs);
+    AddRow(L"a.webm", Hangs);
+    AddRow(L"b.webm", Hangs);
+    AddRow(L"c.webm", Hangs);
+    AddRow(L"d.webm", Converts);
+    Lines.OnPump = [&] {
+        // All three converters are under way and silent for good.
+        if (Lines.Last.size() == 3 &&
+            std::all_of(Lines.Last.begin(), Lines.Last.end(),
+                        [](const TFileLine& line) { return line.Percentage == L"25%"; }))
+            Batch.Cancel = true;
+    };
+    Batch.SideBySide = 3;
+    Batch.Run();
+
+    EXPECT_EQ(Converter.JobsCreated, 3) << "nothing starts after Cancel";
+    ASSERT_EQ(List.Names(),
+              (std::vector<std::wstring>{L"a.webm", L"b.webm", L"c.webm", L"d.webm"}));
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(List.Rows[i].Outcome.Failure, TFailureKind::Cancelled) << i;
+    EXPECT_EQ(List.Rows[3].Image, iiFilmReel);
+    EXPECT_EQ(List.Rows[3].OutcomesSet, 0);
+    EXPECT_EQ(ContentOf(Temp.Path() / "a.avi"), Theirs);
+    for (const wchar_t* name : {L"a(2).partial.avi", L"b.partial.avi", L"c.partial.avi",
+                                L"a(2).avi", L"b.avi", L"c.avi", L"d.avi"})
+        EXPECT_FALSE(Exists(name)) << fs::path(name).string();
+    EXPECT_EQ(Batch.Summary(), TBatchSummary::None);
+}
+
+// Two rows of the same name from two folders, converted at the same time into one folder: the
+// second finds the first's names reserved and takes the next number.
+TEST_F(SideBySideBatch, TwoRowsOfTheSameNameIntoOneFolderGetTwoFiles) {
+    const std::string script = Duration10s + "status 10000 2500 60\ncreate\nexit 0\n";
+    for (const wchar_t* folder : {L"x", L"y"}) {
+        fs::create_directory(Temp.Path() / folder);
+        Temp.WriteFile(std::wstring(folder) + L"/clip.webm", script);
+        FakeRow row;
+        row.Row = {L"clip.webm", Location + folder + L"/", 100};
+        List.Rows.push_back(row);
+    }
+    fs::create_directory(Temp.Path() / "out");
+    Folder.Same = false;
+    Folder.Folder = (Temp.Path() / "out").wstring();
+    Batch.SideBySide = 2;
+    Batch.Run();
+
+    EXPECT_EQ(Lines.MostLines, 2u);
+    EXPECT_TRUE(List.Rows.empty());
+    EXPECT_EQ(PartialNames(),
+              (std::vector<std::wstring>{L"clip.partial.avi", L"clip(2).partial.avi"}));
+    EXPECT_EQ(ContentOf(Temp.Path() / "out" / "clip.avi"), "RIFF fake AVI");
+    EXPECT_EQ(ContentOf(Temp.Path() / "out" / "clip(2).avi"), "RIFF fake AVI");
+    EXPECT_FALSE(fs::exists(Temp.Path() / "out" / "clip.partial.avi"));
+}
+
+TEST_F(SideBySideBatch, TheOverallBarIsWeightedByTheBytesOfEveryRunningFile) {
+    AddRow(L"a.webm", Duration10s + "status 5000 2500 0\nhang\n", 100);
+    AddRow(L"b.webm", Duration10s + "status 10000 2500 0\nhang\n", 300);
+    AddRow(L"c.webm", Converts, 600);
+    std::vector<Shown> seen;
+    Lines.OnPump = [&] {
+        if (Lines.Last.size() == 2 && Lines.Last[0].Percentage == L"50%" &&
+            Lines.Last[1].Percentage == L"100%") {
+            seen.push_back(Lines.Now);
+            Batch.Cancel = true;
+        }
+    };
+    Batch.SideBySide = 2;
+    Batch.Run();
+
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen[0].OverallMax, 1000);
+    EXPECT_EQ(seen[0].OverallPos, 350) << "half of 100 bytes and all of 300";
+    EXPECT_EQ(seen[0].OverallLabel, L"35%");
+    EXPECT_EQ(Lines.Last[0].Caption, L"a.webm (1 of 3):");
+    EXPECT_EQ(Lines.Last[1].Caption, L"b.webm (2 of 3):");
+    EXPECT_EQ(seen[0].Caption, L"a.webm (1 of 3):") << "a one-line display shows the first";
+}
+
+TEST_F(SideBySideBatch, OneFileIsConvertedAsItAlwaysWas) {
+    AddRow(L"a.webm", Converts);
+    Batch.SideBySide = 4;
+    Batch.Run();
+
+    EXPECT_EQ(Converter.JobsCreated, 0);
+    ASSERT_EQ(Lines.AtCaption.size(), 1u);
+    EXPECT_EQ(Lines.AtCaption[0].Caption, L"a.webm (1 of 1):");
+    EXPECT_TRUE(Lines.Last.empty());
+    EXPECT_TRUE(Exists(L"a.avi"));
+}
+
+TEST(SideBySideChoice, OneConverterPerLogicalCoreWithinTheLimit) {
+    EXPECT_EQ(ChooseSideBySide(0), 1) << "unknown";
+    EXPECT_EQ(ChooseSideBySide(1), 1);
+    EXPECT_EQ(ChooseSideBySide(2), 2);
+    EXPECT_EQ(ChooseSideBySide(4), 4);
+    EXPECT_EQ(ChooseSideBySide(64), MaxSideBySide);
+}
+
 } // namespace

@@ -102,6 +102,34 @@ TEST_F(FolderScanTest, OwnFilesFirstThenEachSubfolderInNaturalOrder) {
     EXPECT_FALSE(IsFolder(In(L"missing")));
 }
 
+// The walk a window takes in small steps: one folder a step, in the order of the whole scan.
+TEST_F(FolderScanTest, AStepwiseWalkListsOneFolderAStepInTheSameOrder) {
+    Make(L"top.webm");
+    Make(L"a/1.webm");
+    Make(L"a/inner/2.webm");
+    Make(L"b/3.webm");
+    fs::create_directories(Temp.Path() / "a" / "empty");
+
+    TFolderWalk Walk(Root);
+    TFolderScan Scan;
+    std::vector<size_t> FilesAfterStep;
+    while (Walk.Step(Scan))
+        FilesAfterStep.push_back(Scan.Files.size());
+    // Root, a, a/empty, a/inner, b.
+    EXPECT_EQ(FilesAfterStep, (std::vector<size_t>{1, 2, 2, 3, 4}));
+    EXPECT_EQ(Scan.Files, FindWebMFiles(Root).Files);
+    EXPECT_EQ(Scan.Files, (std::vector<std::wstring>{In(L"top.webm"), In(L"a/1.webm"),
+                                                     In(L"a/inner/2.webm"), In(L"b/3.webm")}));
+    EXPECT_FALSE(Walk.Step(Scan)) << "a finished walk stays finished";
+    EXPECT_EQ(Scan.Files.size(), 4u);
+
+    TFolderWalk Missing(In(L"missing"));
+    TFolderScan Nothing;
+    EXPECT_TRUE(Missing.Step(Nothing));
+    EXPECT_EQ(Nothing.Unreadable.size(), 1u);
+    EXPECT_FALSE(Missing.Step(Nothing));
+}
+
 TEST_F(FolderScanTest, AMissingFolderIsReportedAsUnreadable) {
     TFolderScan Scan = FindWebMFiles(In(L"missing"));
     EXPECT_TRUE(Scan.Files.empty());

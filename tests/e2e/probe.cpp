@@ -6,7 +6,8 @@
 //                                           titles exists; prints the title found
 //   kestrova_probe gone SECONDS TITLE     until no window TITLE is left, shown or not
 //   kestrova_probe idle SECONDS TITLE     until window TITLE is visible, enabled and serving
-//                                           its messages, so a click on it is not lost
+//                                           its messages, so a click on it is not lost, and
+//                                           (the main window) has listed what it was given
 //   kestrova_probe texts TITLE            its controls: class, visible|hidden,
 //                                           enabled|disabled, text (progress bars: position/max);
 //                                           a hidden window TITLE is read when no visible one is
@@ -29,15 +30,23 @@
 //                                           ms; fails when it is missing or never answered
 //   kestrova_probe row N                  screen point at the middle of row N's name
 //   kestrova_probe tooltip                the texts of the tooltips shown, one a line
+//   kestrova_probe grows SECONDS COUNT    while the main window lists files, until it has COUNT
+//                                           rows: asks it for WM_NULL every 50 ms and prints
+//                                           "rows N", "worst MS" (the longest answer) and
+//                                           "answers K" (those while rows were still coming);
+//                                           fails when the rows do not come within SECONDS or
+//                                           the window does not answer within 5 s
 //   kestrova_probe crash TITLE            ends the process of window TITLE as an access
 //                                           violation does (TerminateProcess, 0xC0000005) and
 //                                           waits until it has ended
 #include "TextConversion.h"
+#include "resource.h"
 
 #include <windows.h>
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cwchar>
 #include <string>
@@ -159,13 +168,24 @@ bool WaitGone(const wchar_t* Title, double Seconds) {
 }
 
 // Ready for the user: shown, enabled (no modal window over it) and serving its messages.
+// The main window counts its rows in the label above the list while an add is under way.
+bool Adding(HWND Window) {
+    HWND Label = GetDlgItem(Window, IDC_LBLFILESTOCONVERT);
+    try {
+        return Label && TextOf(Label).find(L"(adding") != std::wstring::npos;
+    } catch (const ENoAnswer&) {
+        return true;
+    }
+}
+
 bool WaitIdle(double Seconds, const wchar_t* Title) {
     DWORD Deadline = GetTickCount() + static_cast<DWORD>(Seconds * 1000);
     for (;;) {
         HWND Window = FindTopLevel(Title);
         DWORD_PTR Result;
         if (Window && IsWindowEnabled(Window) &&
-            SendMessageTimeoutW(Window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 200, &Result))
+            SendMessageTimeoutW(Window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 200, &Result) &&
+            !Adding(Window))
             return true;
         if (static_cast<LONG>(GetTickCount() - Deadline) >= 0)
             return false;
@@ -392,6 +412,48 @@ int Progress(double Seconds) {
 
 // How long the window makes a caller wait, asked every 50 ms as a user's input would arrive.
 // The send gives up after 5 s, which Windows would already call "Not Responding".
+int Grows(double Seconds, int Count) {
+    const DWORD Deadline = GetTickCount() + static_cast<DWORD>(Seconds * 1000);
+    // The window exists a moment before its controls do.
+    HWND Window = nullptr, List = nullptr;
+    while (!List && static_cast<LONG>(GetTickCount() - Deadline) < 0) {
+        Window = FindTopLevel(MainTitle, false);
+        List = Window ? FirstChildOfClass(Window, WC_LISTVIEWW) : nullptr;
+        if (!List)
+            Sleep(10);
+    }
+    if (!List)
+        return Fail(L"no main window");
+    LARGE_INTEGER Frequency, Start, End;
+    QueryPerformanceFrequency(&Frequency);
+    double Worst = 0;
+    int Rows = 0, AnswersMeanwhile = 0;
+    while (Rows < Count) {
+        if (static_cast<LONG>(GetTickCount() - Deadline) >= 0) {
+            Print(L"rows " + std::to_wstring(Rows));
+            return Fail(L"the list did not reach " + std::to_wstring(Count) + L" rows in time");
+        }
+        DWORD_PTR Result;
+        QueryPerformanceCounter(&Start);
+        if (!SendMessageTimeoutW(Window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &Result))
+            return Fail(L"the main window did not answer within 5 s");
+        QueryPerformanceCounter(&End);
+        Worst = std::max(Worst, (End.QuadPart - Start.QuadPart) * 1000.0 / Frequency.QuadPart);
+        try {
+            Rows = static_cast<int>(Send(List, LVM_GETITEMCOUNT, 0, 0));
+        } catch (const ENoAnswer&) {
+            return Fail(L"the list did not answer within 5 s");
+        }
+        if (Rows < Count)
+            ++AnswersMeanwhile;
+        Sleep(50);
+    }
+    Print(L"rows " + std::to_wstring(Rows));
+    Print(L"worst " + std::to_wstring(static_cast<long>(Worst + 0.5)));
+    Print(L"answers " + std::to_wstring(AnswersMeanwhile));
+    return 0;
+}
+
 int Answers(double Seconds, const wchar_t* Title) {
     HWND Window = FindTopLevel(Title, false);
     if (!Window)
@@ -496,7 +558,7 @@ int Usage() {
     return Fail(L"usage: kestrova_probe wait SECONDS TITLE... | gone|idle SECONDS TITLE | "
                 L"texts|message TITLE | control TITLE ID | rows | lists | "
                 L"starts SECONDS COMMAND FILE... | progress SECONDS | "
-                L"answers SECONDS TITLE | row N | tooltip | crash TITLE");
+                L"answers SECONDS TITLE | row N | tooltip | grows SECONDS COUNT | crash TITLE");
 }
 
 int Run(int argc, wchar_t** argv) {
@@ -520,6 +582,8 @@ int Run(int argc, wchar_t** argv) {
             return 0;
         return Fail(std::wstring(L"window \"") + argv[3] + L"\" is not ready for input");
     }
+    if (Command == L"grows" && argc == 4)
+        return Grows(_wtof(argv[2]), _wtoi(argv[3]));
     if (Command == L"texts" && argc == 3)
         return Texts(argv[2]);
     if (Command == L"message" && argc == 3)

@@ -996,6 +996,151 @@ when_done_close_kestrova() { # DIR
     wine reg delete "$key" /v WhenDone /f </dev/null >/dev/null 2>&1 || true
 }
 
+# --- several files converting side by side ------------------------------------------------------
+# Each scenario has its own files, a copy of the program beside the scripted converter where it
+# needs one, and the hidden setting that fixes how many files run at once, removed again at the
+# end.
+side_duration='err Input #0, matroska,webm, from '"'"'x.webm'"'"':\n  Duration: 00:00:20.00, start: 0.000000, bitrate: 800 kb/s\n'
+side_script() { # DIR NAME LINE...: a stand-in script as the file DIR/files/NAME
+    printf '%s\n' "$side_duration" "${@:3}" >"$1/files/$2"
+}
+# The closing totals a converter prints when it has finished a file.
+side_totals='err \nvideo:300kB audio:30kB subtitle:0kB other streams:0kB global headers:0kB muxing overhead: 1.0%\n'
+
+side_at_once() { # N, or "" for the machine's own choice
+    if [ -n "$1" ]; then
+        wine reg add 'HKCU\Software\Tamblin\Kestrova' /v ConversionsAtOnce /t REG_DWORD /d "$1" /f \
+            >/dev/null 2>&1
+    else
+        wine reg delete 'HKCU\Software\Tamblin\Kestrova' /v ConversionsAtOnce /f >/dev/null 2>&1 || true
+    fi
+}
+# The captions "name (n of N):" the progress window shows now, one a line.
+side_captions() { probe texts Converting | cut -f4 | grep -P '^.+ \(\d+ of \d+\):$' || true; }
+side_await_captions() { # COUNT: waits until that many file lines show
+    local i
+    for i in $(seq 60); do
+        [ "$(side_captions | wc -l)" -eq "$1" ] && return 0
+        sleep 0.25
+    done
+    fail "never $1 file lines in the progress window: [$(side_captions | paste -sd'|')]"
+    return 1
+}
+
+side_crash_beside_good() { # DIR
+    local side=$1
+    fake_converter_program "$side"
+    mkdir -p "$side/files"
+    # Long enough to be seen running three at once on a busy machine.
+    side_script "$side" good1.webm create 'status 20000 1000 400' "$side_totals" 'exit 0'
+    side_script "$side" crash.webm create 'status 5000 1000 400' 'crash 3221225477'
+    side_script "$side" good2.webm create 'status 20000 1000 400' "$side_totals" 'exit 0'
+    side_script "$side" good3.webm create 'status 20000 2000 100' "$side_totals" 'exit 0'
+    side_at_once 3
+    start_kestrova "$side/bin" || return 1
+    add_by_dialog "$(winpath "$side/files")\\" '"good1.webm" "crash.webm" "good2.webm" "good3.webm"' || return 1
+    press_convert || return 1
+    side_await_captions 3 && shot 23-progress-three-files
+    await_summary || return 1
+    shot 23-summary
+    expect_eq "summary" "The conversion is finished. Some files were not converted.
+
+crash.webm: the converter stopped unexpectedly (exit code 0xC0000005)" "$summary"
+    dismiss_summary
+    expect_eq "rows left" "$(printf '2\tcrash.webm\t%s\\' "$(winpath "$side/files")")" "$(rows)"
+    expect_files "$side/files" crash.webm good1.avi good1.webm good2.avi good2.webm good3.avi \
+        good3.webm
+    side_at_once ""
+}
+
+side_cancel_with_four_running() { # DIR
+    local side=$1 name
+    fake_converter_program "$side"
+    mkdir -p "$side/files"
+    for name in a b c d e; do
+        side_script "$side" "$name.webm" create 'status 4000 1000 100' 'sleep 30000' 'exit 0'
+    done
+    side_at_once 4
+    start_kestrova "$side/bin" || return 1
+    add_by_dialog "$(winpath "$side/files")\\" '"a.webm" "b.webm" "c.webm" "d.webm" "e.webm"' || return 1
+    press_convert || return 1
+    side_await_captions 4 || { abandon_batch; return 1; }
+    sleep 0.8 # every bar has moved by now
+    shot 24-progress-four-files
+    local started=$SECONDS
+    click_cancel || return 1
+    probe gone 2 Converting || { fail "the progress window did not close within 2 s of the cancel"; abandon_batch; return 1; }
+    echo "    closed $((SECONDS - started)) s after the cancel (whole seconds)" >&2
+    if probe wait 2 Information >/dev/null 2>&1; then
+        fail "a summary box came after the cancel: $(probe message Information)"
+        dismiss_summary
+    fi
+    for name in a b c d; do
+        ! converter_running "$name.webm" || fail "the converter of $name.webm still runs after the cancel"
+    done
+    local folder
+    folder=$(winpath "$side/files")\\
+    expect_eq "rows after the cancel" "$(printf '2\t%s\t%s\n' a.webm "$folder" b.webm "$folder" \
+        c.webm "$folder" d.webm "$folder"; printf '1\te.webm\t%s' "$folder")" "$(rows)"
+    expect_files "$side/files" a.webm b.webm c.webm d.webm e.webm
+    side_at_once ""
+}
+
+side_one_file_as_today() { # DIR
+    local side=$1
+    mkdir -p "$side/real"
+    cp "$samples/long.webm" "$side/real/only.webm"
+    side_at_once ""
+    start_kestrova "$bin" || return 1
+    add_file "$side/real/only.webm" || return 1
+    press_convert || return 1
+    expect_progress_shown 25-progress-one-file || return 1
+    expect_eq "file lines" "only.webm (1 of 1):" "$(side_captions)"
+    expect_eq "percentage labels" 2 "$(probe texts Converting | grep -cP '^Static\t\w+\t\w+\t\d+%$')"
+    [ -z "$(probe control Converting "$(control_id IDC_FILELINES)" 2>/dev/null)" ] ||
+        fail "a second file line is there for a batch of one file"
+    await_summary || return 1
+    expect_eq "summary" "The conversion is finished." "$summary"
+    dismiss_summary
+    expect_empty_list
+}
+
+# --- a big folder: listed while the window keeps answering ----------------------------------
+big_folder_count=2000
+
+big_folder_listed() { # DIR
+    local s26=$1 watched rows_seen first last i
+    mkdir -p "$s26/Big"
+    for i in $(seq 1 "$big_folder_count"); do ln "$samples/vp8-vorbis.webm" "$s26/Big/clip $i.webm"; done
+    # The watcher is waiting for the window before the program starts, so that it sees the
+    # whole add; the program then starts with the folder as "Send to" gives it.
+    probe grows 120 "$big_folder_count" >"$s26/grows.txt" 2>&1 &
+    local watcher=$!
+    sleep 1
+    (cd "$bin" && exec wine Kestrova.exe "$(winpath "$s26/Big")") </dev/null \
+        >>"$work/kestrova.log" 2>&1 &
+    kestrova_pid=$!
+    wait "$watcher" || fail "the watcher failed: $(tr '\n' ' ' <"$s26/grows.txt")"
+    watched=$(cat "$s26/grows.txt")
+    echo "    $(tr '\n' ' ' <<<"$watched")" >&2
+    expect_eq "rows counted while listing" "rows $big_folder_count" "$(grep '^rows' <<<"$watched")"
+    # It answered while the rows were still coming, not only once they were all there.
+    local answers
+    answers=$(awk '$1 == "answers" { print $2 }' <<<"$watched")
+    [ "${answers:-0}" -ge 2 ] ||
+        fail "the window answered fewer than twice while listing: $watched"
+    probe idle 30 Kestrova || { fail "the window is not ready after listing"; return 1; }
+    rows_seen=$(rows)
+    expect_eq "rows listed" "$big_folder_count" "$(wc -l <<<"$rows_seen")"
+    first=$(head -n1 <<<"$rows_seen" | cut -f2)
+    last=$(tail -n1 <<<"$rows_seen" | cut -f2)
+    expect_eq "first and last row, in natural order" "clip 1.webm clip $big_folder_count.webm" \
+        "$first $last"
+    expect_eq "the label once listed" "WebM files to convert:" \
+        "$(probe texts Kestrova | awk -F'\t' '$4 ~ /files to convert/ { print $4 }')"
+    shot 26-big-folder-listed
+}
+
 # --- the scenarios, by ID ----------------------------------------------------------------------
 scenarios=(
     "1|two files, same folder|two_files_same_folder"
@@ -1022,6 +1167,10 @@ scenarios=(
     "20|a converting window takes no selection|selection_while_converting"
     "21|Kestrova ended from outside mid-conversion|kestrova_ended_from_outside"
     "22|when done: Close Kestrova|when_done_close_kestrova"
+    "23|several at once: a crash beside good files|side_crash_beside_good"
+    "24|Cancel with four files running|side_cancel_with_four_running"
+    "25|a batch of one file, as always|side_one_file_as_today"
+    "26|a big folder is listed while the window answers|big_folder_listed"
 )
 
 # Whether the scenario ID NAME is asked for: by the IDs given ("4" is 4a and 4b), or by

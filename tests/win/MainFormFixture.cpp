@@ -65,6 +65,21 @@ TMainForm& MainFormTest::CreateForm() {
 void MainFormTest::Drop(const std::vector<std::wstring>& Files) {
     LastDrop = testing_support::MakeDrop(Files);
     SendMessageW(Form->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(LastDrop), 0);
+    FinishAdding();
+}
+
+void MainFormTest::FinishAdding() {
+    const ULONGLONG Deadline = GetTickCount64() + 60000;
+    MSG Msg;
+    while (Form && Form->Adding() && GetTickCount64() < Deadline) {
+        if (PeekMessageW(&Msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&Msg);
+            DispatchMessageW(&Msg);
+        } else {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+        }
+    }
+    ASSERT_FALSE(Form && Form->Adding()) << "the add did not finish within a minute";
 }
 
 void MainFormTest::SelectRows(const std::vector<int>& Rows) {
@@ -94,6 +109,7 @@ bool MainFormTest::MenuEnabled(UINT Id) const {
 void MainFormTest::Click(int Id) {
     SendMessageW(Form->Handle(), WM_COMMAND, MAKEWPARAM(Id, BN_CLICKED),
                  reinterpret_cast<LPARAM>(Form->Control(Id)));
+    FinishAdding();
 }
 
 void MainFormTest::PressKeyInList(WORD Key) {

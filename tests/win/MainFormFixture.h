@@ -31,13 +31,17 @@ protected:
     // Destroys the window, which runs its FormDestroy.
     void DestroyForm() { Form.reset(); }
 
-    // Hands the files to the window as the shell does when they are dropped on it.
+    // Hands the files to the window as the shell does when they are dropped on it, and lets the
+    // window list them.
     void Drop(const std::vector<std::wstring>& Files);
+    // Handles the window's messages until its add is done, as the message loop would.
+    void FinishAdding();
     void SelectRows(const std::vector<int>& Rows);
     std::wstring Text(int Id) const;
     bool Enabled(int Id) const { return IsWindowEnabled(Form->Control(Id)) != FALSE; }
     bool HintShown() const;
     bool MenuEnabled(UINT Id) const;
+    // Clicks the control, then lets an add it started finish.
     void Click(int Id);
     // Sends a key press to the list as the keyboard would.
     void PressKeyInList(WORD Key);

@@ -104,16 +104,13 @@ TEST_F(OutsidePathsTest, FilesThatCannotBeAddedFromAFolderAreReportedTogether) {
     HANDLE Holder = CreateFileW(Held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(Holder, INVALID_HANDLE_VALUE);
-    std::wstring Message;
-    try {
-        Form->AddPaths({In(L"Films"), In(L"gone.webm")});
-    } catch (...) {
-        Message = ExceptionMessage(std::current_exception());
-    }
+    Form->AddPaths({In(L"Films"), In(L"gone.webm")});
+    FinishAdding();
     CloseHandle(Holder);
     EXPECT_EQ(Rows(), std::vector<std::wstring>{In(L"Films\\ok.webm")});
-    EXPECT_EQ(Message, L"Some files could not be added:\r\n" + Held + L": I/O error 32\r\n" +
-                           In(L"gone.webm") + L": The specified file was not found.");
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0].Text, L"Some files could not be added:\r\n" + Held + L": I/O error 32\r\n" +
+                                 In(L"gone.webm") + L": The specified file was not found.");
 }
 
 TEST_F(OutsidePathsTest, CommandLinePathsAreMadeAbsoluteAndOrdinary) {
@@ -132,12 +129,10 @@ TEST_F(OutsidePathsTest, CommandLinePathsAreMadeAbsoluteAndOrdinary) {
 
 TEST_F(OutsidePathsTest, CommandLineFailuresGetTheListsMessages) {
     std::wstring Clip = Make(L"clip.webm");
-    try {
-        Form->AddPaths({In(L"gone.webm"), Clip, In(L"notes.txt")});
-        ADD_FAILURE() << "a missing file is reported";
-    } catch (...) {
-        EXPECT_EQ(ExceptionMessage(std::current_exception()), L"The specified file was not found.");
-    }
+    Form->AddPaths({In(L"gone.webm"), Clip, In(L"notes.txt")});
+    FinishAdding();
+    ASSERT_EQ(Boxes.size(), 1u) << "a missing file is reported";
+    EXPECT_EQ(Boxes[0].Text, L"The specified file was not found.");
     EXPECT_EQ(Rows(), std::vector<std::wstring>{Clip});
 }
 
@@ -148,6 +143,7 @@ TEST_F(OutsidePathsTest, LongPathsAreListedPlayedAndOpenedInAFormTheShellTakes) 
     ASSERT_GT(Clip.size(), 300u);
 
     Form->AddPaths({Files.Path().wstring()});
+    FinishAdding();
     EXPECT_TRUE(Boxes.empty());
     ASSERT_EQ(Rows(), std::vector<std::wstring>{Clip});
     EXPECT_EQ(Form->RowFileSize(0), 77);

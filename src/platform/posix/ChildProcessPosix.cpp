@@ -101,6 +101,8 @@ public:
         return WIFSIGNALED(Status) ? 128u + static_cast<uint32_t>(WTERMSIG(Status)) : 1u;
     }
 
+    int Fd() const { return ReadFd; }
+
 private:
     void Reap() {
         while (waitpid(Pid, &Status, 0) < 0 && errno == EINTR) {
@@ -117,6 +119,26 @@ private:
 };
 
 } // namespace
+
+std::vector<size_t> WaitForChildren(const std::vector<ChildProcess*>& Children, uint32_t TimeoutMs,
+                                    bool /*WakeOnInput*/) {
+    std::vector<pollfd> watched;
+    for (ChildProcess* child : Children) {
+        const auto* own = dynamic_cast<const PosixChildProcess*>(child);
+        watched.push_back({own ? own->Fd() : -1, POLLIN, 0});
+    }
+    std::vector<size_t> ready;
+    int count = poll(watched.data(), watched.size(),
+                     static_cast<int>(std::min<uint32_t>(TimeoutMs, INT_MAX)));
+    if (count <= 0)
+        return ready; // timed out, or a signal came: the caller waits again
+    // Readable, hung up or failed alike: Read tells which, without waiting.
+    for (size_t i = 0; i < watched.size(); ++i) {
+        if (watched[i].revents != 0)
+            ready.push_back(i);
+    }
+    return ready;
+}
 
 std::unique_ptr<ChildProcess> CreateChildProcess() {
     return std::make_unique<PosixChildProcess>();

@@ -228,6 +228,18 @@ public:
         return code;
     }
 
+    // For a wait over several children: true when the next Read can answer at once (bytes or
+    // the end are there); otherwise a read is pending and Event is what its completion sets.
+    bool ReadyOrPending(HANDLE& Event) {
+        Event = nullptr;
+        if (Ended || Taken < Available)
+            return true;
+        if (!ReadPending && (!BeginRead() || !ReadPending))
+            return true; // ended, or done at once (bytes, or none: Read then answers Quiet)
+        Event = ReadEvent.get();
+        return false;
+    }
+
 private:
     // Starts an overlapped read into Pending (unless bytes are still left there). False when the
     // stream has ended.
@@ -290,6 +302,39 @@ private:
 };
 
 } // namespace
+
+std::vector<size_t> WaitForChildren(const std::vector<ChildProcess*>& Children, uint32_t TimeoutMs,
+                                    bool WakeOnInput) {
+    std::vector<size_t> ready;
+    std::vector<HANDLE> events;
+    std::vector<size_t> owners; // the child of each event
+    for (size_t i = 0; i < Children.size(); ++i) {
+        auto* own = dynamic_cast<Win32ChildProcess*>(Children[i]);
+        HANDLE event = nullptr;
+        if (!own || own->ReadyOrPending(event)) {
+            ready.push_back(i);
+        } else {
+            events.push_back(event);
+            owners.push_back(i);
+        }
+    }
+    // One wait covers at most this many handles; the batch never runs that many converters.
+    if (!ready.empty() || events.empty() || events.size() >= MAXIMUM_WAIT_OBJECTS)
+        return ready;
+    // As Read: without MWMO_INPUTAVAILABLE, only input that is new since the caller last looked
+    // at its queue ends the wait.
+    const DWORD woken =
+        ::MsgWaitForMultipleObjectsEx(static_cast<DWORD>(events.size()), events.data(), TimeoutMs,
+                                      WakeOnInput ? QS_ALLINPUT : 0, 0);
+    if (woken >= WAIT_OBJECT_0 + events.size())
+        return ready; // time, input, or a failed wait: the caller waits again
+    // The wait names the first completed read; the others may be done as well.
+    for (size_t e = 0; e < events.size(); ++e) {
+        if (::WaitForSingleObject(events[e], 0) == WAIT_OBJECT_0)
+            ready.push_back(owners[e]);
+    }
+    return ready;
+}
 
 std::unique_ptr<ChildProcess> CreateChildProcess() {
     return std::make_unique<Win32ChildProcess>();
