@@ -195,6 +195,8 @@ for lang in ${KESTROVA_SHOT_LANGUAGES:-en de ru ja}; do
     probe idle 30 Kestrova || { import -window root "$out/${tag}failed-start-$dpi.png"; exit 1; }
     read -r x y < <(probe control Kestrova 1013)
     xdotool mousemove "$x" "$y" click 1
+    # The progress window takes a moment to come up on a loaded machine; its end is the cue.
+    probe wait 60 "$converting" >/dev/null || true
     probe gone 120 "$converting"
     shot "${tag}countdown-$dpi"
     key Return

@@ -191,6 +191,8 @@ public:
     // makes jobs (CreateJob). With 1, one after another through ConvertFile. Files start in list
     // order, never more at once than are left.
     int SideBySide = 1;
+    // A file's caption over its bar: %1 its name, %2 its number in the batch, %3 how many.
+    std::wstring FileCaptionText = English_IDS_FILECAPTION;
 
 protected:
     int64_t ProcessedFilesSize = 0; // bytes of the files already handled, converted or failed

@@ -46,7 +46,9 @@ bool EscapeWithModifiers() {
 TProgressForm::TProgressForm(TMainForm& Owner, TConverter* Converter)
     : TForm(CurrentLayout, Owner.Handle()), TMainFormBatchPorts(Owner),
       TBatch(*this, *this, *this, Converter ? *Converter : *this),
-      Clock([] { return static_cast<double>(GetTickCount64()) / 1000; }) {}
+      Clock([] { return static_cast<double>(GetTickCount64()) / 1000; }) {
+    FileCaptionText = Application.LoadStr(IDS_FILECAPTION);
+}
 
 TProgressForm::~TProgressForm() {
     DestroyHandle();
