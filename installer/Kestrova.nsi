@@ -60,12 +60,13 @@ VIAddVersionKey LegalCopyright "${PUBLISHER}"
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
 !define MUI_ABORTWARNING
-!define MUI_WELCOMEPAGE_TEXT "Setup will install ${PRODUCT} ${VERSION} for you alone; it needs no administrator rights.$\r$\n$\r$\nClose ${PRODUCT} if it is running.$\r$\n$\r$\nClick Next to continue."
+; Setup's own texts, in each language: installer/Languages.nsh.
+!define MUI_WELCOMEPAGE_TEXT "$(TextWelcome)"
 !define MUI_FINISHPAGE_RUN "$INSTDIR\Kestrova.exe"
 !define MUI_FINISHPAGE_SHOWREADME "$INSTDIR\README.txt"
 !define MUI_FINISHPAGE_SHOWREADME_NOTCHECKED
 
-!define MUI_DIRECTORYPAGE_TEXT_TOP "Setup will install ${PRODUCT} ${VERSION} in the following folder. To install in a different folder, click Browse and select another folder.$\r$\n$\r$\nIf that folder already holds other files, Setup installs into a ${PRODUCT} folder inside it and shows that folder here first. $_CLICK"
+!define MUI_DIRECTORYPAGE_TEXT_TOP "$(TextDirectory)"
 
 !insertmacro MUI_PAGE_WELCOME
 !define MUI_PAGE_CUSTOMFUNCTION_LEAVE DirectoryLeave
@@ -74,26 +75,41 @@ VIAddVersionKey LegalCopyright "${PUBLISHER}"
 !insertmacro MUI_PAGE_FINISH
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
-!insertmacro MUI_LANGUAGE "English"
+!include "${__FILEDIR__}/Languages.nsh"
 
 ; Replacing or deleting the files of a running Kestrova would fail half-way (or, under some
 ; systems, succeed and leave it running from deleted files), so both directions refuse up front.
 ; Silently the message is skipped and the exit code (2) tells the caller.
-!macro REFUSE_WHILE_RUNNING UN ACTION
+!macro REFUSE_WHILE_RUNNING UN TEXT
   Function ${UN}RefuseWhileRunning
     System::Call 'kernel32::OpenMutexW(i 0x00100000, i 0, w "${RUNNING_MUTEX}") p .r0'
     ${If} $0 P<> 0
       System::Call 'kernel32::CloseHandle(p r0)'
-      MessageBox MB_OK|MB_ICONSTOP "${PRODUCT} is running.$\r$\n$\r$\nClose ${PRODUCT}, then ${ACTION} again." /SD IDOK
+      MessageBox MB_OK|MB_ICONSTOP "${TEXT}" /SD IDOK
       SetErrorLevel 2
       Quit
     ${EndIf}
   FunctionEnd
 !macroend
-!insertmacro REFUSE_WHILE_RUNNING "" "run ${PRODUCT} Setup"
-!insertmacro REFUSE_WHILE_RUNNING "un." "uninstall ${PRODUCT}"
+!insertmacro REFUSE_WHILE_RUNNING "" "$(TextRunningSetup)"
+!insertmacro REFUSE_WHILE_RUNNING "un." "$(TextRunningUninstall)"
+
+; NSIS takes the display language's primary language when it lacks the exact one, which would give
+; a Traditional Chinese reader Simplified Chinese: English serves them instead.
+!macro NO_SIMPLIFIED_FOR_TRADITIONAL
+  ${If} $LANGUAGE = ${LANG_SIMPCHINESE}
+    System::Call 'kernel32::GetUserDefaultUILanguage() i .r0'
+    ${If} $0 = 0x0404
+    ${OrIf} $0 = 0x0C04
+    ${OrIf} $0 = 0x1404
+    ${OrIf} $0 = 0x7C04
+      StrCpy $LANGUAGE ${LANG_ENGLISH}
+    ${EndIf}
+  ${EndIf}
+!macroend
 
 Function .onInit
+  !insertmacro NO_SIMPLIFIED_FOR_TRADITIONAL
   Call RefuseWhileRunning
 FunctionEnd
 
@@ -192,7 +208,7 @@ Function DirectoryLeave
   Call ResolveInstallFolder
   ${If} $R7 != ""
     StrCpy $INSTDIR $R8
-    MessageBox MB_OK|MB_ICONEXCLAMATION "$R7 already holds other files.$\r$\n$\r$\nChoose another folder."
+    MessageBox MB_OK|MB_ICONEXCLAMATION "$(TextTaken)"
     Abort
   ${EndIf}
   StrCpy $R0 $R8
@@ -214,7 +230,8 @@ FunctionEnd
 !macro REFUSE_FOREIGN_FILE NAME
   ${If} $Update != 1
   ${AndIf} ${FileExists} "$INSTDIR\${NAME}"
-    MessageBox MB_OK|MB_ICONSTOP "$INSTDIR\${NAME} appeared while Setup was installing; Setup leaves it as it is and stops." /SD IDOK
+    StrCpy $R9 "$INSTDIR\${NAME}"
+    MessageBox MB_OK|MB_ICONSTOP "$(TextForeign)" /SD IDOK
     SetErrorLevel 2
     Quit
   ${EndIf}
@@ -231,6 +248,7 @@ FunctionEnd
 !macroend
 
 Function un.onInit
+  !insertmacro NO_SIMPLIFIED_FOR_TRADITIONAL
   Call un.RefuseWhileRunning
 FunctionEnd
 
@@ -241,7 +259,7 @@ Section "Install"
   ; Silently nobody saw the directory page; after it, the folder may have changed meanwhile.
   Call ResolveInstallFolder
   ${If} $R7 != ""
-    MessageBox MB_OK|MB_ICONSTOP "$R7 already holds other files.$\r$\n$\r$\nRun ${PRODUCT} Setup again and choose another folder." /SD IDOK
+    MessageBox MB_OK|MB_ICONSTOP "$(TextTakenSilent)" /SD IDOK
     SetErrorLevel 2
     Quit
   ${EndIf}
@@ -254,11 +272,14 @@ Section "Install"
   WriteUninstaller "$INSTDIR\${UNINSTALLER}"
 
   CreateShortcut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\Kestrova.exe" "" \
-      "$INSTDIR\Kestrova.exe" 0 SW_SHOWNORMAL "" "Convert WebM videos to AVI"
+      "$INSTDIR\Kestrova.exe" 0 SW_SHOWNORMAL "" "$(TextShortcut)"
   CreateShortcut "$SENDTO\${PRODUCT}.lnk" "$INSTDIR\Kestrova.exe" "" \
-      "$INSTDIR\Kestrova.exe" 0 SW_SHOWNORMAL "" "Convert to AVI with ${PRODUCT}"
+      "$INSTDIR\Kestrova.exe" 0 SW_SHOWNORMAL "" "$(TextSendTo)"
 
+  ; Explorer shows MUIVerb, the program's own string in the user's language (resource.h:
+  ; IDS_SHELLVERB); the plain text is for whatever reads only the default value.
   WriteRegStr HKCU "${VERB_KEY}" "" "Convert to AVI with ${PRODUCT}"
+  WriteRegStr HKCU "${VERB_KEY}" "MUIVerb" "@$INSTDIR\Kestrova.exe,-3000"
   WriteRegStr HKCU "${VERB_KEY}" "Icon" "$INSTDIR\Kestrova.exe,0"
   ; Explorer runs the command once per selected file; the switch makes those starts one list.
   ; The "Player" model offers the command for up to 100 selected files (15 otherwise).

@@ -130,6 +130,9 @@
 #define IDS_TIMELEFTHOURS 106
 #define IDS_TIMELEFTHOURSMINUTES 107
 #define IDS_TASKBARTIMELEFT 108
+// The Explorer command's text; the installer names this number.
+#define IDS_SHELLVERB 3000
+#define IDS_FILECAPTION 3001
 #define IDS_ADDINGFILES 2850
 #define IDS_READINGLENGTH 2950
 #define IDS_LENGTHSNOTREAD 2951

@@ -2,10 +2,12 @@
 # Screenshots of the main window at 96 and 144 DPI, empty and with rows, for looking at by eye;
 # also the progress window (and its "When done:" list), the About box, the countdown before the
 # computer sleeps, a summary listing failures, the Details box and the message when a file cannot
-# be played.
+# be played; in English and, with the same steps, in other languages (files named
+# <language>-..., e.g. de-main-96-empty.png).
 # Runs the real Kestrova.exe under Xvfb in a throw-away Wine prefix and works it with the
 # keyboard as a person would (xdotool): the rows come in through the Add dialog.
 #   tools/screenshots.sh [BUILD_DIR]      (default build/win; shots land in BUILD_DIR/../screenshots)
+#   KESTROVA_SHOT_LANGUAGES="en de ru ja" and KESTROVA_SHOT_DPIS="96 144" (the defaults) choose.
 # Needs xvfb, xdotool and imagemagick.
 set -euo pipefail
 
@@ -53,7 +55,50 @@ shot() { # NAME: the virtual desktop, and the window cut out of it
 
 key() { xdotool key --delay 80 "$@"; sleep 0.5; }
 
-for dpi in 96 144; do
+# Waits (up to a minute) until something is drawn on the flat desktop: a loaded machine can take
+# longer than a few seconds to show the window.
+shown() {
+    local i
+    for i in $(seq 60); do
+        sleep 1
+        import -window root "$out/.probe.png"
+        [ -n "$(convert "$out/.probe.png" -fuzz 2% -format '%@' info: 2>/dev/null | grep -v '^0x0')" ] &&
+            break
+    done
+    sleep 2
+}
+
+# A string of a language's table, as the program shows it (for finding its windows by caption).
+string_of() { # TAG ID
+    if [ "$1" = en ]; then
+        sed -n "s/^KESTROVA_TEXT($2, \"\(.*\)\")\$/\1/p" "$root/resources/EnglishTexts.inc" | head -1
+        return
+    fi
+    sed -n "s/^ *$2 \"\(.*\)\"\$/\1/p" "$root/resources/lang/$1.rc" | head -1 | sed 's/""/"/g'
+}
+# The .rc file that holds a language's dialogs.
+dialogs_of() { # TAG
+    if [ "$1" = en ]; then echo "$root/resources/Kestrova.rc"; else echo "$root/resources/lang/$1.rc"; fi
+}
+
+for lang in ${KESTROVA_SHOT_LANGUAGES:-en de ru ja}; do
+  # The program in that language, and Wine in that locale where one is at hand.
+  export KESTROVA_LANGUAGE=$lang
+  case $lang in
+  de) export LANG=de_DE.UTF-8 ;;
+  ru) export LANG=ru_RU.UTF-8 ;;
+  ja) export LANG=ja_JP.UTF-8 ;;
+  *) export LANG=C.UTF-8 ;;
+  esac
+  tag=$lang-
+  [ "$lang" = en ] && tag=
+  information=$(string_of "$lang" IDS_INFORMATION)
+  not_converted=$(string_of "$lang" IDS_DETAILSCAPTION)
+  converting=$(sed -n '/^IDD_PROGRESS /,/^CAPTION/s/^CAPTION "\(.*\)"$/\1/p' "$(dialogs_of "$lang")")
+  # The access key of "When done:", as a lower-case letter xdotool can press.
+  when_done_key=$(sed -n 's/^ *LTEXT *"[^"&]*&\(.\).*IDC_LBLWHENDONE.*/\1/p' "$(dialogs_of "$lang")" |
+      tr '[:upper:]' '[:lower:]')
+  for dpi in ${KESTROVA_SHOT_DPIS:-96 144}; do
     export KESTROVA_DPI=$dpi
     unset DISPLAY
     # shellcheck source=tools/wine-env.sh
@@ -70,11 +115,11 @@ for dpi in 96 144; do
     # Wine's own virtual desktop draws the window frames (Xvfb has no window manager).
     (cd "$build/bin" && exec setsid wine explorer /desktop=kestrova,1280x900 Kestrova.exe) \
         </dev/null >/dev/null 2>&1 &
-    sleep 6
-    shot "main-$dpi-empty"
+    shown
+    shot "${tag}main-$dpi-empty"
 
     # Activate the window with a click on its caption; from there on, the keyboard only.
-    read -r w h x y < <(convert "$out/main-$dpi-empty-full.png" -fuzz 2% -format '%@\n' info: |
+    read -r w h x y < <(convert "$out/${tag}main-$dpi-empty-full.png" -fuzz 2% -format '%@\n' info: |
         tr 'x+' '  ')
     xdotool mousemove $((x + w / 2)) $((y + 10 * dpi / 96)) click 1
     sleep 0.5
@@ -88,15 +133,15 @@ for dpi in 96 144; do
     sleep 1
     # Into the list (last in the tab order); select the first and third rows.
     key shift+Tab Home ctrl+Down ctrl+Down ctrl+space
-    shot "main-$dpi-rows"
+    shot "${tag}main-$dpi-rows"
 
     # "Other:" chosen: the box and its button come alive.
     key Tab Tab Tab Tab Tab Down
-    shot "main-$dpi-other"
+    shot "${tag}main-$dpi-other"
 
     # The About box.
     key shift+Tab Return
-    shot "about-$dpi"
+    shot "${tag}about-$dpi"
     key Return
 
     # From About along the tab order (the folder, its box and button, the player choice) to
@@ -109,10 +154,15 @@ for dpi in 96 144; do
     key Tab Tab Tab Tab Tab Return
     # The time left comes a few seconds in.
     sleep 8
-    shot "progress-$dpi"
-    # "When done:" opened from the keyboard (its access key, then the list), closed again.
-    key alt+d alt+Down
-    shot "progress-$dpi-whendone"
+    shot "${tag}progress-$dpi"
+    # "When done:" opened from the keyboard (its access key, then the list), closed again. A key
+    # of another script than Latin xdotool cannot press here: Tab goes from Cancel to the list.
+    if [[ $when_done_key =~ ^[a-z]$ ]]; then
+        key "alt+$when_done_key" alt+Down
+    else
+        key Tab alt+Down
+    fi
+    shot "${tag}progress-$dpi-whendone"
     key Escape
     key Escape
     sleep 2
@@ -120,7 +170,7 @@ for dpi in 96 144; do
         >/dev/null 2>&1
     key Return
     sleep 8
-    shot "progress-four-$dpi"
+    shot "${tag}progress-four-$dpi"
     key Escape
     sleep 2
     wine reg delete 'HKCU\Software\Tamblin\Kestrova' /v ConversionsAtOnce /f >/dev/null 2>&1
@@ -142,20 +192,23 @@ for dpi in 96 144; do
     # On the desktop the probe's own windows join, so it sees the program's.
     (cd "$build/bin" && exec setsid wine explorer /desktop=Default,1280x900 Kestrova.exe \
         "${args[@]}") </dev/null >/dev/null 2>&1 &
-    probe idle 30 Kestrova || { import -window root "$out/failed-start-$dpi.png"; exit 1; }
+    probe idle 30 Kestrova || { import -window root "$out/${tag}failed-start-$dpi.png"; exit 1; }
     read -r x y < <(probe control Kestrova 1013)
     xdotool mousemove "$x" "$y" click 1
-    probe gone 120 Converting
-    shot "countdown-$dpi"
+    # The progress window takes a moment to come up on a loaded machine; its end is the cue.
+    probe wait 60 "$converting" >/dev/null || true
+    probe gone 120 "$converting"
+    shot "${tag}countdown-$dpi"
     key Return
-    probe wait 120 Information >/dev/null
-    shot "summary-failures-$dpi"
+    probe wait 120 "$information" >/dev/null
+    sleep 2
+    shot "${tag}summary-failures-$dpi"
     key Return
     read -r x y < <(probe row 0)
     xdotool mousemove "$x" "$y" click 1
     key shift+F10 Up Return
-    probe wait 10 "$(probe rows | head -1 | cut -f2) could not be converted" >/dev/null
-    shot "details-$dpi"
+    probe wait 10 "${not_converted//%1/$(probe rows | head -1 | cut -f2)}" >/dev/null
+    shot "${tag}details-$dpi"
     key Return
     # Play on a row Windows has no player for (a fresh prefix has none): the reason, named.
     read -r x y < <(probe row 0)
@@ -163,10 +216,11 @@ for dpi in 96 144; do
     key Return
     sleep 1
     probe message Kestrova || true
-    shot "play-failed-$dpi"
+    shot "${tag}play-failed-$dpi"
     key Return
     key alt+F4
     sleep 1
     kestrova_wine_stop
+  done
 done
 echo "screenshots in $out"

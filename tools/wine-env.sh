@@ -62,6 +62,14 @@ if [ -d /usr/share/wine/fonts ] && [ -d "$WINEPREFIX/drive_c/windows/Fonts" ]; t
             cp -u "/usr/share/wine/fonts/$font" "$WINEPREFIX/drive_c/windows/Fonts/"
     done
 fi
+# Japanese, Chinese and Korean in the dialog font: Windows links Tahoma to its own CJK fonts,
+# which Wine lacks; Noto Sans CJK (fonts-noto-cjk) stands in for them. Once per prefix.
+if fc-list -q ':family=Noto Sans CJK JP' 2>/dev/null &&
+    ! grep -q '^"Tahoma"=str(7):"NotoSansCJK' "$WINEPREFIX/system.reg" 2>/dev/null; then
+    wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
+        /v Tahoma /t REG_MULTI_SZ /f /d 'NotoSansCJK-Regular.ttc,Noto Sans CJK JP\0NotoSansCJK-Regular.ttc,Noto Sans CJK SC\0NotoSansCJK-Regular.ttc,Noto Sans CJK KR' \
+        </dev/null >/dev/null 2>&1 || true
+fi
 # The first program of a session starts Wine's background services, which keep the output of
 # whoever started them open; they are started here, detached, so a test's output pipe ends with it.
 kestrova_wineserver_start() {

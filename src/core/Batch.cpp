@@ -56,8 +56,9 @@ void InsertInOrder(std::vector<TFileNote>& Notes, std::vector<int>& Numbers, int
     Numbers.insert(at, Number);
 }
 
-std::wstring FileCaption(const std::wstring& Name, int Number, int Total) {
-    return Name + L" (" + std::to_wstring(Number) + L" of " + std::to_wstring(Total) + L"):";
+std::wstring FileCaption(const std::wstring& Template, const std::wstring& Name, int Number,
+                         int Total) {
+    return FormatTemplate(Template, {Name, std::to_wstring(Number), std::to_wstring(Total)});
 }
 
 } // namespace
@@ -123,8 +124,11 @@ std::wstring ComposeBatchSummary(TBatchSummary Summary, const std::vector<TFileN
                                            {Failures[i].Name,
                                             DescribeFailure(Failures[i].Outcome, FailureTexts)});
         }
-        if (Failures.size() > listed)
-            text += L"\n" + FormatTemplate(Texts.More, {std::to_wstring(Failures.size() - listed)});
+        if (Failures.size() > listed) {
+            const std::wstring Count = std::to_wstring(Failures.size() - listed);
+            text +=
+                L"\n" + FormatTemplate(ResolvePlurals(Texts.More, Texts.Plural, {Count}), {Count});
+        }
     }
     if (!EndedEarly.empty()) {
         text += L"\n";
@@ -237,7 +241,7 @@ void TBatch::Run() {
             GetTargetFileName(row.Location, row.Name, OutputFolder.SameFolderSelected(),
                               CleanFolderText(OutputFolder.OutputFolderText()));
         CurFileSize = NonNegative(row.FileSize);
-        Display.SetCurFileCaption(FileCaption(row.Name, fileNumber, FileTotal));
+        Display.SetCurFileCaption(FileCaption(FileCaptionText, row.Name, fileNumber, FileTotal));
         const TReservedOutput reserved = ReserveOutputFile(target);
 
         TConversionOutcome outcome;
@@ -369,7 +373,7 @@ void TBatch::ReportSideBySide(const std::vector<std::unique_ptr<TRunningFile>>& 
     int64_t done = ProcessedFilesSize;
     for (const auto& file : Running) {
         TFileLine line;
-        line.Caption = FileCaption(file->Source.Name, file->FileNumber, FileTotal);
+        line.Caption = FileCaption(FileCaptionText, file->Source.Name, file->FileNumber, FileTotal);
         const int64_t position = std::max(file->Job->Position(), 0);
         const int64_t duration = std::max(file->Job->Duration(), 0);
         if (duration > 0) {

@@ -7,6 +7,7 @@
 #include "FFmpeg.h"
 #include "FFmpegRun.h"
 #include "ImageIndex.h"
+#include "Language.h"
 #include "OutputNaming.h"
 
 #include <cstddef>
@@ -122,6 +123,8 @@ struct TSummaryTexts {
     std::wstring FailedFile;
     std::wstring More;
     std::wstring EndedEarly;
+    // Chooses More's form for its number.
+    TPluralRule Plural = TPluralRule::OneOther;
 };
 
 inline const TSummaryTexts DefaultSummaryTexts{
@@ -188,6 +191,8 @@ public:
     // makes jobs (CreateJob). With 1, one after another through ConvertFile. Files start in list
     // order, never more at once than are left.
     int SideBySide = 1;
+    // A file's caption over its bar: %1 its name, %2 its number in the batch, %3 how many.
+    std::wstring FileCaptionText = English_IDS_FILECAPTION;
 
 protected:
     int64_t ProcessedFilesSize = 0; // bytes of the files already handled, converted or failed

@@ -1,4 +1,5 @@
 #include "Application.h"
+#include "Translation.h"
 
 #include "AppError.h"
 #include "TextConversion.h"
@@ -43,11 +44,9 @@ void TApplication::ShowException(const std::exception_ptr& Error) {
 std::wstring TApplication::LoadStr(UINT Id) const {
     // The strings live in the program's own module, whatever Instance stands for.
     for (HINSTANCE Module : {Instance, GetModuleHandleW(nullptr)}) {
-        const wchar_t* Text = nullptr;
-        // With a zero length the call hands back a pointer into the resource itself.
-        int n = Module ? ::LoadStringW(Module, Id, reinterpret_cast<wchar_t*>(&Text), 0) : 0;
-        if (n > 0)
-            return std::wstring(Text, static_cast<size_t>(n));
+        std::wstring Text = Module ? LoadLocalizedString(Module, Id, Language->LangId) : L"";
+        if (!Text.empty())
+            return Text;
     }
     return {};
 }

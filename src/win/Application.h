@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "Language.h"
+
 #include <exception>
 #include <functional>
 #include <string>
@@ -40,6 +42,8 @@ public:
     HINSTANCE Instance = nullptr;
     // Where the settings key lives; tests point it elsewhere.
     HKEY RegistryRoot = HKEY_CURRENT_USER;
+    // The language the windows and messages speak; chosen at start-up, English until then.
+    const TLanguage* Language = &EnglishLanguage();
     TUiHooks Hooks;
 
     // Runs the message loop until the main window is destroyed; returns the exit code.
@@ -52,6 +56,7 @@ public:
     void ShowException(const std::exception_ptr& Error);
     // For use inside a catch block: shows the exception being handled.
     void HandleException() { ShowException(std::current_exception()); }
+    // String Id in Language (in English where it has none).
     std::wstring LoadStr(UINT Id) const;
 
 private:

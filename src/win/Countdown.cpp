@@ -2,10 +2,13 @@
 
 #include "AppError.h"
 #include "Application.h"
+#include "Language.h"
+#include "Layouts.h"
 #include "TextTemplate.h"
 
 #include "resource.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -82,15 +85,29 @@ void TCountdownForm::TimerTimer() {
     ShowSecondsLeft(static_cast<int>(std::ceil(Left)));
 }
 
+std::wstring CountdownText(TWhenDone Action, int Left) {
+    const bool Sleep = Action == TWhenDone::Sleep;
+    if (Left == 1)
+        return Application.LoadStr(Sleep ? IDS_SLEEPINONESECOND : IDS_SHUTDOWNINONESECOND);
+    const std::wstring Number = std::to_wstring(Left);
+    return FormatTemplate(
+        ResolvePlurals(Application.LoadStr(Sleep ? IDS_SLEEPINSECONDS : IDS_SHUTDOWNINSECONDS),
+                       Application.Language->Plural, {Number}),
+        {Number});
+}
+
 void TCountdownForm::ShowSecondsLeft(int Left) {
     if (Left == Shown)
         return;
     Shown = Left;
-    const bool Sleep = Action == TWhenDone::Sleep;
-    std::wstring Text =
-        Left == 1 ? Application.LoadStr(Sleep ? IDS_SLEEPINONESECOND : IDS_SHUTDOWNINONESECOND)
-                  : FormatTemplate(
-                        Application.LoadStr(Sleep ? IDS_SLEEPINSECONDS : IDS_SHUTDOWNINSECONDS),
-                        {std::to_wstring(Left)});
-    SetDlgItemTextW(Window, IDC_LBLCOUNTDOWN, Text.c_str());
+    SetDlgItemTextW(Window, IDC_LBLCOUNTDOWN, CountdownText(Action, Left).c_str());
+}
+
+void TCountdownForm::FitToTexts(TFittedLayout& Layout, HFONT Font) {
+    // The label is as wide as the widest second it will count.
+    int Label = 0;
+    for (int Left = 1; Left <= Seconds; ++Left)
+        Label = std::max(Label, NeededWidth(GetDlgItem(Window, IDC_LBLCOUNTDOWN),
+                                            CountdownText(Action, Left), Font, Dpi));
+    FitCountdownLayout(Window, Layout, Label, Font, Dpi);
 }

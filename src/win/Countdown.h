@@ -8,6 +8,10 @@
 #include <windows.h>
 
 #include <functional>
+#include <string>
+
+// What the countdown says with Left seconds to go before Action, in the user's language.
+std::wstring CountdownText(TWhenDone Action, int Left);
 
 class TCountdownForm final : public TForm {
 public:
@@ -28,6 +32,7 @@ private:
     void FormCreate();
     void TimerTimer();
     void ShowSecondsLeft(int Left);
+    void FitToTexts(TFittedLayout& Layout, HFONT Font) override;
 
     const TWhenDone Action;
     double Start = 0;

@@ -44,6 +44,10 @@ private:
         SetFocus(GetDlgItem(Window, IDOK));
     }
 
+    void FitToTexts(TFittedLayout& Layout, HFONT Font) override {
+        FitDetailsLayout(Window, Layout, Font, Dpi);
+    }
+
     // An edit box breaks lines only at "\r\n"; the converter ends them with "\n" or "\r".
     static std::wstring WithWindowsLineEnds(const std::wstring& Text) {
         std::wstring Result;

@@ -2,6 +2,7 @@
 
 #include "Application.h"
 #include "Dpi.h"
+#include "Translation.h"
 
 #include <utility>
 
@@ -18,17 +19,30 @@ HINSTANCE TemplateModule() {
     return Application.Instance ? Application.Instance : GetModuleHandleW(nullptr);
 }
 
+// The template in the user's language; the loader's own choice would follow the thread's UI
+// language, which a user's preferred languages need not match.
+const DLGTEMPLATE* LocalizedTemplate(int TemplateId) {
+    return static_cast<const DLGTEMPLATE*>(FindLocalizedResource(
+        TemplateModule(), RT_DIALOG, static_cast<UINT>(TemplateId), Application.Language->LangId));
+}
+
 } // namespace
 
 bool TForm::CreateModeless(int TemplateId) {
-    CreateDialogParamW(TemplateModule(), MAKEINTRESOURCEW(TemplateId), Owner, StaticDialogProc,
-                       reinterpret_cast<LPARAM>(this));
+    const DLGTEMPLATE* Template = LocalizedTemplate(TemplateId);
+    if (!Template)
+        return false;
+    CreateDialogIndirectParamW(TemplateModule(), Template, Owner, StaticDialogProc,
+                               reinterpret_cast<LPARAM>(this));
     return Window != nullptr;
 }
 
 bool TForm::ShowModalTemplate(int TemplateId) {
-    return DialogBoxParamW(TemplateModule(), MAKEINTRESOURCEW(TemplateId), Owner, StaticDialogProc,
-                           reinterpret_cast<LPARAM>(this)) != -1;
+    const DLGTEMPLATE* Template = LocalizedTemplate(TemplateId);
+    if (!Template)
+        return false;
+    return DialogBoxIndirectParamW(TemplateModule(), Template, Owner, StaticDialogProc,
+                                   reinterpret_cast<LPARAM>(this)) != -1;
 }
 
 void TForm::DestroyHandle() {
@@ -83,7 +97,9 @@ void TForm::ScaleToDpi(UINT NewDpi) {
     UINT OldDpi = Font ? Dpi : 96;
     Dpi = NewDpi;
     UniqueFont NewFont(CreateDialogFont(Dpi));
-    ApplyLayout(Window, Layout, Dpi, NewFont.get());
+    TFittedLayout Fitted(Layout);
+    FitToTexts(Fitted, NewFont.get());
+    ApplyLayout(Window, Fitted.View(), Dpi, NewFont.get());
     Font = std::move(NewFont); // the controls use the new one by now
     ScaleOwnParts(OldDpi);
 }

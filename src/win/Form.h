@@ -43,6 +43,8 @@ protected:
     // What the form scales itself once the layout and the font are in place for Dpi. OldDpi is the
     // DPI it was drawn at: 96 the first time, as sizes set at creation are 96-DPI values.
     virtual void ScaleOwnParts(UINT /*OldDpi*/) {}
+    // Grows the layout where the window's texts need it in Font at Dpi (Layouts.h).
+    virtual void FitToTexts(TFittedLayout& /*Layout*/, HFONT /*Font*/) {}
 
     HWND Window = nullptr;
     const HWND Owner;

@@ -5,6 +5,7 @@
 #include "PathForms.h"
 #include "Selection.h"
 #include "SystemLibraries.h"
+#include "Translation.h"
 
 #include "win32/UiOwners.h"
 
@@ -16,6 +17,7 @@ int WINAPI wWinMain(HINSTANCE Instance, HINSTANCE, LPWSTR, int) {
     UniqueHandle Mutex(CreateMutexW(nullptr, FALSE, L"KestrovaMutexName"));
 
     Application.Instance = Instance;
+    Application.Language = &PickUiLanguage();
     // The folder chooser's resizable style and the shell's verbs need COM on this thread.
     TComScope Com(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
 

@@ -24,6 +24,31 @@ extern const TFormLayout ProgressFormLayout;
 extern const TFormLayout DetailsFormLayout;
 extern const TFormLayout CountdownFormLayout;
 
+// A layout as a window's texts need it: the same as its design unless a text (a translation,
+// say) is wider than its control, which then grows, and the window with it.
+struct TFittedLayout {
+    int ClientWidth, ClientHeight;
+    std::vector<TControlPlace> Controls;
+
+    explicit TFittedLayout(const TFormLayout& Layout);
+    TControlPlace& operator[](int Id);
+    bool Has(int Id) const;
+    TFormLayout View() const;
+};
+
+// The width, in 96-DPI pixels, that Control needs to show its text whole in Font at Dpi: the
+// text, and for a button its frame's margins, for a check box or radio button its box.
+int NeededWidth(HWND Control, HFONT Font, UINT Dpi);
+// The same for Text, as Control would show it.
+int NeededWidth(HWND Control, std::wstring Text, HFONT Font, UINT Dpi);
+
+// What each window grows for its texts, in Font at Dpi.
+void FitMainLayout(HWND Form, TFittedLayout& Layout, HFONT Font, UINT Dpi);
+void FitProgressLayout(HWND Form, TFittedLayout& Layout, HFONT Font, UINT Dpi);
+void FitDetailsLayout(HWND Form, TFittedLayout& Layout, HFONT Font, UINT Dpi);
+// The countdown's text needs LabelWidth (96-DPI pixels) for its longest wording.
+void FitCountdownLayout(HWND Form, TFittedLayout& Layout, int LabelWidth, HFONT Font, UINT Dpi);
+
 // The progress window shows one line (caption, percentage, bar) per file converting; line 0 is
 // the layout's own, each further line sits FileLineHeight lower with the ids of FileLineId, and
 // everything below the lines moves down with them.

@@ -9,6 +9,7 @@
 #include "Progress.h"
 #include "Selection.h"
 #include "SystemLibraries.h"
+#include "Translation.h"
 
 #include "resource.h"
 
@@ -269,7 +270,9 @@ void TMainForm::FormCreate() {
     }
     SetWindowSubclass(lstFilesToConvert, ListSubclassProc, 0, reinterpret_cast<DWORD_PTR>(this));
 
-    PopupMenuResource.reset(LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDM_POPUP)));
+    if (const void* Menu = FindLocalizedResource(GetModuleHandleW(nullptr), RT_MENU, IDM_POPUP,
+                                                 Application.Language->LangId))
+        PopupMenuResource.reset(LoadMenuIndirectW(Menu));
     PopupMenu = GetSubMenu(PopupMenuResource.get(), 0);
     SetMenuDefaultItem(PopupMenu, IDM_PLAY, FALSE);
 

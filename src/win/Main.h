@@ -174,6 +174,9 @@ private:
     void SaveSettings();
     // The list's columns, the hint's width, the images and the window's icons.
     void ScaleOwnParts(UINT OldDpi) override;
+    void FitToTexts(TFittedLayout& Layout, HFONT Font) override {
+        FitMainLayout(Window, Layout, Font, Dpi);
+    }
     void BuildImageLists();
 
     void btnAddFilesClick();

@@ -11,6 +11,7 @@
 #include "Progress.h"
 #include "Registry.h"
 #include "TextTemplate.h"
+#include "Translation.h"
 #include "resource.h"
 
 #include <memory>
@@ -31,8 +32,10 @@ TFailureTexts FailureTexts() {
 
 TSummaryTexts SummaryTexts() {
     auto S = [](UINT Id) { return Application.LoadStr(Id); };
-    return {S(IDS_CONVERSIONFINISHED), S(IDS_SOMENOTCONVERTED), S(IDS_SUMMARYFAILEDFILE),
-            S(IDS_SUMMARYMORE), S(IDS_SUMMARYENDEDEARLY)};
+    TSummaryTexts Texts{S(IDS_CONVERSIONFINISHED), S(IDS_SOMENOTCONVERTED),
+                        S(IDS_SUMMARYFAILEDFILE), S(IDS_SUMMARYMORE), S(IDS_SUMMARYENDEDEARLY)};
+    Texts.Plural = Application.Language->Plural;
+    return Texts;
 }
 
 TPrecheckTexts PrecheckTexts() {

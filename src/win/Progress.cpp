@@ -46,7 +46,9 @@ bool EscapeWithModifiers() {
 TProgressForm::TProgressForm(TMainForm& Owner, TConverter* Converter)
     : TForm(CurrentLayout, Owner.Handle()), TMainFormBatchPorts(Owner),
       TBatch(*this, *this, *this, Converter ? *Converter : *this),
-      Clock([] { return static_cast<double>(GetTickCount64()) / 1000; }) {}
+      Clock([] { return static_cast<double>(GetTickCount64()) / 1000; }) {
+    FileCaptionText = Application.LoadStr(IDS_FILECAPTION);
+}
 
 TProgressForm::~TProgressForm() {
     DestroyHandle();
@@ -184,21 +186,6 @@ void TProgressForm::ScaleOwnParts(UINT) {
         FitPercentageLabel(FileLineId(static_cast<int>(Line), TFileLinePart::Percentage));
     FitPercentageLabel(IDC_LBLOVERALLPERCENTAGE);
     FitWidthToText(GetDlgItem(Window, IDC_LBLOVERALL));
-    FitWhenDoneRow();
-}
-
-void TProgressForm::FitWhenDoneRow() {
-    // A longer label (another font) pushes its list to the right rather than under it.
-    HWND Label = GetDlgItem(Window, IDC_LBLWHENDONE), List = GetDlgItem(Window, IDC_CBWHENDONE);
-    FitWidthToText(Label);
-    RECT LabelPlace, ListPlace;
-    GetWindowRect(Label, &LabelPlace);
-    GetWindowRect(List, &ListPlace);
-    MapWindowPoints(nullptr, Window, reinterpret_cast<POINT*>(&LabelPlace), 2);
-    MapWindowPoints(nullptr, Window, reinterpret_cast<POINT*>(&ListPlace), 2);
-    const int Left = std::max<int>(ListPlace.left, LabelPlace.right + ScaleForDpi(4, Dpi));
-    SetWindowPos(List, nullptr, Left, ListPlace.top, 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void TProgressForm::FitPercentageLabel(int Id) {
@@ -207,8 +194,15 @@ void TProgressForm::FitPercentageLabel(int Id) {
     RECT Place;
     GetWindowRect(Label, &Place);
     MapWindowPoints(nullptr, Window, reinterpret_cast<POINT*>(&Place), 2);
-    const TControlPlace& Planned = PlaceOf(CurrentLayout, Id);
-    int Right = ScaleForDpi(Planned.Left + Planned.Width, Dpi);
+    // Flush with the right end of its bar, which the window's texts may have moved: a file line's
+    // bar follows its percentage, the overall one has its own id.
+    RECT Bar;
+    GetWindowRect(GetDlgItem(Window, Id == IDC_LBLOVERALLPERCENTAGE   ? IDC_PBOVERALL
+                                     : Id == IDC_LBLCURFILEPERCENTAGE ? IDC_PBCURFILE
+                                                                      : Id + 1),
+                  &Bar);
+    MapWindowPoints(nullptr, Window, reinterpret_cast<POINT*>(&Bar), 2);
+    const int Right = Bar.right;
     // Right-aligned text moves when the label is resized: its old pixels must not be kept.
     SetWindowPos(Label, nullptr, Right - Extent.cx, Place.top, Extent.cx, Place.bottom - Place.top,
                  SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS);

@@ -78,10 +78,12 @@ private:
 
     // The labels fitted to their texts.
     void ScaleOwnParts(UINT OldDpi) override;
+    void FitToTexts(TFittedLayout& Layout, HFONT Font) override {
+        FitProgressLayout(Window, Layout, Font, Dpi);
+    }
     // Sizes a right-aligned label to its text, its right edge kept where the layout puts it.
     void FitPercentageLabel(int Id);
     // "When done:" fitted to its text, its list right of it.
-    void FitWhenDoneRow();
     void SetPercentage(int Id, const std::wstring& Text);
     void UpdateTaskbar();
     // Shows the estimate of the time the batch has left, or nothing (ProgressTimeLeft.cpp).

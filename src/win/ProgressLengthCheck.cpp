@@ -8,9 +8,8 @@
 #include "PlayerSafe.h"
 #include "Progress.h"
 #include "TextTemplate.h"
+#include "Translation.h"
 #include "resource.h"
-
-#include <cstdio>
 
 bool TProgressForm::CheckLengths() {
     const std::wstring Converter =
@@ -37,8 +36,7 @@ bool TProgressForm::CheckLengths() {
         PlayerSafeSize Size = EstimatePlayerSafeSize(Length.DurationMs);
         if (!Size.OverLimit)
             continue;
-        wchar_t Gigabytes[32];
-        swprintf(Gigabytes, 32, L"%.1f", static_cast<double>(Size.Expected) / (1 << 30));
+        std::wstring Gigabytes = FormatOneDecimal(static_cast<double>(Size.Expected) / (1 << 30));
         LargeFiles += FormatTemplate(Application.LoadStr(IDS_OVERTWOGIGABYTESFILE),
                                      {Name, FormatPlayingTime(Length.DurationMs), Gigabytes});
     }

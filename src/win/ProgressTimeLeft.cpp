@@ -10,6 +10,13 @@
 
 namespace {
 
+// A template with its numbers, in the forms the user's language gives them.
+std::wstring Counted(UINT Id, const std::vector<std::wstring>& Numbers) {
+    std::wstring Text =
+        ResolvePlurals(Application.LoadStr(Id), Application.Language->Plural, Numbers);
+    return FormatTemplate(Text, {Numbers[0], Numbers.size() > 1 ? Numbers[1] : L""});
+}
+
 std::wstring TimeLeftText(const TTimeLeftWords& Words) {
     auto Text = [](UINT Id) { return Application.LoadStr(Id); };
     auto Number = [](int N) { return std::to_wstring(N); };
@@ -21,16 +28,15 @@ std::wstring TimeLeftText(const TTimeLeftWords& Words) {
     case TTimeLeftPhrase::AboutAMinute:
         return Text(IDS_TIMELEFTAMINUTE);
     case TTimeLeftPhrase::Minutes:
-        return FormatTemplate(Text(IDS_TIMELEFTMINUTES), {Number(Words.Minutes)});
+        return Counted(IDS_TIMELEFTMINUTES, {Number(Words.Minutes)});
     case TTimeLeftPhrase::AboutAnHour:
         return Text(IDS_TIMELEFTANHOUR);
     case TTimeLeftPhrase::OneHourMinutes:
-        return FormatTemplate(Text(IDS_TIMELEFTHOURMINUTES), {Number(Words.Minutes)});
+        return Counted(IDS_TIMELEFTHOURMINUTES, {Number(Words.Minutes)});
     case TTimeLeftPhrase::Hours:
-        return FormatTemplate(Text(IDS_TIMELEFTHOURS), {Number(Words.Hours)});
+        return Counted(IDS_TIMELEFTHOURS, {Number(Words.Hours)});
     case TTimeLeftPhrase::HoursMinutes:
-        return FormatTemplate(Text(IDS_TIMELEFTHOURSMINUTES),
-                              {Number(Words.Hours), Number(Words.Minutes)});
+        return Counted(IDS_TIMELEFTHOURSMINUTES, {Number(Words.Hours), Number(Words.Minutes)});
     }
     return {};
 }

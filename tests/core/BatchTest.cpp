@@ -914,6 +914,29 @@ TEST_F(SideBySideBatch, TheOverallBarIsWeightedByTheBytesOfEveryRunningFile) {
     EXPECT_EQ(seen[0].Caption, L"a.webm (1 of 3):") << "a one-line display shows the first";
 }
 
+// The window's language words the captions, one file at a time and side by side alike.
+TEST_F(SideBySideBatch, CaptionsFollowTheGivenWording) {
+    AddRow(L"a.webm", Converts);
+    AddRow(L"b.webm", Duration10s + "status 10000 2500 0\nhang\n");
+    Lines.OnPump = [&] {
+        if (Lines.Last.size() == 2)
+            Batch.Cancel = true;
+    };
+    Batch.FileCaptionText = L"%1 (%2 von %3):";
+    Batch.SideBySide = 2;
+    Batch.Run();
+    ASSERT_EQ(Lines.Last.size(), 2u);
+    EXPECT_EQ(Lines.Last[1].Caption, L"b.webm (2 von 2):");
+
+    List.Rows.clear();
+    AddRow(L"c.webm", Converts);
+    TBatch OneAtATime(List, Folder, Display, Converter);
+    OneAtATime.FileCaptionText = L"%1 (%2/%3)";
+    OneAtATime.Run();
+    ASSERT_FALSE(Display.AtCaption.empty());
+    EXPECT_EQ(Display.AtCaption.front().Caption, L"c.webm (1/1)");
+}
+
 TEST_F(SideBySideBatch, OneFileIsConvertedAsItAlwaysWas) {
     AddRow(L"a.webm", Converts);
     Batch.SideBySide = 4;

@@ -150,6 +150,54 @@ TEST_F(FileLinesTest, CancelStopsEveryRunningFileAndLeavesTheRestAlone) {
         EXPECT_FALSE(std::filesystem::exists(Dir.Path() / Name)) << PathFromWide(Name).string();
 }
 
+// A longer "When done:" (a translation's) widens the window: every file line widens with it,
+// each percentage flush with the end of its own bar.
+TEST_F(FileLinesTest, EveryLineWidensWithTheWindow) {
+    CreateForm();
+    const std::string Hangs = std::string(Duration) + "create\nstatus 2500 2500 0\nhang\n";
+    Drop({Script(L"a.webm", Hangs), Script(L"b.webm", Hangs), Script(L"c.webm", Hangs)});
+    TProgressForm Progress(*Form, &Converter);
+    bool Widened = false;
+    std::vector<RECT> Bars, Percentages;
+    RECT Overall{}, Client{};
+    auto PlaceOfControl = [](HWND W, int Id) {
+        RECT Place;
+        GetWindowRect(GetDlgItem(W, Id), &Place);
+        MapWindowPoints(nullptr, W, reinterpret_cast<POINT*>(&Place), 2);
+        return Place;
+    };
+    RunBatch(Progress, 3, [&](HWND W) {
+        if (Widened || Looks.back().Lines != 3)
+            return;
+        Widened = true;
+        SetDlgItemTextW(W, IDC_LBLWHENDONE,
+                        L"When every one of these files is done, and not a moment sooner:");
+        RECT Now;
+        GetWindowRect(W, &Now);
+        const UINT Dpi = WindowDpi(W);
+        SendMessageW(W, WM_DPICHANGED, MAKEWPARAM(Dpi, Dpi), reinterpret_cast<LPARAM>(&Now));
+        for (int Line = 0; Line < 3; ++Line) {
+            Bars.push_back(PlaceOfControl(W, FileLineId(Line, TFileLinePart::Bar)));
+            Percentages.push_back(PlaceOfControl(W, FileLineId(Line, TFileLinePart::Percentage)));
+        }
+        Overall = PlaceOfControl(W, IDC_PBOVERALL);
+        GetClientRect(W, &Client);
+        PostMessageW(W, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(W, IDCANCEL)));
+    });
+
+    ASSERT_TRUE(Widened);
+    const UINT Dpi = Looks.back().Dpi;
+    EXPECT_GT(Client.right,
+              ScaleForDpi(ProgressFormLayout.ClientWidth, Dpi) + ScaleForDpi(50, Dpi));
+    for (size_t Line = 0; Line < Bars.size(); ++Line) {
+        SCOPED_TRACE(testing::Message() << "line " << Line);
+        EXPECT_EQ(Bars[Line].right, Overall.right);
+        EXPECT_EQ(Bars[Line].left, Overall.left);
+        EXPECT_EQ(Percentages[Line].right, Bars[Line].right);
+    }
+}
+
 TEST_F(FileLinesTest, TheHiddenSettingFixesHowManyRunAtOnce) {
     CreateForm();
     const DWORD Two = 2, Many = 99;
