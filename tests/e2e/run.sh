@@ -1141,6 +1141,40 @@ big_folder_listed() { # DIR
     shot 26-big-folder-listed
 }
 
+# --- the windows in other languages ---------------------------------------------------------
+# A text of the string table as a language's resources give it.
+translated_string() { # TAG ID
+    sed -n "s/^ *$2 \"\(.*\)\"\$/\1/p" "$root/resources/lang/$1.rc" | head -n 1 | sed 's/""/"/g'
+}
+
+# German, Russian and Japanese, each driven once through a whole conversion: the main window's
+# button, the summary box's caption and its sentence in that language, the AVI written.
+translated_windows() { # DIR
+    local dir=$1 lang convert info finished texts
+    wine reg add 'HKCU\Software\Tamblin\Kestrova' /v UseCount /t REG_DWORD /d 5 /f </dev/null \
+        >/dev/null 2>&1
+    for lang in de ru ja; do
+        mkdir -p "$dir/$lang"
+        cp "$samples/vp8-vorbis.webm" "$dir/$lang/clip.webm"
+        convert=$(translated_string "$lang" IDS_CONVERTTOAVI)
+        info=$(translated_string "$lang" IDS_INFORMATION)
+        finished=$(translated_string "$lang" IDS_CONVERSIONFINISHED)
+        export KESTROVA_LANGUAGE=$lang
+        start_kestrova "$bin" "$(winpath "$dir/$lang/clip.webm")" || { unset KESTROVA_LANGUAGE; return 1; }
+        unset KESTROVA_LANGUAGE
+        texts=$(probe texts Kestrova)
+        grep -qF "$convert" <<<"$texts" || fail "[$lang] the Convert button does not read \"$convert\""
+        press_convert || return 1
+        probe wait 180 "$info" >/dev/null || { fail "[$lang] no summary box \"$info\""; return 1; }
+        shot "27-$lang-summary"
+        expect_eq "[$lang] summary" "$finished" "$(probe message "$info")"
+        xdotool key Return
+        probe gone 10 "$info" || fail "[$lang] the summary box did not close with Return"
+        expect_files "$dir/$lang" clip.avi clip.webm
+        kestrova_stop
+    done
+}
+
 # --- the scenarios, by ID ----------------------------------------------------------------------
 scenarios=(
     "1|two files, same folder|two_files_same_folder"
@@ -1171,6 +1205,7 @@ scenarios=(
     "24|Cancel with four files running|side_cancel_with_four_running"
     "25|a batch of one file, as always|side_one_file_as_today"
     "26|a big folder is listed while the window answers|big_folder_listed"
+    "27|the windows in German, Russian and Japanese|translated_windows"
 )
 
 # Whether the scenario ID NAME is asked for: by the IDs given ("4" is 4a and 4b), or by
