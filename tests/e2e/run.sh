@@ -362,6 +362,17 @@ converting_long_file() { # DIR WHY
 cancel_during_long_file() { # DIR CANCEL-ACTION SHOT-NAME [TIME-LEFT-SHOT]
     local s4=$1
     shift
+    # One file at a time, so that queued.webm waits behind long.webm (several at once: 24).
+    side_at_once 1
+    cancel_one_at_a_time "$s4" "$@"
+    local rc=$?
+    side_at_once ""
+    return "$rc"
+}
+
+cancel_one_at_a_time() { # DIR CANCEL-ACTION SHOT-NAME [TIME-LEFT-SHOT]
+    local s4=$1
+    shift
     long_webm "$s4"
     cp "$samples/vp8-vorbis.webm" "$s4/queued.webm"
     start_kestrova "$bin" || return 1
@@ -417,7 +428,7 @@ cancel_during_long_file() { # DIR CANCEL-ACTION SHOT-NAME [TIME-LEFT-SHOT]
 
 press_escape() { xdotool key Escape; }
 
-# Cancel (296, 99, 81 × 25) of the progress window.
+# Cancel of the progress window, found by its identifier.
 click_cancel() {
     if ! probe wait 1 Converting >/dev/null 2>&1; then
         fail "no progress window to click Cancel on"
