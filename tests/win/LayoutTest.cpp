@@ -7,6 +7,7 @@
 #include "Layouts.h"
 #include "Progress.h"
 #include "TestSupport.h"
+#include "WindowLookups.h"
 
 #include <functional>
 
@@ -91,17 +92,6 @@ void ExpectFollowsDpiChange(HWND Window, const TFormLayout& Layout, int Control)
                sizeof Font, &Font);
     EXPECT_EQ(Font.lfHeight, -MulDiv(8, static_cast<int>(NewDpi), 72));
 }
-
-// Hands the progress window, shown and at work, to Look in place of converting.
-struct TLookingConverter : TConverter {
-    std::function<void(HWND Progress)> Look;
-    bool ConvertFile(const std::wstring&, const std::wstring&, TProgressProc,
-                     TConversionOutcome& Outcome) override {
-        Look(static_cast<TProgressForm*>(ProgressForm)->Handle());
-        Outcome.Converted = true;
-        return true;
-    }
-};
 
 INT_PTR CALLBACK PlainDialogProc(HWND, UINT Msg, WPARAM, LPARAM) {
     return Msg == WM_INITDIALOG;

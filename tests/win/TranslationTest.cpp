@@ -9,6 +9,7 @@
 #include "Progress.h"
 #include "TestSupport.h"
 #include "Translation.h"
+#include "WindowLookups.h"
 
 #include <commctrl.h>
 
@@ -91,22 +92,6 @@ void ExpectBefore(HWND Form, int Left, int Right) {
         << "control " << Left << " runs into " << Right;
 }
 
-// The visible dialog of this thread that holds control Id.
-HWND ThreadWindowWith(int Id) {
-    std::pair<int, HWND> Found{Id, nullptr};
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND Window, LPARAM Param) -> BOOL {
-            auto& Found = *reinterpret_cast<std::pair<int, HWND>*>(Param);
-            if (!IsWindowVisible(Window) || !GetDlgItem(Window, Found.first))
-                return TRUE;
-            Found.second = Window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&Found));
-    return Found.second;
-}
-
 // Every control with a text shows it whole on one line, and every control lies inside the window.
 void ExpectTextsFit(HWND Form, UINT Dpi, const std::vector<int>& Skip = {}) {
     RECT Client;
@@ -133,16 +118,6 @@ void Rescale(HWND Window, UINT Dpi) {
     GetWindowRect(Window, &Now);
     SendMessageW(Window, WM_DPICHANGED, MAKEWPARAM(Dpi, Dpi), reinterpret_cast<LPARAM>(&Now));
 }
-
-struct TLookingConverter : TConverter {
-    std::function<void(HWND Progress)> Look;
-    bool ConvertFile(const std::wstring&, const std::wstring&, TProgressProc,
-                     TConversionOutcome& Outcome) override {
-        Look(static_cast<TProgressForm*>(ProgressForm)->Handle());
-        Outcome.Converted = true;
-        return true;
-    }
-};
 
 std::string Name(const TLanguage& Language) {
     return std::string(Language.Tag, Language.Tag + wcslen(Language.Tag));

@@ -6,6 +6,7 @@
 #include "Progress.h"
 #include "TestSupport.h"
 #include "WatchedConverter.h"
+#include "WindowLookups.h"
 
 #include <commctrl.h>
 #include <windowsx.h>
@@ -61,23 +62,6 @@ private:
     static inline std::function<void()> Pending;
     UINT_PTR Timer;
 };
-
-// The thread's window that has Id among its controls: a modal window the test cannot otherwise
-// reach.
-HWND ThreadWindowWith(int Id) {
-    std::pair<int, HWND> Found{Id, nullptr};
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND Window, LPARAM Param) -> BOOL {
-            auto& Found = *reinterpret_cast<std::pair<int, HWND>*>(Param);
-            if (!IsWindowVisible(Window) || !GetDlgItem(Window, Found.first))
-                return TRUE;
-            Found.second = Window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&Found));
-    return Found.second;
-}
 
 void Press(HWND Window, int Id) {
     PostMessageW(Window, WM_COMMAND, MAKEWPARAM(Id, BN_CLICKED),
