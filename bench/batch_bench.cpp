@@ -1,4 +1,5 @@
-// A whole batch three ways, side by side in one run: the bare converter one file after another,
+// A whole batch three ways, side by side in one run: the bare converter one file after another
+// (on Windows also as it was started before, with a console of its own, the "vs console" column),
 // Kestrova's batch one file at a time, and Kestrova's batch with several at once. Prints wall time,
 // the ratio to the one-at-a-time batch, and how busy the machine's processors were.
 //
@@ -91,6 +92,39 @@ bool RunBare(const std::wstring& FFmpeg, const std::wstring& Source, const std::
     }
     return Child->WaitForExitCode() == 0;
 }
+
+#ifdef _WIN32
+// The same, started as Kestrova started it before its converters ran without a console: with a
+// console of its own (one more process for every file). Output goes nowhere.
+bool RunBareWithConsole(const std::wstring& FFmpeg, const std::wstring& Source,
+                        const std::wstring& Target) {
+    SECURITY_ATTRIBUTES Inherit{sizeof Inherit, nullptr, TRUE};
+    HANDLE Nowhere = ::CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                   &Inherit, OPEN_EXISTING, 0, nullptr);
+    if (Nowhere == INVALID_HANDLE_VALUE)
+        return false;
+    STARTUPINFOW Startup{};
+    Startup.cb = sizeof Startup;
+    Startup.dwFlags = STARTF_USESTDHANDLES;
+    Startup.hStdOutput = Nowhere;
+    Startup.hStdError = Nowhere;
+    std::wstring CommandLine = std::wstring(FFmpegProgramToken) + L" -nostdin -y -i \"" + Source +
+                               L"\" " + FFmpegOptions + L" \"" + Target + L"\"";
+    PROCESS_INFORMATION Info{};
+    const bool Started =
+        ::CreateProcessW(FFmpeg.c_str(), CommandLine.data(), nullptr, nullptr, TRUE,
+                         CREATE_NO_WINDOW, nullptr, nullptr, &Startup, &Info);
+    ::CloseHandle(Nowhere);
+    if (!Started)
+        return false;
+    ::WaitForSingleObject(Info.hProcess, INFINITE);
+    DWORD Code = 1;
+    ::GetExitCodeProcess(Info.hProcess, &Code);
+    ::CloseHandle(Info.hThread);
+    ::CloseHandle(Info.hProcess);
+    return Code == 0;
+}
+#endif
 
 class TRows : public TConversionList, public TOutputFolderChoice {
 public:
@@ -201,7 +235,13 @@ int main(int argc, char** argv) {
 
     std::printf("logical processors: %u; files at once chosen: %d\n", Cores,
                 ChooseSideBySide(Cores));
-    std::printf("%-10s %-26s %8s %9s %7s\n", "set", "way", "wall s", "vs one", "busy");
+    std::printf("%-10s %-30s %8s %9s %7s%s\n", "set", "way", "wall s", "vs one", "busy",
+#ifdef _WIN32
+                "  vs console"
+#else
+                ""
+#endif
+    );
     bool AllWorked = true;
     for (const fs::path& Set : Sets) {
         std::vector<fs::path> Sources;
@@ -223,12 +263,27 @@ int main(int argc, char** argv) {
                                    WideFromPath(BareFolder / Source.stem()) + L".avi");
             return Failed;
         });
+        TFigures Console;
+#ifdef _WIN32
+        Console = Measure([&] {
+            int Failed = 0;
+            for (const fs::path& Source : Sources)
+                Failed += !RunBareWithConsole(FFmpeg, WideFromPath(Source),
+                                              WideFromPath(BareFolder / Source.stem()) + L".avi");
+            return Failed;
+        });
+#endif
         const TFigures One = Measure([&] { return RunBatch(FFmpeg, Sources, Out / "one", 1); });
         auto Row = [&](const char* Way, const TFigures& F) {
-            std::printf("%-10s %-26s %8.2f %8.2fx %6.0f%%%s\n", Name.c_str(), Way, F.Wall,
-                        One.Wall / F.Wall, 100 * F.Busy, F.Failed ? "  (FAILED FILES)" : "");
+            std::printf("%-10s %-30s %8.2f %8.2fx %6.0f%%", Name.c_str(), Way, F.Wall,
+                        One.Wall / F.Wall, 100 * F.Busy);
+            if (Console.Wall > 0)
+                std::printf(" %10.2fx", Console.Wall / F.Wall);
+            std::printf("%s\n", F.Failed ? "  (FAILED FILES)" : "");
             AllWorked = AllWorked && F.Failed == 0;
         };
+        if (Console.Wall > 0)
+            Row("bare, a console each, in turn", Console);
         Row("bare converter, in turn", Bare);
         Row("Kestrova, one at a time", One);
         for (int N : AtOnce) {

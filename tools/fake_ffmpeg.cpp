@@ -10,6 +10,8 @@
 //   args              write every argument to stderr, one "arg=<value>" line each
 //   pid               write this process's id, as text, to <destination>
 //   cwd               write "cwd=<current folder>\n" to stderr
+//   console           write "console=yes\n" to stderr when this process has a console (Windows),
+//                     else "console=no\n"
 //   handle <value>    write "handle=open\n" to stderr when <value> (decimal) is an open handle
 //                     of a signalled object in this process (Windows), else "handle=closed\n"
 //   close-stderr      close the error stream but keep running (the runner must still wait)
@@ -218,6 +220,12 @@ int Run(const std::vector<Arg>& Args) {
             char folder[4096] = "";
             WriteErr("cwd=" + std::string(getcwd(folder, sizeof folder) ? folder : "") + "\n");
 #endif
+        } else if (command == "console") {
+            bool attached = false;
+#ifdef _WIN32
+            attached = GetConsoleCP() != 0;
+#endif
+            WriteErr(attached ? "console=yes\n" : "console=no\n");
         } else if (command == "handle") {
             bool open = false;
 #ifdef _WIN32

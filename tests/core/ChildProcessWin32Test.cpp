@@ -1,5 +1,5 @@
 // How the Windows seam starts the converter: it ends with the program that started it, runs in
-// its own folder and inherits nothing but its pipe end.
+// its own folder, inherits nothing but its pipe end and gets no console.
 #ifdef _WIN32
 #include "ChildProcess.h"
 #include "TestSupport.h"
@@ -90,14 +90,14 @@ TEST(ChildProcessWin32, ConverterEndsWhenTheProgramThatStartedItIsKilled) {
     }
 }
 
-TEST(ChildProcessWin32, ConverterRunsInItsOwnFolderAndInheritsOnlyItsPipeEnd) {
+TEST(ChildProcessWin32, ConverterRunsInItsOwnFolderWithOnlyItsPipeEndAndNoConsole) {
     TempFolder dir;
     // Signalled, inheritable, and not the converter's business.
     SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE event = CreateEventW(&inheritable, TRUE, TRUE, nullptr);
     ASSERT_NE(event, nullptr);
     const fs::path script = dir.WriteFile(
-        L"probe.webm", "cwd\nhandle " + std::to_string(reinterpret_cast<uintptr_t>(event)) + "\n");
+        L"probe.webm", "cwd\nconsole\nhandle " + std::to_string(reinterpret_cast<uintptr_t>(event)) + "\n");
 
     // Ours is elsewhere, and holds nothing the converter should see.
     wchar_t ours[MAX_PATH] = L"";
@@ -117,5 +117,7 @@ TEST(ChildProcessWin32, ConverterRunsInItsOwnFolderAndInheritsOnlyItsPipeEnd) {
         folder.pop_back();
     EXPECT_NE(Lower(output).find(L"cwd=" + Lower(folder) + L"\n"), std::wstring::npos) << output;
     EXPECT_NE(output.find(L"handle=closed\n"), std::wstring::npos) << output;
+    // A console of its own would be one more process started (and ended) for every file.
+    EXPECT_NE(output.find(L"console=no\n"), std::wstring::npos) << output;
 }
 #endif

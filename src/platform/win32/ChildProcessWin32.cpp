@@ -152,8 +152,10 @@ public:
         const std::wstring program = ShortPathForm(Executable);
         // Its own folder, so that nothing it looks for by a plain name is found in ours.
         const std::wstring folder = FolderOf(program);
-        // Suspended until it is in the job: not one instruction runs outside it.
-        const DWORD flags = CREATE_NO_WINDOW | CREATE_SUSPENDED | EXTENDED_STARTUPINFO_PRESENT;
+        // Suspended until it is in the job: not one instruction runs outside it. No console: it
+        // talks only through the pipe, and a console of its own is one more process (conhost)
+        // started and ended for every file, which is most of a short file's cost.
+        const DWORD flags = DETACHED_PROCESS | CREATE_SUSPENDED | EXTENDED_STARTUPINFO_PRESENT;
         PROCESS_INFORMATION info{};
         BOOL started = FALSE;
         for (int attempt = 1;; ++attempt) {
