@@ -115,8 +115,10 @@ bool TFolderWalk::Step(TFolderScan& Result) {
     });
     const std::wstring Prefix = IncludeTrailingPathDelimiter(Folder);
     for (const TFolderEntry& Entry : Entries)
-        if (!Entry.IsFolder && !Entry.IsHidden && HasWebMExtension(Entry.Name))
+        if (!Entry.IsFolder && !Entry.IsHidden && HasWebMExtension(Entry.Name)) {
             Result.Files.push_back(Prefix + Entry.Name);
+            Result.Sizes.push_back(Entry.IsLink ? -1 : Entry.Size);
+        }
     // Each subfolder's whole tree before the next subfolder's: the first is taken from the back.
     for (auto Entry = Entries.rbegin(); Entry != Entries.rend(); ++Entry)
         if (Entry->IsFolder && !Entry->IsHidden && !Entry->IsLink)

@@ -20,6 +20,9 @@ struct TFolderScan {
     // Full paths of the WebM files: first a folder's own files, then each subfolder's in turn,
     // both in natural order.
     std::vector<std::wstring> Files;
+    // For each of Files, its size in bytes as the folder listing gave it (no need to open
+    // thousands of files one by one), or -1 where the listing cannot tell (a link).
+    std::vector<int64_t> Sizes;
     // Folders that could not be read, with the system's error code.
     std::vector<std::pair<std::wstring, uint32_t>> Unreadable;
 };
@@ -46,6 +49,7 @@ struct TFolderEntry {
     bool IsFolder = false;
     bool IsLink = false;   // a symbolic link or junction
     bool IsHidden = false; // hidden or system
+    int64_t Size = -1;     // bytes of a plain file; -1 for folders and links
 };
 // The entries of Folder, without "." and "..", in any order. False, with the system's error code
 // in Error, when the folder cannot be read.

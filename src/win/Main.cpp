@@ -127,7 +127,9 @@ INT_PTR TMainForm::DialogProc(UINT Msg, WPARAM WParam, LPARAM LParam) {
         } catch (...) {
             Application.HandleException();
         }
-        RemoveWindowSubclass(lstFilesToConvert, ListSubclassProc, 0);
+        if (ListClassProc)
+            SetWindowLongPtrW(lstFilesToConvert, GWLP_WNDPROC,
+                              reinterpret_cast<LONG_PTR>(std::exchange(ListClassProc, nullptr)));
         return TRUE;
     case WM_NCDESTROY:
         if (Application.MainWindow == Window) {
@@ -211,8 +213,9 @@ INT_PTR TMainForm::Notify(const NMHDR& Header) {
     case LVN_DELETEITEM:
         if (auto* Data = reinterpret_cast<const TRowData*>(
                 reinterpret_cast<const NMLISTVIEW&>(Header).lParam)) {
-            ListedPaths.erase(Data->FoldedPath);
-            RowDataStore.erase(Data);
+            // By position: the key is the entry's own, and must not be read while it goes.
+            if (auto Entry = RowStore.find(*Data->FoldedPath); Entry != RowStore.end())
+                RowStore.erase(Entry);
         }
         break;
     case LVN_KEYDOWN:
@@ -268,7 +271,9 @@ void TMainForm::FormCreate() {
         Column.iSubItem = i;
         ListView_InsertColumn(lstFilesToConvert, i, &Column);
     }
-    SetWindowSubclass(lstFilesToConvert, ListSubclassProc, 0, reinterpret_cast<DWORD_PTR>(this));
+    SetWindowLongPtrW(lstFilesToConvert, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    ListClassProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
+        lstFilesToConvert, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ListWindowProc)));
 
     if (const void* Menu = FindLocalizedResource(GetModuleHandleW(nullptr), RT_MENU, IDM_POPUP,
                                                  Application.Language->LangId))

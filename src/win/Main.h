@@ -23,7 +23,6 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
-#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -91,11 +90,15 @@ private:
     // What the list keeps per row besides its texts: the size stays 64-bit for the batch.
     struct TRowData {
         int64_t FileSize;
-        // Why the row's last conversion failed, and what the converter said last; empty until
-        // a conversion fails.
-        std::wstring FailureReason, FailureDetails;
-        // The full path as the duplicate check compares it.
-        std::wstring FoldedPath;
+        // Why the row's last conversion failed, and what the converter said last; none until a
+        // conversion fails (most rows never do, and a big list has tens of thousands).
+        struct TFailure {
+            std::wstring Reason, Details;
+        };
+        std::unique_ptr<TFailure> Failure;
+        // The full path as the duplicate check compares it: the key of the row's entry in
+        // RowStore, kept once for both.
+        const std::wstring* FoldedPath = nullptr;
     };
     using TAddFailures = std::vector<std::pair<std::wstring, std::exception_ptr>>;
     // Paths given together (a drop, the command line, the Add dialog, a selection), listed in the
@@ -122,10 +125,10 @@ private:
     HWND edOutputFolder = nullptr;
     HWND btnBrowse = nullptr;
     HWND cbPlayerSafe = nullptr;
-    // Each row's data, by the address its row keeps; a row's goes when the row is deleted.
-    std::unordered_map<const TRowData*, std::unique_ptr<TRowData>> RowDataStore;
-    // The rows' folded paths, so that a file already listed is found without reading the list.
-    std::unordered_set<std::wstring> ListedPaths;
+    // Each row's data by its folded path, so that a file already listed is found without reading
+    // the list. A row keeps its data's address, which stays put while others come and go; the
+    // entry goes when the row is deleted.
+    std::unordered_map<std::wstring, TRowData> RowStore;
     // Adds under way, the first being worked on.
     std::deque<TAddRequest> AddQueue;
     bool AddSliceScheduled = false;
@@ -157,8 +160,11 @@ private:
     UniqueImageList ButtonImages[3];
     UniqueIcon Icons[2]; // the window's big and small icon
 
-    static LRESULT CALLBACK ListSubclassProc(HWND List, UINT Msg, WPARAM WParam, LPARAM LParam,
-                                             UINT_PTR Id, DWORD_PTR Data);
+    // The list's own window procedure, which ListWindowProc hands on to. Not SetWindowSubclass:
+    // under Wine its bookkeeping costs two round trips to the server on every message the list
+    // gets, which made adding a row several times dearer than the row itself.
+    WNDPROC ListClassProc = nullptr;
+    static LRESULT CALLBACK ListWindowProc(HWND List, UINT Msg, WPARAM WParam, LPARAM LParam);
     INT_PTR DialogProc(UINT Msg, WPARAM WParam, LPARAM LParam) override;
     bool Command(int Id, int Code);
     INT_PTR Notify(const NMHDR& Header);
@@ -204,7 +210,8 @@ private:
     void SortSelectionGroup();
 
     // Adds one file by the list's rules; throws EInOutError when its size cannot be read.
-    void AddFile(const std::wstring& FileName);
+    // ListedSize: the size a folder listing gave, when it gave one (-1: read it from the file).
+    void AddFile(const std::wstring& FileName, int64_t ListedSize = -1);
     // Adds the Add dialog's files, as AddPaths does its paths.
     void AddFiles(const std::vector<std::wstring>& FileNames);
     void QueueAdd(TAddRequest Request);

@@ -15,6 +15,7 @@
 
 #include <windowsx.h>
 
+#include <climits>
 #include <memory>
 
 std::wstring LocaleLowerCase(const std::wstring& Text) {
@@ -30,17 +31,18 @@ std::wstring LocaleLowerCase(const std::wstring& Text) {
     return Result;
 }
 
-LRESULT CALLBACK TMainForm::ListSubclassProc(HWND List, UINT Msg, WPARAM WParam, LPARAM LParam,
-                                             UINT_PTR, DWORD_PTR Data) {
+LRESULT CALLBACK TMainForm::ListWindowProc(HWND List, UINT Msg, WPARAM WParam, LPARAM LParam) {
+    auto* Form = reinterpret_cast<TMainForm*>(GetWindowLongPtrW(List, GWLP_USERDATA));
+    auto Pass = [&] { return CallWindowProcW(Form->ListClassProc, List, Msg, WParam, LParam); };
     // Enter belongs to the list (it plays the selected row) rather than to the dialog manager,
     // with Alt too.
     if (Msg == WM_GETDLGCODE && LParam) {
         const MSG* Key = reinterpret_cast<const MSG*>(LParam);
         if ((Key->message == WM_KEYDOWN || Key->message == WM_SYSKEYDOWN) &&
             Key->wParam == VK_RETURN)
-            return DefSubclassProc(List, Msg, WParam, LParam) | DLGC_WANTALLKEYS;
+            return Pass() | DLGC_WANTALLKEYS;
         if (Key->message == WM_SYSCHAR && Key->wParam == L'\r')
-            return DefSubclassProc(List, Msg, WParam, LParam) | DLGC_WANTMESSAGE;
+            return Pass() | DLGC_WANTMESSAGE;
     }
     if ((Msg == WM_CHAR || Msg == WM_SYSCHAR) && WParam == L'\r')
         return 0;
@@ -48,13 +50,13 @@ LRESULT CALLBACK TMainForm::ListSubclassProc(HWND List, UINT Msg, WPARAM WParam,
     // same whatever modifiers are held.
     if (Msg == WM_SYSKEYDOWN && (WParam == VK_RETURN || WParam == VK_DELETE)) {
         try {
-            reinterpret_cast<TMainForm*>(Data)->lstFilesToConvertKeyDown(static_cast<WORD>(WParam));
+            Form->lstFilesToConvertKeyDown(static_cast<WORD>(WParam));
         } catch (...) {
             Application.HandleException();
         }
         return 0;
     }
-    return DefSubclassProc(List, Msg, WParam, LParam);
+    return Pass();
 }
 
 int TMainForm::RowCount() const {
@@ -107,15 +109,17 @@ int64_t TMainForm::RowFileSize(int Row) const {
 
 void TMainForm::SetRowFailure(int Row, const std::wstring& Reason, const std::wstring& Details) {
     if (TRowData* Data = RowData(Row)) {
-        Data->FailureReason = Reason;
-        Data->FailureDetails = Details;
+        if (Reason.empty() && Details.empty())
+            Data->Failure.reset();
+        else
+            Data->Failure.reset(new TRowData::TFailure{Reason, Details});
     }
     lstFilesToConvertSelectItem();
 }
 
 std::wstring TMainForm::RowFailureReason(int Row) const {
     const TRowData* Data = RowData(Row);
-    return Data ? Data->FailureReason : std::wstring();
+    return Data && Data->Failure ? Data->Failure->Reason : std::wstring();
 }
 
 void TMainForm::SetRowImage(int Row, int ImageIndex) {
@@ -159,7 +163,7 @@ int TMainForm::SelectedRow() const {
     return ListView_GetNextItem(lstFilesToConvert, -1, LVNI_SELECTED);
 }
 
-void TMainForm::AddFile(const std::wstring& FileName) {
+void TMainForm::AddFile(const std::wstring& FileName, int64_t ListedSize) {
     if (!HasWebMExtension(FileName))
         return;
     size_t Delimiter = FileName.find_last_of(L"\\/:");
@@ -168,32 +172,35 @@ void TMainForm::AddFile(const std::wstring& FileName) {
     // Windows compares file names without regard to case: a file listed in another case is
     // the same file.
     std::wstring Folded = LocaleLowerCase(FileName);
-    if (ListedPaths.count(Folded))
+    if (RowStore.count(Folded))
         return;
 
-    // Reading the size needs no more than read access, so read-only files are welcome.
-    int64_t Size = 0;
+    // Reading the size needs no more than read access, so read-only files are welcome. A file
+    // found in a folder comes with the size the folder's listing gave: opening ten thousand files
+    // one by one would take longer than everything else an add does (and far longer on a network
+    // share); one that cannot be read fails, with its reason, when it is converted.
+    int64_t Size = ListedSize;
     uint32_t Error = 0;
-    if (!::FileSize(FileName, Size, Error))
+    if (Size < 0 && !::FileSize(FileName, Size, Error))
         throw EInOutError(Error);
 
     std::wstring Name = FileName.substr(NameStart);
     std::wstring Location = FileName.substr(0, NameStart);
-    auto Data = std::make_unique<TRowData>(TRowData{Size, {}, {}, Folded});
-    TRowData* Kept = Data.get();
-    RowDataStore.emplace(Kept, std::move(Data)); // LVN_DELETEITEM lets it go with the row
+    // LVN_DELETEITEM lets it go with the row.
+    const auto Entry = RowStore.try_emplace(std::move(Folded), TRowData{Size, nullptr}).first;
+    TRowData* Kept = &Entry->second;
+    Kept->FoldedPath = &Entry->first;
     LVITEMW Item{};
     Item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
-    Item.iItem = RowCount();
+    Item.iItem = INT_MAX; // at the end
     Item.pszText = Name.data();
     Item.iImage = iiFilmReel;
     Item.lParam = reinterpret_cast<LPARAM>(Kept);
     int Row = ListView_InsertItem(lstFilesToConvert, &Item);
     if (Row < 0) {
-        RowDataStore.erase(Kept);
+        RowStore.erase(Entry);
         throw EAppError(Application.LoadStr(IDS_ROWNOTADDED));
     }
-    ListedPaths.insert(std::move(Folded));
     ListView_SetItemText(lstFilesToConvert, Row, 1, Location.data());
 }
 
@@ -323,11 +330,11 @@ void TMainForm::WMDropFiles(HDROP Drop) {
 void TMainForm::mniDetailsClick() {
     int Row = SelectedRow();
     const TRowData* Data = Row >= 0 ? RowData(Row) : nullptr;
-    if (!Data || Data->FailureReason.empty())
+    if (!Data || !Data->Failure || Data->Failure->Reason.empty())
         return;
-    std::wstring Text = Data->FailureReason;
-    if (!Data->FailureDetails.empty())
-        Text += L"\r\n\r\n" + Data->FailureDetails;
+    std::wstring Text = Data->Failure->Reason;
+    if (!Data->Failure->Details.empty())
+        Text += L"\r\n\r\n" + Data->Failure->Details;
     ShowDetails(Window, FormatTemplate(Application.LoadStr(IDS_DETAILSCAPTION), {RowName(Row)}),
                 Text);
 }
@@ -335,9 +342,10 @@ void TMainForm::mniDetailsClick() {
 void TMainForm::lstFilesToConvertInfoTip(NMLVGETINFOTIPW& Tip) {
     // A failed row says why; other rows keep the list's own tip (a cut text shown whole).
     const TRowData* Data = RowData(Tip.iItem);
-    if (!Data || Data->FailureReason.empty() || !Tip.pszText || Tip.cchTextMax <= 0)
+    if (!Data || !Data->Failure || Data->Failure->Reason.empty() || !Tip.pszText ||
+        Tip.cchTextMax <= 0)
         return;
-    std::wstring Text = Data->FailureReason;
+    std::wstring Text = Data->Failure->Reason;
     if (Tip.dwFlags == 0 && Tip.pszText[0]) // the list offers the cut name: keep it first
         Text = std::wstring(Tip.pszText) + L"\r\n" + Text;
     lstrcpynW(Tip.pszText, Text.c_str(), Tip.cchTextMax);

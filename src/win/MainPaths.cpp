@@ -99,18 +99,20 @@ void TMainForm::AddSlice() {
             if (Request.Selection)
                 StartSelectionGroup(Request.ArrivalTime);
         }
-        auto Add = [&](const std::wstring& File) {
+        auto Add = [&](const std::wstring& File, int64_t ListedSize) {
             try {
-                AddFile(File);
+                AddFile(File, ListedSize);
             } catch (...) {
                 Request.Failures.emplace_back(File, std::current_exception());
             }
         };
         while (!Finished && GetTickCount64() < Deadline) {
             if (Request.NextFound < Request.Found.Files.size()) {
-                Add(Request.Found.Files[Request.NextFound++]);
+                const size_t Next = Request.NextFound++;
+                Add(Request.Found.Files[Next], Request.Found.Sizes[Next]);
             } else if (Request.Walk) {
                 Request.Found.Files.clear();
+                Request.Found.Sizes.clear();
                 Request.NextFound = 0;
                 if (!Request.Walk->Step(Request.Found))
                     Request.Walk.reset();
@@ -123,7 +125,7 @@ void TMainForm::AddSlice() {
                 if (!Request.FilesOnly && IsFolder(Path))
                     Request.Walk = std::make_unique<TFolderWalk>(Path);
                 else
-                    Add(Path);
+                    Add(Path, -1);
             } else {
                 Finished = true;
             }

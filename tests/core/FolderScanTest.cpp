@@ -64,10 +64,10 @@ protected:
     TempFolder Temp{L"kestrova-scan"};
     const std::wstring Root = WideFromPath(Temp.Path());
 
-    std::wstring Make(const std::wstring& Relative) {
+    std::wstring Make(const std::wstring& Relative, size_t Size = 1) {
         fs::path Path = Temp.Path() / PathFromWide(Relative);
         fs::create_directories(Path.parent_path());
-        Temp.WriteFile(Relative, "x");
+        Temp.WriteFile(Relative, std::string(Size, 'x'));
         return WideFromPath(Path);
     }
     std::wstring In(const std::wstring& Relative) const {
@@ -78,13 +78,13 @@ protected:
 };
 
 TEST_F(FolderScanTest, OwnFilesFirstThenEachSubfolderInNaturalOrder) {
-    Make(L"clip10.webm");
-    Make(L"Clip9.WEBM");
+    Make(L"clip10.webm", 10);
+    Make(L"Clip9.WEBM", 9);
     Make(L"notes.txt");
     Make(L"clip.webm.part");
     Make(L"b/2.webm");
-    Make(L"b/deeper/x.webm");
-    Make(L"b/1.webm");
+    Make(L"b/deeper/x.webm", 0);
+    Make(L"b/1.webm", 4096);
     Make(L"A/only.webm");
     Make(L"empty-of-webm/readme.md");
     fs::create_directories(Temp.Path() / "empty");
@@ -94,6 +94,8 @@ TEST_F(FolderScanTest, OwnFilesFirstThenEachSubfolderInNaturalOrder) {
     EXPECT_EQ(Scan.Files, (std::vector<std::wstring>{In(L"Clip9.WEBM"), In(L"clip10.webm"),
                                                      In(L"A/only.webm"), In(L"b/1.webm"),
                                                      In(L"b/2.webm"), In(L"b/deeper/x.webm")}));
+    // Each file's size, as the listing gave it.
+    EXPECT_EQ(Scan.Sizes, (std::vector<int64_t>{9, 10, 1, 4096, 1, 0}));
     EXPECT_TRUE(Scan.Unreadable.empty());
     // The folder given with its trailing delimiter reads the same.
     EXPECT_EQ(FindWebMFiles(IncludeTrailingPathDelimiter(Root)).Files, Scan.Files);
@@ -122,6 +124,7 @@ TEST_F(FolderScanTest, AStepwiseWalkListsOneFolderAStepInTheSameOrder) {
                                                      In(L"a/inner/2.webm"), In(L"b/3.webm")}));
     EXPECT_FALSE(Walk.Step(Scan)) << "a finished walk stays finished";
     EXPECT_EQ(Scan.Files.size(), 4u);
+    EXPECT_EQ(Scan.Sizes.size(), 4u);
 
     TFolderWalk Missing(In(L"missing"));
     TFolderScan Nothing;
@@ -162,6 +165,8 @@ TEST_F(FolderScanTest, LinksToFoldersAreNotFollowedButLinkedFilesCount) {
     fs::create_symlink(Temp.Path() / "sub" / "clip.webm", Temp.Path() / "link.webm");
     TFolderScan Scan = FindWebMFiles(Root);
     EXPECT_EQ(Scan.Files, (std::vector<std::wstring>{In(L"link.webm"), In(L"sub/clip.webm")}));
+    // A link's own size is not its file's: it is left to be read from the file.
+    EXPECT_EQ(Scan.Sizes, (std::vector<int64_t>{-1, 1}));
 }
 #endif
 

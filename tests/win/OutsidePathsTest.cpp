@@ -98,18 +98,28 @@ TEST_F(OutsidePathsTest, ADroppedFolderAddsItsWebMFilesAndThoseBelowInNaturalOrd
     EXPECT_EQ(Form->GetItemFileName(5), In(L"Films\\b\\new.webm"));
 }
 
-TEST_F(OutsidePathsTest, FilesThatCannotBeAddedFromAFolderAreReportedTogether) {
-    std::wstring Held = Make(L"Films\\held.webm");
-    Make(L"Films\\ok.webm");
-    HANDLE Holder = CreateFileW(Held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(Holder, INVALID_HANDLE_VALUE);
-    Form->AddPaths({In(L"Films"), In(L"gone.webm")});
+TEST_F(OutsidePathsTest, AFoldersFilesTakeTheListingsSizesAndNamedFilesAreReadTogether) {
+    // A folder's files are not opened one by one: the size comes from the folder's listing, so
+    // one that another program holds without sharing is listed (its conversion will say why it
+    // fails). A file named on its own is opened, and what cannot be read is reported together.
+    std::wstring InFolder = Make(L"Films\\held.webm", 33);
+    Make(L"Films\\ok.webm", 44);
+    std::wstring Alone = Make(L"alone.webm");
+    std::vector<HANDLE> Holders;
+    for (const std::wstring& Held : {InFolder, Alone}) {
+        Holders.push_back(CreateFileW(Held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_NE(Holders.back(), INVALID_HANDLE_VALUE);
+    }
+    Form->AddPaths({In(L"Films"), Alone, In(L"gone.webm")});
     FinishAdding();
-    CloseHandle(Holder);
-    EXPECT_EQ(Rows(), std::vector<std::wstring>{In(L"Films\\ok.webm")});
+    for (HANDLE Holder : Holders)
+        CloseHandle(Holder);
+    EXPECT_EQ(Rows(), (std::vector<std::wstring>{InFolder, In(L"Films\\ok.webm")}));
+    EXPECT_EQ(Form->RowFileSize(0), 33);
+    EXPECT_EQ(Form->RowFileSize(1), 44);
     ASSERT_EQ(Boxes.size(), 1u);
-    EXPECT_EQ(Boxes[0].Text, L"Some files could not be added:\r\n" + Held + L": I/O error 32\r\n" +
+    EXPECT_EQ(Boxes[0].Text, L"Some files could not be added:\r\n" + Alone + L": I/O error 32\r\n" +
                                  In(L"gone.webm") + L": The specified file was not found.");
 }
 

@@ -45,6 +45,8 @@ bool ListFolder(const std::wstring& Folder, std::vector<TFolderEntry>& Entries, 
             Entry.IsFolder = ::stat(Full.c_str(), &Info) == 0 && S_ISDIR(Info.st_mode);
         } else {
             Entry.IsFolder = Known && S_ISDIR(Info.st_mode);
+            if (Known && S_ISREG(Info.st_mode))
+                Entry.Size = static_cast<int64_t>(Info.st_size);
         }
         Entries.push_back(std::move(Entry));
         errno = 0;

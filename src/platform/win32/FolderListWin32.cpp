@@ -33,6 +33,9 @@ bool ListFolder(const std::wstring& Folder, std::vector<TFolderEntry>& Entries, 
         Entry.IsLink = (Data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
         Entry.IsHidden =
             (Data.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
+        if (!Entry.IsFolder && !Entry.IsLink)
+            Entry.Size =
+                static_cast<int64_t>(uint64_t{Data.nFileSizeHigh} << 32 | Data.nFileSizeLow);
         Entries.push_back(std::move(Entry));
     } while (::FindNextFileW(Search.get(), &Data));
     Error = ::GetLastError();
