@@ -159,10 +159,19 @@ int64_t MulDivRound(int64_t A, int64_t B, int64_t C) {
     return Saturate<int64_t>(quotient);
 }
 
-std::wstring PercentText(int Position, int Max) {
-    if (Max <= 0)
-        return L"0%";
-    return std::to_wstring(MulDivRound(Position, 100, Max)) + L"%";
+std::wstring PercentText(int Position, int Max, TPercentPattern Pattern) {
+    const std::wstring Number = std::to_wstring(Max > 0 ? MulDivRound(Position, 100, Max) : 0);
+    switch (Pattern) {
+    case TPercentPattern::NumberSpacePercent:
+        return Number + L"\u00A0%";
+    case TPercentPattern::PercentNumber:
+        return L"%" + Number;
+    case TPercentPattern::PercentSpaceNumber:
+        return L"%\u00A0" + Number;
+    case TPercentPattern::NumberPercent:
+        break;
+    }
+    return Number + L"%";
 }
 
 bool TBatch::Publish(const TReservedOutput& Reserved, const std::wstring& Target,
@@ -379,7 +388,7 @@ void TBatch::ReportSideBySide(const std::vector<std::unique_ptr<TRunningFile>>& 
         if (duration > 0) {
             line.Position =
                 std::clamp<int>(Saturate<int>(MulDivRound(position, 100, duration)), 0, 100);
-            line.Percentage = PercentText(line.Position, 100);
+            line.Percentage = PercentText(line.Position, 100, PercentPattern);
             done = AddSaturated(
                 done, std::min(MulDivRound(position, NonNegative(file->Source.FileSize), duration),
                                NonNegative(file->Source.FileSize)));
@@ -393,7 +402,7 @@ void TBatch::ReportSideBySide(const std::vector<std::unique_ptr<TRunningFile>>& 
         Display.SetFileLines(lines);
     Display.SetOverallBarPosition(OverallBarUnits(done));
     Display.SetOverallPercentage(
-        PercentText(Display.OverallBarPosition(), Display.OverallBarMax()));
+        PercentText(Display.OverallBarPosition(), Display.OverallBarMax(), PercentPattern));
     Display.ProcessMessages();
 }
 
@@ -416,7 +425,7 @@ void TBatch::ReportProgress(int64_t Position, int64_t Size, bool& Stop) {
         Display.SetOverallBarPosition(OverallBarUnits(
             AddSaturated(MulDivRound(Position, CurFileSize, Size), ProcessedFilesSize)));
         Display.SetCurFilePercentage(
-            PercentText(Display.CurFileBarPosition(), Display.CurFileBarMax()));
+            PercentText(Display.CurFileBarPosition(), Display.CurFileBarMax(), PercentPattern));
     } else {
         // No duration known yet: nothing to measure the current file against.
         Display.SetCurFileBarStyle(TBarStyle::Marquee);
@@ -425,7 +434,7 @@ void TBatch::ReportProgress(int64_t Position, int64_t Size, bool& Stop) {
     }
     // From the read-back positions, so a position past the end never shows more than 100%.
     Display.SetOverallPercentage(
-        PercentText(Display.OverallBarPosition(), Display.OverallBarMax()));
+        PercentText(Display.OverallBarPosition(), Display.OverallBarMax(), PercentPattern));
     Display.ProcessMessages();
     Stop = Cancel;
 }

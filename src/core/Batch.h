@@ -150,8 +150,10 @@ std::wstring ComposeBatchSummary(TBatchSummary Summary, const std::vector<TFileN
 // (62.5 -> 62, 63.5 -> 64). 0 when C is 0; saturates at the 64-bit limits.
 int64_t MulDivRound(int64_t A, int64_t B, int64_t C);
 
-// Position as a share of Max, e.g. "62%"; "0%" for an empty range.
-std::wstring PercentText(int Position, int Max);
+// Position as a share of Max, e.g. "62%"; 0 for an empty range. The space, where the pattern has
+// one, does not break: the number and its sign stay together.
+std::wstring PercentText(int Position, int Max,
+                         TPercentPattern Pattern = TPercentPattern::NumberPercent);
 
 class TBatch {
 public:
@@ -193,6 +195,8 @@ public:
     int SideBySide = 1;
     // A file's caption over its bar: %1 its name, %2 its number in the batch, %3 how many.
     std::wstring FileCaptionText = English_IDS_FILECAPTION;
+    // How the percentages are written (the window gives the user's regional format).
+    TPercentPattern PercentPattern = TPercentPattern::NumberPercent;
 
 protected:
     int64_t ProcessedFilesSize = 0; // bytes of the files already handled, converted or failed

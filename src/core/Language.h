@@ -42,3 +42,11 @@ int PluralForm(TPluralRule Rule, uint64_t N);
 // so a template without them comes back as it was.
 std::wstring ResolvePlurals(const std::wstring& Template, TPluralRule Rule,
                             const std::vector<std::wstring>& Arguments);
+
+// Where the percent sign goes in the user's regional format (the four ways Windows knows).
+enum class TPercentPattern {
+    NumberSpacePercent, // "62 %" (German, French, Russian, ...)
+    NumberPercent,      // "62%"
+    PercentNumber,      // "%62" (Turkish)
+    PercentSpaceNumber, // "% 62"
+};

@@ -7,6 +7,7 @@
 #include "Main.h"
 #include "Power.h"
 #include "TextTemplate.h"
+#include "Translation.h"
 #include "resource.h"
 
 #include <commctrl.h>
@@ -48,6 +49,7 @@ TProgressForm::TProgressForm(TMainForm& Owner, TConverter* Converter)
       TBatch(*this, *this, *this, Converter ? *Converter : *this),
       Clock([] { return static_cast<double>(GetTickCount64()) / 1000; }) {
     FileCaptionText = Application.LoadStr(IDS_FILECAPTION);
+    PercentPattern = UserPercentPattern();
 }
 
 TProgressForm::~TProgressForm() {

@@ -22,7 +22,7 @@ bool TProgressForm::CheckLengths() {
         SetCurFileCaption(FormatTemplate(Application.LoadStr(IDS_READINGLENGTH),
                                          {Name, std::to_wstring(Row + 1), Of}));
         SetCurFileBarPosition(static_cast<int>(MulDivRound(Row, 100, Count)));
-        SetCurFilePercentage(PercentText(Row, Count));
+        SetCurFilePercentage(PercentText(Row, Count, PercentPattern));
         ProcessMessages();
         const TSourceLength Length = ReadSourceDurationWithin(
             Converter, OpenablePath(Form.GetItemFileName(Row)), LengthLimitMs, [this] {
@@ -43,7 +43,7 @@ bool TProgressForm::CheckLengths() {
     if (Cancel)
         return false;
     SetCurFileBarPosition(100);
-    SetCurFilePercentage(PercentText(Count, Count));
+    SetCurFilePercentage(PercentText(Count, Count, PercentPattern));
     if (LargeFiles.empty())
         return true;
     return Application.ShowMessageBox(

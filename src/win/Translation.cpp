@@ -66,6 +66,23 @@ std::wstring FormatOneDecimal(double Value) {
     return Result;
 }
 
+TPercentPattern UserPercentPattern() {
+    DWORD Pattern = 1;
+    if (!GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_IPOSITIVEPERCENT | LOCALE_RETURN_NUMBER,
+                         reinterpret_cast<LPWSTR>(&Pattern), sizeof Pattern / sizeof(wchar_t)))
+        return TPercentPattern::NumberPercent;
+    switch (Pattern) {
+    case 0:
+        return TPercentPattern::NumberSpacePercent;
+    case 2:
+        return TPercentPattern::PercentNumber;
+    case 3:
+        return TPercentPattern::PercentSpaceNumber;
+    default:
+        return TPercentPattern::NumberPercent;
+    }
+}
+
 std::wstring LoadLocalizedString(HMODULE Module, UINT Id, LANGID Language) {
     std::wstring Text = StringInBlock(FindExactly(Module, RT_STRING, Id / 16 + 1, Language), Id);
     if (Text.empty() && Language != English)

@@ -24,6 +24,8 @@ const void* FindLocalizedResource(HMODULE Module, LPCWSTR Type, UINT Id, LANGID 
 
 // Value with one decimal, written with the user's decimal separator ("2,3" in Germany).
 std::wstring FormatOneDecimal(double Value);
+// Where the user's regional format puts the percent sign ("62 %" in Germany, "%62" in Turkey).
+TPercentPattern UserPercentPattern();
 
 // String Id in Language, or in English when the language has none (or an empty one).
 std::wstring LoadLocalizedString(HMODULE Module, UINT Id, LANGID Language);

@@ -367,6 +367,21 @@ TEST_F(BatchRun, SizesBeyondTwoGibibytesShowExactPercentages) {
     EXPECT_EQ(labels, (std::vector<std::wstring>{L"19%", L"50%", L"62%", L"63%", L"64%", L"100%"}));
 }
 
+TEST_F(BatchRun, PercentagesAreWrittenInTheGivenRegionalFormat) {
+    AddRowWithoutFile(L"a.webm", 100);
+    AddRowWithoutFile(L"b.webm", 100);
+    ScriptedConverter converter;
+    converter.Jobs = {{{{5, 10}}}, {{{10, 10}}}};
+    TBatch batch(List, Folder, Display, converter);
+    batch.PercentPattern = TPercentPattern::NumberSpacePercent;
+    batch.Run();
+
+    ASSERT_EQ(Display.AtPump.size(), 2u);
+    EXPECT_EQ(Display.AtPump[0].CurLabel, L"50\u00A0%");
+    EXPECT_EQ(Display.AtPump[0].OverallLabel, L"25\u00A0%");
+    EXPECT_EQ(Display.AtPump[1].OverallLabel, L"100\u00A0%");
+}
+
 TEST_F(BatchRun, EmptyFilesShowNoOverallProgress) {
     AddRowWithoutFile(L"a.webm", 0);
     AddRowWithoutFile(L"b.webm", 0);
@@ -748,6 +763,10 @@ TEST(BatchArithmetic, MulDivRoundIsExactWithHalvesToEven) {
 
     EXPECT_EQ(PercentText(5, 8), L"62%");
     EXPECT_EQ(PercentText(0, 0), L"0%");
+    // The regional formats: the sign after with a space that does not break, or before.
+    EXPECT_EQ(PercentText(5, 8, TPercentPattern::NumberSpacePercent), L"62\u00A0%");
+    EXPECT_EQ(PercentText(5, 8, TPercentPattern::PercentNumber), L"%62");
+    EXPECT_EQ(PercentText(0, 0, TPercentPattern::PercentSpaceNumber), L"%\u00A00");
 }
 
 // Side by side: the fake converter as jobs that the batch drives together.
