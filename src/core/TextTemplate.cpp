@@ -1,6 +1,7 @@
 #include "TextTemplate.h"
 
 #include <cwchar>
+#include <string_view>
 #include <vector>
 
 std::wstring FormatTemplate(const std::wstring& Template,
@@ -29,6 +30,13 @@ std::wstring FormatTemplate(const std::wstring& Template,
         out += c;
     }
     return out;
+}
+
+std::wstring WithoutFinalStop(std::wstring Text) {
+    constexpr std::wstring_view Ending = L"\r\n .\u3002\uFF0E\u3000";
+    while (!Text.empty() && Ending.find(Text.back()) != std::wstring_view::npos)
+        Text.pop_back();
+    return Text;
 }
 
 std::wstring FormatPlayingTime(int64_t Ms) {

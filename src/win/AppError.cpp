@@ -1,4 +1,5 @@
 #include "AppError.h"
+
 #include "TextTemplate.h"
 
 #include "Application.h"
@@ -6,6 +7,8 @@
 
 #include "resource.h"
 #include "win32/UiOwners.h"
+
+#include <utility>
 
 EAppError::EAppError(std::wstring Message) : Text(std::move(Message)), Narrow(ToUtf8(Text)) {}
 
@@ -29,9 +32,8 @@ std::wstring SystemErrorText(DWORD Code) {
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
         nullptr, Code, 0, reinterpret_cast<wchar_t*>(Buffer.put()), 0, nullptr);
     std::wstring Text(Buffer ? Buffer.get() : L"", Buffer ? Length : 0);
-    while (!Text.empty() && (Text.back() == L'\n' || Text.back() == L'\r' || Text.back() == L' ' ||
-                             Text.back() == L'.'))
-        Text.pop_back();
+    // The sentence's own full stop goes too: the texts that quote it end with theirs.
+    Text = WithoutFinalStop(std::move(Text));
     if (Text.empty())
         Text = FormatTemplate(Application.LoadStr(IDS_IOERROR), {std::to_wstring(Code)});
     return Text;

@@ -41,6 +41,15 @@ TEST(TextTemplate, PlaceholdersTimesAndCodes) {
     EXPECT_EQ(FormatExitCode(139), L"139");
     EXPECT_EQ(FormatExitCode(0xC0000005), L"0xC0000005");
     EXPECT_EQ(FormatExitCode(0x10000), L"0x00010000");
+
+    // A quoted system message loses its full stop, in each language's form, and nothing else.
+    EXPECT_EQ(WithoutFinalStop(L"The system cannot find the path specified.\r\n"),
+              L"The system cannot find the path specified");
+    EXPECT_EQ(WithoutFinalStop(
+                  L"EXE \u30D5\u30A9\u30FC\u30DE\u30C3\u30C8\u304C\u4E0D\u6B63\u3067\u3059\u3002."),
+              L"EXE \u30D5\u30A9\u30FC\u30DE\u30C3\u30C8\u304C\u4E0D\u6B63\u3067\u3059");
+    EXPECT_EQ(WithoutFinalStop(L"v1.2 ok"), L"v1.2 ok");
+    EXPECT_EQ(WithoutFinalStop(L"..."), L"");
 }
 
 TEST(Verdict, CleanRunIsConverted) {
