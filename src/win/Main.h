@@ -52,6 +52,9 @@ public:
     void AddPaths(const std::vector<std::wstring>& Paths);
     // Whether an add is still under way.
     bool Adding() const { return !AddQueue.empty(); }
+    // At most this many files a slice, besides the slice's time (tests: an add in many slices
+    // however fast the machine lists).
+    size_t AddSliceFileLimit = SIZE_MAX;
     // Files of a selection in Explorer (this start's own, or handed over by another start): listed
     // with the others that come within a short quiet time, in natural name order.
     void QueueSelection(const std::vector<std::wstring>& Paths);

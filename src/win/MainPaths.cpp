@@ -99,14 +99,16 @@ void TMainForm::AddSlice() {
             if (Request.Selection)
                 StartSelectionGroup(Request.ArrivalTime);
         }
+        size_t FilesThisSlice = 0;
         auto Add = [&](const std::wstring& File, int64_t ListedSize) {
+            ++FilesThisSlice;
             try {
                 AddFile(File, ListedSize);
             } catch (...) {
                 Request.Failures.emplace_back(File, std::current_exception());
             }
         };
-        while (!Finished && GetTickCount64() < Deadline) {
+        while (!Finished && GetTickCount64() < Deadline && FilesThisSlice < AddSliceFileLimit) {
             if (Request.NextFound < Request.Found.Files.size()) {
                 const size_t Next = Request.NextFound++;
                 Add(Request.Found.Files[Next], Request.Found.Sizes[Next]);

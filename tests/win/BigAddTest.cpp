@@ -21,6 +21,9 @@ protected:
     void SetUp() override {
         MainFormTest::SetUp();
         CreateForm();
+        // Listing is fast enough that a whole folder can fit in one slice's time; these tests
+        // are about what happens between slices.
+        Form->AddSliceFileLimit = 100;
     }
     static void SetUpTestSuite() {
         Folder = new TempFolder(L"kestrova-bigadd");
