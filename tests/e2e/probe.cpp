@@ -13,10 +13,11 @@
 //                                           a hidden window TITLE is read when no visible one is
 //   kestrova_probe message TITLE          the text of a message box
 //   kestrova_probe rows                   the main window's list: image, name, location a row
-//   kestrova_probe starts SECONDS COMMAND FILE...
+//   kestrova_probe starts SECONDS STAY COMMAND FILE...
 //                                         starts COMMAND once per file (%1 replaced), all at once,
 //                                           as Explorer runs a verb on a selection; waits up to
-//                                           SECONDS until at most one still runs; prints how many
+//                                           SECONDS until at most STAY still run (the one that
+//                                           became the home stays); prints how many
 //   kestrova_probe lists                  every main window: "window enabled|disabled", then
 //                                           its rows as "rows" prints them
 //   kestrova_probe client TITLE           left top width height dpi of its client area
@@ -502,8 +503,8 @@ int Tooltips() {
 }
 
 // Starts COMMAND once per file, %1 replaced by the file, all at once, as Explorer runs a verb on
-// a selection; then waits up to SECONDS until at most one of them runs, and prints how many do.
-int Starts(double Seconds, const std::wstring& Command, int Count, wchar_t** Files) {
+// a selection; then waits up to SECONDS until at most STAY of them run, and prints how many do.
+int Starts(double Seconds, size_t Stay, const std::wstring& Command, int Count, wchar_t** Files) {
     std::vector<HANDLE> Running;
     for (int i = 0; i < Count; ++i) {
         std::wstring Line = Command;
@@ -526,7 +527,7 @@ int Starts(double Seconds, const std::wstring& Command, int Count, wchar_t** Fil
         Left = 0;
         for (HANDLE Process : Running)
             Left += WaitForSingleObject(Process, 0) == WAIT_TIMEOUT;
-        if (Left <= 1 || GetTickCount64() >= Deadline)
+        if (Left <= Stay || GetTickCount64() >= Deadline)
             break;
         Sleep(100);
     }
@@ -557,7 +558,7 @@ int Crash(const wchar_t* Title) {
 int Usage() {
     return Fail(L"usage: kestrova_probe wait SECONDS TITLE... | gone|idle SECONDS TITLE | "
                 L"texts|message TITLE | control TITLE ID | rows | lists | "
-                L"starts SECONDS COMMAND FILE... | progress SECONDS | "
+                L"starts SECONDS STAY COMMAND FILE... | progress SECONDS | "
                 L"answers SECONDS TITLE | row N | tooltip | grows SECONDS COUNT | crash TITLE");
 }
 
@@ -594,8 +595,9 @@ int Run(int argc, wchar_t** argv) {
         return Rows();
     if (Command == L"lists" && argc == 2)
         return Lists();
-    if (Command == L"starts" && argc >= 5)
-        return Starts(_wtof(argv[2]), argv[3], argc - 4, argv + 4);
+    if (Command == L"starts" && argc >= 6)
+        return Starts(_wtof(argv[2]), static_cast<size_t>(_wtoi(argv[3])), argv[4], argc - 5,
+                      argv + 5);
     if (Command == L"progress" && argc == 3)
         return Progress(_wtof(argv[2]));
     if (Command == L"answers" && argc == 4)

@@ -561,8 +561,10 @@ lists_holding() { # ROWS
     printf '%s' "$lists"
 }
 
-selection_starts() { # FILE...: prints how many of the starts still run once the rest ended
-    probe starts 120 "$s19_verb" "$@"
+selection_starts() { # STAY FILE...: prints how many starts still run once all but STAY ended
+    local stay=$1
+    shift
+    probe starts 120 "$stay" "$s19_verb" "$@"
 }
 
 # Ends every Kestrova of this prefix (the selection's windows were not started by start_kestrova).
@@ -582,7 +584,7 @@ selection_becomes_one_list() { # DIR
     [ -n "$s19_verb" ] && [[ $s19_verb == *"%1"* ]] ||
         { fail "no verb command in installer/Kestrova.nsi"; return 1; }
     # No window yet: eight starts elect one home, which lists all eight in natural order.
-    expect_eq "starts left running of 8" 1 "$(selection_starts "${s19_eight[@]}")"
+    expect_eq "starts left running of 8" 1 "$(selection_starts 1 "${s19_eight[@]}")"
     local folder want
     folder=$(winpath "$s19/eight")\\
     want=$(printf 'window enabled\n'; for i in 1 2 3 4 5 6 7 10; do
@@ -590,7 +592,7 @@ selection_becomes_one_list() { # DIR
     expect_eq "windows and rows after 8 starts" "${want%$'\n'}" "$(lists_holding 8)"
     shot 19-selection-of-eight
     # That idle window takes a selection of fifty too.
-    expect_eq "starts left running of 50" 0 "$(selection_starts "${s19_fifty[@]}")"
+    expect_eq "starts left running of 50" 0 "$(selection_starts 0 "${s19_fifty[@]}")"
     local lists
     lists=$(lists_holding 58)
     shot 19-selection-of-fifty-more
@@ -606,7 +608,7 @@ selection_while_converting() { # DIR
     mapfile -t s19_busy < <(selection_files "$1/busy" "part " 1 2 3 4 5 6 7 10)
     # A window that converts takes nothing: the selection's starts elect a home of their own.
     converting_long_file "$1" "the batch did not start" || return 1
-    expect_eq "starts left running of 8" 1 "$(selection_starts "${s19_busy[@]}")"
+    expect_eq "starts left running of 8" 1 "$(selection_starts 1 "${s19_busy[@]}")"
     local lists
     lists=$(lists_holding 9)
     expect_eq "windows" 2 "$(grep -c '^window' <<<"$lists")"
