@@ -3,13 +3,15 @@
 // Kestrova's batch one file at a time, and Kestrova's batch with several at once. Prints wall time,
 // the ratio to the one-at-a-time batch, and how busy the machine's processors were.
 //
-//   batch_bench [--ffmpeg PATH] [--keep FOLDER] [--at-once N[,N...]] SET_FOLDER...
+//   batch_bench [--ffmpeg PATH] [--before-ffmpeg PATH] [--keep FOLDER] [--at-once N[,N...]]
+//               SET_FOLDER...
 //
 // Each SET_FOLDER holds the .webm files of one batch (bench/make-batch-inputs.sh makes them).
 // With --keep, the AVI files of the one-at-a-time batch go to FOLDER/<set>/one and those of each
 // side-by-side batch to FOLDER/<set>/at-once-N, for a frame comparison; otherwise into a scratch
 // folder. --at-once lists the numbers of files at once to measure (default: the one the program
-// chooses for this machine).
+// chooses for this machine). --before-ffmpeg (Windows) gives the console row another converter,
+// an earlier build, so that row is the program as it ran before, measured in the same run.
 #include "Batch.h"
 #include "BenchSupport.h"
 #include "ChildProcess.h"
@@ -211,6 +213,7 @@ std::vector<int> ParseList(const std::wstring& Text) {
 int main(int argc, char** argv) {
     std::vector<std::wstring> Args = BenchArguments(argc, argv);
     std::wstring FFmpeg = RealConverterPath();
+    std::wstring BeforeFFmpeg;
     fs::path Keep;
     const unsigned Cores = std::thread::hardware_concurrency();
     std::vector<int> AtOnce{ChooseSideBySide(Cores)};
@@ -218,6 +221,8 @@ int main(int argc, char** argv) {
     for (size_t i = 1; i < Args.size(); ++i) {
         if (Args[i] == L"--ffmpeg" && i + 1 < Args.size())
             FFmpeg = Args[++i];
+        else if (Args[i] == L"--before-ffmpeg" && i + 1 < Args.size())
+            BeforeFFmpeg = Args[++i];
         else if (Args[i] == L"--keep" && i + 1 < Args.size())
             Keep = PathFromWide(Args[++i]);
         else if (Args[i] == L"--at-once" && i + 1 < Args.size())
@@ -226,10 +231,14 @@ int main(int argc, char** argv) {
             Sets.push_back(PathFromWide(Args[i]));
     }
     if (Sets.empty()) {
-        std::fprintf(stderr, "usage: batch_bench [--ffmpeg PATH] [--keep FOLDER] "
-                             "[--at-once N,...] SET_FOLDER...\n");
+        std::fprintf(stderr, "usage: batch_bench [--ffmpeg PATH] [--before-ffmpeg PATH] "
+                             "[--keep FOLDER] [--at-once N,...] SET_FOLDER...\n");
         return 2;
     }
+    const char* ConsoleWay =
+        BeforeFFmpeg.empty() ? "bare, a console each, in turn" : "before: console, old converter";
+    if (BeforeFFmpeg.empty())
+        BeforeFFmpeg = FFmpeg;
     TempFolder Scratch(L"kestrova-batch-bench");
     const fs::path OutRoot = Keep.empty() ? Scratch.Path() : Keep;
 
@@ -268,7 +277,7 @@ int main(int argc, char** argv) {
         Console = Measure([&] {
             int Failed = 0;
             for (const fs::path& Source : Sources)
-                Failed += !RunBareWithConsole(FFmpeg, WideFromPath(Source),
+                Failed += !RunBareWithConsole(BeforeFFmpeg, WideFromPath(Source),
                                               WideFromPath(BareFolder / Source.stem()) + L".avi");
             return Failed;
         });
@@ -283,7 +292,7 @@ int main(int argc, char** argv) {
             AllWorked = AllWorked && F.Failed == 0;
         };
         if (Console.Wall > 0)
-            Row("bare, a console each, in turn", Console);
+            Row(ConsoleWay, Console);
         Row("bare converter, in turn", Bare);
         Row("Kestrova, one at a time", One);
         for (int N : AtOnce) {

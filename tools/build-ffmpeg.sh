@@ -23,6 +23,8 @@ exec 3>&1 1>&2
 readonly SCRIPT=$(readlink -f "${BASH_SOURCE[0]}")
 readonly ROOT=$(dirname "$(dirname "$SCRIPT")")
 readonly CHECK=$ROOT/tools/check-ffmpeg.sh
+# Linked into ffmpeg.exe in place of shell32's CommandLineToArgvW (see drop_shell32).
+readonly ARGV_SRC=$ROOT/tools/converter-argv.c
 readonly CACHE_ROOT=${KESTROVA_CACHE:-$HOME/.cache/kestrova}
 # Prepared by tools/fetch-converter-sources.sh (through tools/setup.sh).
 readonly SOURCES=$CACHE_ROOT/sources
@@ -79,12 +81,12 @@ for p in "${SRC_PKGS[@]}"; do
         || die "the $p source package is not prepared in $SOURCES: run tools/setup.sh first"
 done
 
-# "<ffmpeg version>-<12 hex>": the version for people, the hash over this script and every source
-# version for correctness (any edit to a flag here means a new build).
+# "<ffmpeg version>-<12 hex>": the version for people, the hash over this script, the code it
+# links in and every source version for correctness (any edit to a flag here means a new build).
 cache_key() {
     local ffv
     ffv=$(version_of ffmpeg)
-    printf '%s-%s' "${ffv#*:}" "$( { sha256sum "$SCRIPT" | cut -d' ' -f1; echo "$versions"; } | sha256sum | cut -c1-12)"
+    printf '%s-%s' "${ffv#*:}" "$( { sha256sum "$SCRIPT" "$ARGV_SRC" | cut -d' ' -f1; echo "$versions"; } | sha256sum | cut -c1-12)"
 }
 key=$(cache_key)
 out="$CACHE_ROOT/ffmpeg-$key"
@@ -236,7 +238,11 @@ INI
         || die "config.h enables GPL or nonfree code"
     check_config
     drop_bcrypt
+    drop_shell32
     run make -j"$jobs" ffmpeg.exe
+    if "$HOST-objdump" -p ffmpeg.exe | grep -qi 'DLL Name: *shell32'; then
+        die "ffmpeg.exe still imports shell32.dll"
+    fi
     say "  FFmpeg done in $((SECONDS - t)) s"
 }
 
@@ -251,6 +257,20 @@ drop_bcrypt() {
     run sed -i 's/^%define HAVE_BCRYPT 1$/%define HAVE_BCRYPT 0/' config.asm
     run sed -i '/^EXTRALIBS/s/ -lbcrypt//g' ffbuild/config.mak
     if grep -q -- '-lbcrypt' ffbuild/config.mak; then die "ffbuild/config.mak still links -lbcrypt"; fi
+}
+
+# FFmpeg reads its Unicode arguments with CommandLineToArgvW, its only use of shell32.dll; loading
+# shell32 at every start brings about twenty DLLs with it (user32, gdi32, ole32, ...), a large
+# share of a short file's time (under Wine about 60 ms a start). tools/converter-argv.c splits the
+# line by the same rules and stands in for the import, so the converter loads only kernel32 and
+# msvcrt.
+drop_shell32() {
+    local obj="$work/converter-argv.o"
+    run "$CC_X" -O2 -Wall -Wextra -Werror -DKESTROVA_REPLACE_SHELL32 -c "$ARGV_SRC" -o "$obj"
+    grep -q '^EXTRALIBS-ffmpeg=.*-lshell32' ffbuild/config.mak \
+        || die "ffbuild/config.mak does not link -lshell32 into ffmpeg any more"
+    run sed -i "/^EXTRALIBS/s#\(=\| \)-lshell32\b#\1$obj#g" ffbuild/config.mak
+    if grep -q -- '-lshell32' ffbuild/config.mak; then die "ffbuild/config.mak still links -lshell32"; fi
 }
 
 # --- Checks --------------------------------------------------------------------------------------
@@ -315,6 +335,8 @@ cp /usr/share/doc/mingw-w64-x86-64-dev/copyright "$out.partial/licenses/mingw-w6
         gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64 nasm meson)
     echo "toolchain (Debian packages): ${tc%, }"
     echo "linked in statically: libgcc, MinGW-w64 runtime and winpthreads (mingw-w64-x86-64-dev)"
+    echo "linked in from Kestrova's sources: tools/converter-argv.c, which splits the command line"
+    echo "  as shell32's CommandLineToArgvW does and stands in for that import (sha256 $(sha256sum "$ARGV_SRC" | cut -d' ' -f1))"
     echo
     echo "Debian source packages:"
     for p in "${SRC_PKGS[@]}"; do echo "  $(dsc_field "$p" Source) $(dsc_field "$p" Version)  ($(basename "$(dsc_path "$p")"))"; done

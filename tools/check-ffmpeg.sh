@@ -54,6 +54,8 @@ run() {
 }
 
 export WINEPREFIX="$dir/wine" WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=' SVT_LOG=1
+# UTF-8, so that Wine hands names in other scripts to the converter as they are on disk.
+export LC_ALL=C.UTF-8
 wineserver_up=0
 stop_wineserver() { if ((wineserver_up)); then wineserver -k 2>/dev/null || true; fi; }
 trap stop_wineserver EXIT
@@ -137,6 +139,13 @@ for sample in "${samples[@]}"; do
     if ! [[ $frames =~ ^[0-9]+$ ]] || ((frames < 48)); then die "$name: only '$frames' frames of 50"; fi
     say "  $name.$ext -> AVI: mpeg4/XVID ($frames frames) + mp3"
 done
+
+# The converter takes its arguments from the Unicode command line: names with blanks and any
+# script must reach it whole (Kestrova quotes paths as they are).
+cp vp8-vorbis.webm "Zoë клип 映像.webm"
+convert "Zoë клип 映像" webm
+[[ -s "Zoë клип 映像.avi" ]] || die "no AVI under a name with blanks and other scripts"
+say "  names: 'Zoë клип 映像.webm' -> 'Zoë клип 映像.avi'"
 
 # What a player-safe conversion asks of the converter: scaled, frame rate and pixel aspect
 # forced, peak rate held, audio resampled and downmixed.
