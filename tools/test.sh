@@ -6,7 +6,38 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 jobs=$(nproc)
 
-step() { printf '\n=== %s ===\n' "$*"; }
+# Each stage prints its own time when the next begins, and the whole run ends with the list, so
+# a slow machine shows where its minutes went.
+stage_names=()
+stage_times=()
+stage_name=""
+stage_start=$SECONDS
+run_start=$SECONDS
+end_stage() {
+    [ -n "$stage_name" ] || return 0
+    local took=$((SECONDS - stage_start))
+    stage_names+=("$stage_name")
+    stage_times+=("$took")
+    printf -- '--- %s: %d min %02d s\n' "$stage_name" $((took / 60)) $((took % 60))
+    stage_name=""
+}
+print_stage_times() {
+    end_stage
+    local i total=$((SECONDS - run_start))
+    printf '\n=== Stage times ===\n'
+    for i in "${!stage_names[@]}"; do
+        printf '%4d min %02d s  %s\n' $((stage_times[i] / 60)) $((stage_times[i] % 60)) "${stage_names[i]}"
+    done
+    printf '%4d min %02d s  in all\n' $((total / 60)) $((total % 60))
+}
+step() {
+    end_stage
+    stage_name=$*
+    stage_start=$SECONDS
+    printf '\n=== %s ===\n' "$*"
+}
+
+trap print_stage_times EXIT
 
 step "Installing what is missing"
 tools/setup.sh
@@ -66,7 +97,7 @@ reap_stray_consoles() {
 }
 reap_stray_consoles &
 reaper=$!
-trap 'kill $reaper 2>/dev/null || true; kestrova_wine_stop' EXIT
+trap 'kill $reaper 2>/dev/null || true; kestrova_wine_stop; print_stage_times' EXIT
 trap "exit 130" INT TERM
 ctest --test-dir build/win --output-on-failure
 ctest --test-dir build/win-debug --output-on-failure -R '^win$'
@@ -76,4 +107,6 @@ if [ -x tests/e2e/run.sh ]; then
     tests/e2e/run.sh build/win
 fi
 
-step "All tests passed"
+end_stage
+echo
+echo "=== All tests passed ==="

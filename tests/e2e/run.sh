@@ -228,6 +228,8 @@ exec {trace_fd}>>"$work/trace.log"
 BASH_XTRACEFD=$trace_fd
 PS4='+ line ${LINENO}: '
 
+scenario_times=()
+
 # Runs FUNCTION with a new, empty folder of its own, $work/s<ID>, where it makes its files; it
 # starts the program itself (start_kestrova), with the arguments and from the folder it needs.
 run_scenario() { # ID NAME FUNCTION
@@ -244,6 +246,7 @@ run_scenario() { # ID NAME FUNCTION
             head -n 12 | sed 's/^/      /')"
     fi
     kestrova_stop
+    scenario_times+=("$((SECONDS - start)) s  $1 $2")
     if [ ${#failures[@]} -eq "$before" ]; then
         echo "    passed in $((SECONDS - start)) s"
     else
@@ -1252,8 +1255,11 @@ for entry in "${scenarios[@]}"; do
     wanted_scenario "$id" "$name" && run_scenario "$id" "$name" "$function"
 done
 
-
 scenario=summary
+if [ ${#scenario_times[@]} -gt 1 ]; then
+    echo "e2e: the slowest scenarios:"
+    printf '%s\n' "${scenario_times[@]}" | sort -rn | head -n 8 | sed 's/^/  /'
+fi
 if [ ${#failures[@]} -gt 0 ]; then
     echo "e2e: ${#failures[@]} check(s) failed:" >&2
     printf '  %s\n' "${failures[@]}" >&2
