@@ -74,12 +74,27 @@ int64_t ClockMs(int64_t Hours, int64_t Minutes, int64_t Seconds, int64_t Hundred
     return Saturated(((Hours * 60 + Minutes) * 60 + Seconds) * 1000 + Hundredths * 10);
 }
 
-// "H...H:MM:SS.cc" at the start of Text, the fields at fixed places after the hours (which are
-// printed unbounded). None without hours and their colon ("N/A").
+// The hours of a clock time at the start of Text: the integer rule's text up to the first colon
+// (printed unbounded, so it saturates), Colon at that colon. None when no colon ends an integer
+// there ("N/A"); Colon is then where the integer's text ends.
+std::optional<int64_t> HoursAt(View Text, size_t& Colon) {
+    Colon = IntegerTextLength(Text);
+    if (Colon >= Text.size() || Text[Colon] != L':')
+        return std::nullopt;
+    return TextToIntSaturated(Text.substr(0, Colon), Limit / 3'600'000);
+}
+
+// Whether the hours text before Colon carries a minus sign ("-0" too).
+bool NegativeHours(View Text, size_t Colon) {
+    return TrimLeft(Text.substr(0, Colon)).starts_with(L'-');
+}
+
+// A length, "H...H:MM:SS.cc" at the start of Text, the fields at fixed places after the hours.
+// None without hours and their colon ("N/A"), or with a minus sign: no length is negative.
 std::optional<int64_t> ClockAt(View Text) {
     size_t colon = 0;
-    const std::optional<int64_t> hours = Number(Text, colon);
-    if (!hours || colon >= Text.size() || Text[colon] != L':')
+    const std::optional<int64_t> hours = HoursAt(Text, colon);
+    if (!hours || NegativeHours(Text, colon))
         return std::nullopt;
     return ClockMs(*hours, Field(Text, colon + 1), Field(Text, colon + 4), Field(Text, colon + 7));
 }
@@ -102,15 +117,14 @@ TTime ReadTime(View Text) {
         return {TTimeForm::NotAvailable, 0};
     if (!Text.empty() && NotAvailable.starts_with(Text))
         return {};
-    const size_t hoursAt = !Text.empty() && Text[0] == L'-' ? 1 : 0;
-    size_t colon = hoursAt;
-    const std::optional<int64_t> hours = Number(Text, colon);
+    size_t colon = 0;
+    const std::optional<int64_t> hours = HoursAt(Text, colon);
     if (colon >= Text.size())
         return {};
-    if (hours && Text[colon] == L':') {
+    if (hours) {
         if (colon + 8 >= Text.size())
             return {};
-        if (hoursAt != 0)
+        if (NegativeHours(Text, colon))
             return {TTimeForm::Clock, 0}; // before the first frame
         return {TTimeForm::Clock, ClockMs(*hours, Field(Text, colon + 1), Field(Text, colon + 4),
                                           Field(Text, colon + 7))};

@@ -2,7 +2,13 @@
 
 #include <limits>
 
-int32_t TextToInt(std::wstring_view Text, int32_t Default) {
+namespace {
+
+enum class TOverflow { Fails, Saturates };
+
+// The rule itself; Limit bounds the magnitude (one more is allowed for negatives when it fails
+// beyond, so the full signed 32-bit range is accepted).
+std::optional<int64_t> ReadInteger(std::wstring_view Text, int64_t Limit, TOverflow Overflow) {
     size_t i = 0;
     while (i < Text.size() && Text[i] == L' ')
         ++i;
@@ -20,13 +26,12 @@ int32_t TextToInt(std::wstring_view Text, int32_t Default) {
         i += 2;
     }
     if (i == Text.size())
-        return Default;
+        return std::nullopt;
 
-    // Magnitude limit: one more for negatives, so the full signed range is accepted.
-    const int64_t limit = int64_t{std::numeric_limits<int32_t>::max()} + (negative ? 1 : 0);
+    const int64_t limit = Overflow == TOverflow::Fails && negative ? Limit + 1 : Limit;
     int64_t value = 0;
     for (; i < Text.size(); ++i) {
-        wchar_t c = Text[i];
+        const wchar_t c = Text[i];
         unsigned digit;
         if (c >= L'0' && c <= L'9')
             digit = c - L'0';
@@ -35,10 +40,41 @@ int32_t TextToInt(std::wstring_view Text, int32_t Default) {
         else if (base == 16 && c >= L'A' && c <= L'F')
             digit = c - L'A' + 10;
         else
-            return Default;
+            return std::nullopt;
+        // value <= limit <= INT64_MAX / 16 - 1 here, so this cannot overflow.
         value = value * base + digit;
-        if (value > limit)
-            return Default;
+        if (value > limit) {
+            if (Overflow == TOverflow::Fails)
+                return std::nullopt;
+            value = limit; // the remaining characters must still be digits
+        }
     }
-    return static_cast<int32_t>(negative ? -value : value);
+    return negative ? -value : value;
+}
+
+bool MayBeInInteger(wchar_t C) {
+    return (C >= L'0' && C <= L'9') || (C >= L'a' && C <= L'f') || (C >= L'A' && C <= L'F') ||
+           C == L' ' || C == L'+' || C == L'-' || C == L'$' || C == L'x' || C == L'X';
+}
+
+} // namespace
+
+int32_t TextToInt(std::wstring_view Text, int32_t Default) {
+    const std::optional<int64_t> value =
+        ReadInteger(Text, std::numeric_limits<int32_t>::max(), TOverflow::Fails);
+    return value ? static_cast<int32_t>(*value) : Default;
+}
+
+std::optional<int64_t> TextToIntSaturated(std::wstring_view Text, int64_t Limit) {
+    // Bounded so that value * 16 + 15 stays inside 64 bits.
+    constexpr int64_t MaxLimit = std::numeric_limits<int64_t>::max() / 16 - 1;
+    Limit = Limit < 0 ? 0 : (Limit > MaxLimit ? MaxLimit : Limit);
+    return ReadInteger(Text, Limit, TOverflow::Saturates);
+}
+
+size_t IntegerTextLength(std::wstring_view Text) {
+    size_t n = 0;
+    while (n < Text.size() && MayBeInInteger(Text[n]))
+        ++n;
+    return n;
 }

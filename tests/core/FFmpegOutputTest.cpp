@@ -77,6 +77,20 @@ TEST(FFmpegOutput, NameWithTimeMarkerAndLongRunStillEndsEarly) {
     EXPECT_LT(kept.find(L"Output #0, avi, to 'holiday time="), opening);
 }
 
+TEST(FFmpegOutput, HexadecimalAndBlankHoursInPieces) {
+    // The arriving reader takes the hours by the same rule as the whole-text reader, wherever a
+    // read ends.
+    const std::wstring text = L"Input #0, matroska,webm, from 'a.webm':\n"
+                              L"  Duration: $A:00:00.00, start: 0.000000, bitrate: 1 kb/s\n"
+                              L"frame=  1 fps=0.0 q=2.0 size=  1kB time= 1:02:03.00 bitrate=1\r";
+    for (size_t piece : {size_t{1}, size_t{3}, size_t{4096}}) {
+        int32_t position = -1, duration = -1;
+        ReadInPieces(text, piece).Progress(position, duration);
+        EXPECT_EQ(duration, 36000000) << "pieces of " << piece;
+        EXPECT_EQ(position, 3723000) << "pieces of " << piece;
+    }
+}
+
 TEST(FFmpegOutput, DurationComesFromTheInputsOwnLineNeverFromATag) {
     const std::wstring clean = ReadCapturedOutput("clean");
     const std::wstring tag = L"    comment         : Duration: 99:00:00.00\n";

@@ -31,6 +31,17 @@ TEST(TextToInt, ReadsDecimalAndHexadecimalForms) {
     EXPECT_EQ(TextToInt(L"-2147483648"), INT32_MIN);
 }
 
+TEST(TextToInt, SaturatingFormKeepsTheRuleAndCapsTheMagnitude) {
+    EXPECT_EQ(TextToIntSaturated(L" $A", 100), 10);
+    EXPECT_EQ(TextToIntSaturated(L"-0x10", 100), -16);
+    EXPECT_EQ(TextToIntSaturated(L"99999999999999999999999", 100), 100);
+    EXPECT_EQ(TextToIntSaturated(L"-$FFFFFFFFFFFFFFFFFFFF", 100), -100);
+    for (const wchar_t* bad : {L"", L"-", L"$", L"1 ", L"12a", L"999999999999999999999z"})
+        EXPECT_FALSE(TextToIntSaturated(bad, 100)) << "\"" << bad << "\"";
+    EXPECT_EQ(IntegerTextLength(L" -$1F:00"), 5u);
+    EXPECT_EQ(IntegerTextLength(L"N/A"), 0u);
+}
+
 TEST(TextToInt, AnythingElseGivesTheDefault) {
     for (const wchar_t* bad : {L"", L" ", L"-", L"$", L"0x", L"12a", L"1 ", L"\t1", L"1.5", L"N/",
                                L"2147483648", L"-2147483649", L"$80000000", L"99999999999999999999",
@@ -108,6 +119,22 @@ TEST(ParseFFmpegProgress, DurationFields) {
     EXPECT_EQ(Parse(L"Duration: 123:45:06.79, start").Duration, 445506790);
     EXPECT_EQ(Parse(L"Duration: 1000:00:00.00, start").Duration, INT32_MAX) << "saturates";
     EXPECT_EQ(Parse(L"duration: 00:01:00.00\ntime=1.00").Duration, 0) << "case-sensitive";
+}
+
+TEST(ParseFFmpegProgress, HoursFollowTheIntegerRule) {
+    // Hours are read as every other number is: blanks, a sign, decimal or hexadecimal.
+    EXPECT_EQ(Parse(L"Duration: $A:00:00.00, start").Duration, 36000000);
+    EXPECT_EQ(Parse(L"Duration: 0x2:00:01.00, start").Duration, 7201000);
+    EXPECT_EQ(Parse(L"Duration:  1:02:03.00, start").Duration, 3723000);
+    EXPECT_EQ(Parse(L"Duration: +1:00:00.00, start").Duration, 3600000);
+    EXPECT_EQ(Parse(L"Duration: $FFFFFFFFFF:00:00.00, start").Duration, INT32_MAX)
+        << "beyond 32 bits it still saturates";
+    EXPECT_EQ(Parse(L"Duration: -1:00:00.00, start").Duration, 0) << "no length is negative";
+    EXPECT_EQ(Parse(L"Duration: 1 2:00:00.00, start").Duration, 0) << "not an integer";
+    EXPECT_EQ(Parse(L"Duration: $A:00:00.00\ntime=$1:00:00.00 x").Position, 3600000);
+    EXPECT_EQ(Parse(L"Duration: 02:00:00.00\ntime= 1:00:30.00 x").Position, 3630000);
+    EXPECT_EQ(Parse(L"Duration: 02:00:00.00\ntime=-$1:00:00.00 x").Position, 0)
+        << "before the first frame";
 }
 
 TEST(ParseFFmpegProgress, OnlyTheFirstDurationCounts) {
