@@ -1,5 +1,5 @@
-// The runner's loop, shared by ExecuteFFmpeg (which keeps its exact old contract) and
-// ConvertWithFFmpeg (which also judges the result).
+// The runner's loop, shared by ExecuteFFmpeg (which reports through its callback and its Boolean
+// result alone) and ConvertWithFFmpeg (which also judges the result).
 #pragma once
 
 #include "ChildProcess.h"

@@ -298,7 +298,7 @@ void TProgressForm::ProcessMessages() {
 
 void TProgressForm::SetFileLines(const std::vector<TFileLine>& Lines) {
     SetFileLineCount(static_cast<int>(Lines.size()));
-    TProgressDisplay::SetFileLines(Lines); // the first line on today's controls
+    TProgressDisplay::SetFileLines(Lines); // the first line on the current-file controls
     for (size_t Line = 1; Line < Lines.size(); ++Line) {
         const TFileLine& Shown = Lines[Line];
         TExtraLine& Extra = ExtraLines[Line - 1];

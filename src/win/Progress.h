@@ -61,7 +61,8 @@ public:
     void SetCurFilePercentage(const std::wstring& Text) override;
     void SetOverallPercentage(const std::wstring& Text) override;
     void ProcessMessages() override;
-    // One line per running file: today's line first, further lines added and removed below it.
+    // One line per running file: the current-file line first, further lines added and removed
+    // below it.
     void SetFileLines(const std::vector<TFileLine>& Lines) override;
 
 private:

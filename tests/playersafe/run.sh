@@ -4,7 +4,7 @@
 # from src/core/FFmpeg.h, checks each AVI with check-avi.sh and measures its picture against the
 # source scaled to the same size (SSIM, goal >= 0.95). Prints a table; exits 1 when any file fails.
 #
-# As controls, the checker must reject today's default options on the 1080p 60 fps file and a file
+# As controls, the checker must reject the ordinary (not player-safe) options on the 1080p 60 fps file and a file
 # made to break most limits, each for exactly the limits broken, or it could not tell a
 # player-safe file from any other.
 #
