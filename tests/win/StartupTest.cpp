@@ -6,6 +6,7 @@
 #include "Version.h"
 
 #include <shlobj.h>
+#include <string_view>
 #include <windowsx.h>
 #include <winver.h>
 
@@ -180,6 +181,22 @@ TEST(VersionResource, CarriesTheBuildsVersion) {
     const size_t Name = Block.find(L"ProductVersion");
     ASSERT_NE(Name, std::wstring_view::npos);
     EXPECT_NE(Block.find(L"" KESTROVA_VERSION_TEXT, Name), std::wstring_view::npos);
+}
+
+// The manifest names the program's assembly with the same four-part version.
+TEST(VersionResource, ManifestCarriesTheBuildsVersion) {
+    HRSRC Found = FindResourceW(nullptr, CREATEPROCESS_MANIFEST_RESOURCE_ID, RT_MANIFEST);
+    ASSERT_NE(Found, nullptr);
+    const auto* Data = static_cast<const char*>(LockResource(LoadResource(nullptr, Found)));
+    const std::string_view Manifest(Data, SizeofResource(nullptr, Found));
+    const size_t Identity = Manifest.find("name=\"Tamblin.Kestrova\"");
+    ASSERT_NE(Identity, std::string_view::npos);
+    // The identity's own version attribute, the first after its name.
+    const size_t Value = Manifest.find("version=\"", Identity);
+    ASSERT_NE(Value, std::string_view::npos);
+    const size_t Start = Value + 9;
+    EXPECT_EQ(Manifest.substr(Start, Manifest.find('"', Start) - Start),
+              KESTROVA_FILE_VERSION_TEXT);
 }
 
 TEST_F(MainFormTest, AboutAndWebSiteButtons) {
