@@ -61,8 +61,8 @@ void PumpFor(int Ms) {
     }
 }
 
-// The processes this one started that still run.
-int ChildProcessCount() {
+// The converters this process started that still run.
+int ConverterCount() {
     HANDLE Snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     if (Snapshot == INVALID_HANDLE_VALUE)
         return -1;
@@ -71,7 +71,8 @@ int ChildProcessCount() {
     int Count = 0;
     for (BOOL More = Process32FirstW(Snapshot, &Entry); More;
          More = Process32NextW(Snapshot, &Entry))
-        Count += Entry.th32ParentProcessID == GetCurrentProcessId();
+        Count += Entry.th32ParentProcessID == GetCurrentProcessId() &&
+                 _wcsicmp(Entry.szExeFile, L"ffmpeg.exe") == 0;
     CloseHandle(Snapshot);
     return Count;
 }
@@ -204,13 +205,13 @@ TEST_F(SessionEndTest, EndedWhileConvertingStopsTheConvertersLeavesNoPartialFile
             HWND Progress = ThreadWindowWith(IDC_PBOVERALL);
             if (!Progress || Answer != -1 || ++Ticks < 4)
                 return;
-            ChildrenBefore = ChildProcessCount();
+            ChildrenBefore = ConverterCount();
             PartialsBefore = PartialFiles(Dir.Path());
             Answer = Ask(Progress);
             const auto Start = std::chrono::steady_clock::now();
             SendMessageW(Progress, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
             Handling = std::chrono::steady_clock::now() - Start;
-            ChildrenAfter = ChildProcessCount();
+            ChildrenAfter = ConverterCount();
             PartialsAfter = PartialFiles(Dir.Path());
         });
         const auto Start = std::chrono::steady_clock::now();
