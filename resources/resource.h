@@ -148,6 +148,9 @@
 #define IDS_SHUTDOWNNOW 2961
 #define IDS_SLEEPFAILED 2962
 #define IDS_SHUTDOWNFAILED 2963
+// The end of the session and selections arriving
+#define IDS_SESSIONHELDFILES 3200
+#define IDS_SESSIONHELDONEFILE 3201
 
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)

@@ -35,19 +35,6 @@ int64_t NonNegative(int64_t Bytes) {
 // see OverallBarUnits.
 constexpr int64_t ScaledBarMax = std::numeric_limits<int>::max() / 400 * 400;
 
-// A reserved partial file, deleted when it goes unless it was published.
-struct TPartialFile {
-    std::wstring Path;
-    bool Published = false;
-    explicit TPartialFile(std::wstring Path) : Path(std::move(Path)) {}
-    TPartialFile(const TPartialFile&) = delete;
-    TPartialFile& operator=(const TPartialFile&) = delete;
-    ~TPartialFile() {
-        if (!Published)
-            RemoveFile(Path);
-    }
-};
-
 // Inserts Note among Notes so that their file numbers stay in ascending order.
 void InsertInOrder(std::vector<TFileNote>& Notes, std::vector<int>& Numbers, int Number,
                    TFileNote Note) {
@@ -62,6 +49,25 @@ std::wstring FileCaption(const std::wstring& Template, const std::wstring& Name,
 }
 
 } // namespace
+
+// A reserved partial file, deleted when it goes unless it was published. The batch knows it
+// while it lives, so that the end of the session can delete it before the run unwinds.
+struct TBatch::TPartialFile {
+    TBatch& Batch;
+    std::wstring Path;
+    bool Published = false;
+    bool Removed = false; // already deleted by RemovePartialFilesNow
+    TPartialFile(TBatch& Batch, std::wstring Path) : Batch(Batch), Path(std::move(Path)) {
+        Batch.LivePartials.push_back(this);
+    }
+    TPartialFile(const TPartialFile&) = delete;
+    TPartialFile& operator=(const TPartialFile&) = delete;
+    ~TPartialFile() {
+        std::erase(Batch.LivePartials, this);
+        if (!Published && !Removed)
+            RemoveFile(Path);
+    }
+};
 
 // A file converting beside others. The job is declared after the partial file, so it goes
 // first: the converter has ended before its partial file is deleted.
@@ -190,7 +196,7 @@ bool TBatch::ConvertAndPublish(const std::wstring& Source, const std::wstring& T
                                const TReservedOutput& Reserved, TConversionOutcome& Outcome) {
     // The partial file is this run's own: however the conversion ends short of its final name,
     // failed, cancelled or interrupted by an exception, it goes, and nothing else does.
-    TPartialFile partial{Reserved.Partial};
+    TPartialFile partial{*this, Reserved.Partial};
     if (!Converter.ConvertFile(Source, Reserved.Partial, ::UpdateProgress, Outcome))
         return false;
     partial.Published = Publish(Reserved, Target, Outcome);
@@ -237,6 +243,7 @@ void TBatch::Run() {
     Display.SetOverallBarMax(OverallBarUnits(TotalSize));
 
     FileTotal = List.RowCount();
+    FilesEnded = 0;
     if (SideBySide > 1 && FileTotal > 1) {
         RunSideBySide(std::min(SideBySide, MaxSideBySide));
         return;
@@ -268,6 +275,7 @@ void TBatch::Run() {
 
 bool TBatch::RecordOutcome(int Row, int FileNumber, const std::wstring& Name,
                            TConversionOutcome Outcome) {
+    ++FilesEnded;
     if (Outcome.Converted) {
         if (Outcome.EndedEarly)
             InsertInOrder(EndedEarlyFiles, EndedEarlyNumbers, FileNumber, {Name, Outcome});
@@ -344,9 +352,9 @@ void TBatch::StartFile(int Row, int FileNumber,
     if (!reserved.Reserved) {
         NotReserved(source, reserved, outcome);
     } else {
-        auto file = std::unique_ptr<TRunningFile>(
-            new TRunningFile{Row, FileNumber, row, target, reserved, TPartialFile{reserved.Partial},
-                             Converter.CreateJob(source, reserved.Partial)});
+        auto file = std::unique_ptr<TRunningFile>(new TRunningFile{
+            Row, FileNumber, row, target, reserved, TPartialFile{*this, reserved.Partial},
+            Converter.CreateJob(source, reserved.Partial)});
         if (!file->Job)
             throw std::logic_error("several files at once need a converter that makes jobs");
         if (file->Job->Start()) {
@@ -450,6 +458,21 @@ int TBatch::OverallBarUnits(int64_t Bytes) const {
     const Wide whole = scaled / TotalSize;
     const bool cut = scaled % TotalSize != 0;
     return Saturate<int>(2 * whole + (cut ? 1 : 0));
+}
+
+int TBatch::RemovePartialFilesNow() {
+    int Left = 0;
+    for (TPartialFile* Partial : LivePartials) {
+        if (Partial->Published || Partial->Removed)
+            continue;
+        // Once deleted, never tried again: the name may become another program's. One still held
+        // is left to the run's own cleanup, should the run get that far.
+        if (RemoveFile(Partial->Path) || !PathExists(Partial->Path))
+            Partial->Removed = true;
+        else
+            ++Left;
+    }
+    return Left;
 }
 
 void UpdateProgress(int64_t Position, int64_t Size, bool& Cancel) {

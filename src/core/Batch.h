@@ -174,6 +174,14 @@ public:
     void Run();
 
     bool IsDone() const { return Done; }
+    // How many files the batch set out to convert (0 before it started), and how many of them
+    // have ended, converted or not.
+    int FileCount() const { return FileTotal; }
+    int FilesEndedCount() const { return FilesEnded; }
+    // For the end of the session, once the converters have been ended from outside: deletes the
+    // partial files of the conversions under way now, before the run unwinds; the run then leaves
+    // them alone. Returns how many are still there (a converter still holding one).
+    int RemovePartialFilesNow();
     // Meaningful once done: None after a cancel, otherwise by whether rows are left.
     TBatchSummary Summary() const;
     // The files that failed and the files that were converted but ended early, in order.
@@ -204,6 +212,7 @@ protected:
     bool Done = false;
 
 private:
+    struct TPartialFile;
     struct TRunningFile;
     // The loop for SideBySide > 1: starts files into free places, waits on all converters at
     // once, reports at least every QuietReportIntervalMs and ends each file as its converter ends.
@@ -243,6 +252,9 @@ private:
     std::vector<int> FailedNumbers;
     std::vector<int> EndedEarlyNumbers;
     int FileTotal = 0;
+    int FilesEnded = 0;
+    // The partial files of the conversions under way, not yet published or deleted.
+    std::vector<TPartialFile*> LivePartials;
 };
 
 // The batch that UpdateProgress reports to. A progress callback is a plain function, so it can

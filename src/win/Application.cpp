@@ -30,9 +30,25 @@ std::wstring ExceptionMessage(const std::exception_ptr& Error) {
 
 int TApplication::ShowMessageBox(HWND Owner, const std::wstring& Text, const std::wstring& Caption,
                                  UINT Type) {
+    if (SessionEnding)
+        return 0;
     if (Hooks.ShowMessageBox)
         return Hooks.ShowMessageBox(Owner, Text, Caption, Type);
     return ::MessageBoxW(Owner, Text.c_str(), Caption.c_str(), Type);
+}
+
+void TApplication::SetShutdownReason(HWND Window, const std::wstring& Reason) {
+    if (Hooks.CreateShutdownReason)
+        Hooks.CreateShutdownReason(Window, Reason);
+    else
+        ::ShutdownBlockReasonCreate(Window, Reason.c_str());
+}
+
+void TApplication::RemoveShutdownReason(HWND Window) {
+    if (Hooks.DestroyShutdownReason)
+        Hooks.DestroyShutdownReason(Window);
+    else
+        ::ShutdownBlockReasonDestroy(Window);
 }
 
 void TApplication::ShowException(const std::exception_ptr& Error) {

@@ -33,6 +33,10 @@ struct TUiHooks {
     std::function<DWORD(UINT Flags, DWORD Reason)> ShutDownWindows;
     // Seconds on a steady clock, for the countdown before sleeping or shutting down.
     std::function<double()> CountdownClock;
+    // The reason Windows shows for the end of the session held back (ShutdownBlockReasonCreate,
+    // which also replaces a reason already set), and its removal (ShutdownBlockReasonDestroy).
+    std::function<void(HWND Window, const std::wstring& Reason)> CreateShutdownReason;
+    std::function<void(HWND Window)> DestroyShutdownReason;
 };
 
 class TApplication {
@@ -45,10 +49,17 @@ public:
     // The language the windows and messages speak; chosen at start-up, English until then.
     const TLanguage* Language = &EnglishLanguage();
     TUiHooks Hooks;
+    // The session is ending: the program closes without asking or telling anything, so no
+    // message box is shown (ShowMessageBox answers 0 at once).
+    bool SessionEnding = false;
 
     // Runs the message loop until the main window is destroyed; returns the exit code.
     int Run();
     bool Running() const { return IsRunning; }
+
+    // Holds back the end of the session with Reason (shown by Windows), or lets it end.
+    void SetShutdownReason(HWND Window, const std::wstring& Reason);
+    void RemoveShutdownReason(HWND Window);
 
     int ShowMessageBox(HWND Owner, const std::wstring& Text, const std::wstring& Caption,
                        UINT Type);

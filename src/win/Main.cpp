@@ -112,9 +112,12 @@ INT_PTR TMainForm::DialogProc(UINT Msg, WPARAM WParam, LPARAM LParam) {
         DestroyWindow(Window);
         return TRUE;
     case WM_QUERYENDSESSION:
-        // The session may end; the converter is stopped and its half-made file removed first.
-        CancelRunningBatch();
-        SetWindowLongPtrW(Window, DWLP_MSGRESULT, TRUE);
+        SetWindowLongPtrW(Window, DWLP_MSGRESULT, QueryEndSession() ? TRUE : FALSE);
+        return TRUE;
+    case WM_ENDSESSION:
+        if (WParam)
+            EndSession();
+        SetWindowLongPtrW(Window, DWLP_MSGRESULT, 0);
         return TRUE;
     case WM_DESTROY:
         MarkHandoverTarget(Window, false);
@@ -292,7 +295,8 @@ void TMainForm::FormShow() {
 
 void TMainForm::FormDestroy() {
     SaveSettings();
-    if (UseCount == 1)
+    // Not while Windows is ending the session: the browser would only hold it up.
+    if (UseCount == 1 && !Application.SessionEnding)
         ShellOpen(Application.LoadStr(IDS_WEBSITEURL));
 }
 

@@ -4,6 +4,7 @@
 
 #include "Form.h"
 #include "Registry.h"
+#include "Selection.h"
 #include "Shell.h"
 
 #include "Conversion.h"
@@ -61,6 +62,24 @@ public:
     // Whether files handed over by another start are taken now: not during a batch, nor while a
     // modal window waits for the user.
     bool TakesHandover() const;
+    // Whether files of a selection are still on their way: taken but not listed yet, or
+    // announced by starts that have not handed them over yet (SelectionStartsUnderWay). Convert
+    // waits for them, but for announced ones no longer than HandoverWaitLimitMs after it was
+    // pressed: by then such a start has given up handing its files over (SelectionWaitMs), so it
+    // is stuck or opens its own window anyway.
+    bool SelectionArriving() const;
+    ULONGLONG HandoverWaitLimitMs = SelectionWaitMs + HandoverAnswerMs;
+
+    // The end of the session (both windows ask these, so they answer alike). While a batch
+    // converts the end is held back, with the reason Windows shows the user; otherwise it may
+    // end.
+    bool QueryEndSession();
+    // The session ends all the same: the list is saved, the converters are ended and their
+    // partial files deleted before this returns (Windows may end the process right after); the
+    // window then closes without a word as the batch's loops unwind.
+    void EndSession();
+    // Saves the list at once, for its next start (the end of the session leaves no time).
+    void SaveListForSessionEnd();
 
     // The conversion list as the batch sees it. Rows are numbered from 0 in list order.
     int RowCount() const;
@@ -136,8 +155,10 @@ private:
     std::deque<TAddRequest> AddQueue;
     bool AddSliceScheduled = false;
     ULONGLONG ListDrawnAt = 0; // when the list was last let draw during an add
-    // Convert was pressed during an add: the batch starts once every file is listed.
+    // Convert was pressed during an add, or while a selection was arriving: the batch starts once
+    // every file is listed. When Convert was first pressed for it (0: not waiting).
     bool ConvertAfterAdd = false;
+    ULONGLONG ConvertWaitStart = 0;
     UniqueMenu PopupMenuResource;
     HMENU PopupMenu = nullptr; // the first submenu of PopupMenuResource
     TOpenDialog OpenDialog;
@@ -152,6 +173,8 @@ private:
     const wchar_t* BatchOptions = FFmpegOptions;
     // A close request came during a batch: the window closes once the batch has stopped.
     bool CloseAfterBatch = false;
+    // The session is ending: the window closes as soon as its loops have unwound.
+    bool SessionEnded = false;
 
     // Files of a selection waiting for the quiet time to end; the first row of the current
     // selection's group and when its last files came.
@@ -209,6 +232,8 @@ private:
     void WMDropFiles(HDROP Drop);
     INT_PTR WMCopyData(const COPYDATASTRUCT& Data);
     bool SelectionTimer(UINT_PTR Id);
+    // Convert waits for a selection still arriving: looks again shortly.
+    void WaitForSelectionThenConvert();
     void FlushSelection();
     void SortSelectionGroup();
 

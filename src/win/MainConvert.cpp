@@ -15,6 +15,7 @@
 #include "resource.h"
 
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -53,6 +54,9 @@ bool PowerOffAfterBatch(HWND Window, TWhenDone Then) {
     if ((Then != TWhenDone::Sleep && Then != TWhenDone::ShutDown) ||
         !TCountdownForm(Window, Then).ShowModal())
         return false;
+    // The session ended during the countdown: Windows is on its way already.
+    if (Application.SessionEnding)
+        return true;
     const bool ShutDown = Then == TWhenDone::ShutDown;
     const DWORD Error = ShutDown ? ShutDownComputer() : PutComputerToSleep();
     if (Error)
@@ -67,10 +71,17 @@ bool PowerOffAfterBatch(HWND Window, TWhenDone Then) {
 } // namespace
 
 void TMainForm::btnConvertClick() {
-    // Pressed while files are still being listed: the batch takes them all, once they are in.
-    if (Adding()) {
-        ConvertAfterAdd = true;
+    if (SessionEnded)
         return;
+    // Pressed while files are still being listed or a selection is still arriving: the batch
+    // takes them all, once they are in, so "When done:" never acts on part of them.
+    if (Adding() || SelectionArriving()) {
+        WaitForSelectionThenConvert();
+        return;
+    }
+    if (std::exchange(ConvertWaitStart, 0) != 0) {
+        ConvertAfterAdd = false;
+        ShowAddProgress();
     }
     // What would fail every file is said once, before anything is converted or marked.
     TPrecheck Check =

@@ -148,9 +148,16 @@ void TMainForm::AddSlice() {
         ListDrawnAt = GetTickCount64();
     }
     ScheduleAddSlice();
-    if (AddQueue.empty() && std::exchange(ConvertAfterAdd, false) && IsWindowEnabled(btnConvert))
-        PostMessageW(Window, WM_COMMAND, MAKEWPARAM(IDC_BTNCONVERT, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(btnConvert));
+    if (AddQueue.empty() && std::exchange(ConvertAfterAdd, false)) {
+        // Convert looks again whether a selection is still arriving.
+        if (IsWindowEnabled(btnConvert)) {
+            PostMessageW(Window, WM_COMMAND, MAKEWPARAM(IDC_BTNCONVERT, BN_CLICKED),
+                         reinterpret_cast<LPARAM>(btnConvert));
+        } else {
+            ConvertWaitStart = 0;
+            ShowAddProgress();
+        }
+    }
     // Last: a failure's message box lets the next slices run while it waits for the user.
     if (Finished)
         FinishAddRequest(Done);
@@ -163,9 +170,11 @@ void TMainForm::FinishAddRequest(TAddRequest& Request) {
 }
 
 void TMainForm::ShowAddProgress() {
-    const std::wstring Text = Adding() ? FormatTemplate(Application.LoadStr(IDS_ADDINGFILES),
-                                                        {std::to_wstring(RowCount())})
-                                       : Application.LoadStr(IDS_FILESTOCONVERT);
+    // Also while Convert waits for a selection's files still on their way.
+    const std::wstring Text =
+        Adding() || ConvertAfterAdd
+            ? FormatTemplate(Application.LoadStr(IDS_ADDINGFILES), {std::to_wstring(RowCount())})
+            : Application.LoadStr(IDS_FILESTOCONVERT);
     HWND Label = Control(IDC_LBLFILESTOCONVERT);
     wchar_t Shown[128] = L"";
     GetWindowTextW(Label, Shown, 128);

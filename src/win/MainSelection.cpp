@@ -6,12 +6,17 @@
 #include "FolderScan.h"
 #include "Selection.h"
 
+#include "resource.h"
+
 #include <algorithm>
 #include <unordered_map>
 
 namespace {
 
 constexpr UINT_PTR SelectionTimerId = 1;
+constexpr UINT_PTR ConvertWaitTimerId = 3;
+// How often Convert, waiting for a selection, looks whether its files have all arrived.
+constexpr UINT ConvertWaitRecheckMs = 100;
 // Files that come within this quiet time of each other are listed together.
 constexpr UINT SelectionQuietMs = 300;
 // Files that come this soon after the previous group join it and are sorted with it: on a busy
@@ -66,7 +71,32 @@ INT_PTR TMainForm::WMCopyData(const COPYDATASTRUCT& Data) {
     return TRUE;
 }
 
+bool TMainForm::SelectionArriving() const {
+    if (!PendingSelection.empty())
+        return true;
+    const bool WaitedEnough =
+        ConvertWaitStart != 0 && GetTickCount64() - ConvertWaitStart >= HandoverWaitLimitMs;
+    return !WaitedEnough && SelectionStartsUnderWay();
+}
+
+void TMainForm::WaitForSelectionThenConvert() {
+    ConvertAfterAdd = true;
+    if (ConvertWaitStart == 0)
+        ConvertWaitStart = GetTickCount64();
+    // An add under way presses Convert again when it is done; otherwise the timer does.
+    if (!Adding())
+        SetTimer(Window, ConvertWaitTimerId, ConvertWaitRecheckMs, nullptr);
+    ShowAddProgress();
+}
+
 bool TMainForm::SelectionTimer(UINT_PTR Id) {
+    if (Id == ConvertWaitTimerId) {
+        KillTimer(Window, ConvertWaitTimerId);
+        if (ConvertAfterAdd && !Adding() && IsWindowEnabled(btnConvert))
+            PostMessageW(Window, WM_COMMAND, MAKEWPARAM(IDC_BTNCONVERT, BN_CLICKED),
+                         reinterpret_cast<LPARAM>(btnConvert));
+        return true;
+    }
     if (Id != SelectionTimerId)
         return false;
     KillTimer(Window, SelectionTimerId);

@@ -9,6 +9,7 @@
 #include "TextTemplate.h"
 #include "Translation.h"
 #include "resource.h"
+#include "win32/EndChildren.h"
 
 #include <commctrl.h>
 
@@ -23,6 +24,10 @@ constexpr UINT MarqueeInterval = 100;
 // Posted at the first activation: the batch then starts from the window's own message loop,
 // before the first paint.
 constexpr UINT WM_STARTBATCH = WM_APP + 1;
+// How long the end of the session waits for the ended converters to be gone (their files
+// closed, so they can be deleted): a process ended from outside goes within milliseconds, and
+// Windows gives a program only a few seconds once the session ends.
+constexpr DWORD ConverterEndWaitMs = 2000;
 
 // Esc presses Cancel only on its own: Shift, Ctrl or Alt with it mean something else.
 // A bar's look for Style: a marquee moves while nothing can be measured.
@@ -67,6 +72,18 @@ void TProgressForm::ShowModal() {
 // An exception from the batch is shown by TForm's routing and has ended the batch all the same, so
 // the timer still closes the window.
 INT_PTR TProgressForm::DialogProc(UINT Msg, WPARAM WParam, LPARAM) {
+    // A top-level window of its own: Windows asks it about the end of the session too, and it
+    // answers as the main window does.
+    if (Msg == WM_QUERYENDSESSION) {
+        SetWindowLongPtrW(Window, DWLP_MSGRESULT, Form.QueryEndSession() ? TRUE : FALSE);
+        return TRUE;
+    }
+    if (Msg == WM_ENDSESSION) {
+        if (WParam)
+            Form.EndSession();
+        SetWindowLongPtrW(Window, DWLP_MSGRESULT, 0);
+        return TRUE;
+    }
     switch (Msg) {
     case WM_INITDIALOG:
         FormCreate();
@@ -156,6 +173,7 @@ void TProgressForm::FormActivate() {
 
 void TProgressForm::FormDestroy() {
     KillTimer(Window, TimerId);
+    RemoveShutdownReason();
     if (Taskbar) {
         Taskbar->SetProgressState(Owner, TBPF_NOPROGRESS);
         Taskbar->SetThumbnailTooltip(Owner, nullptr);
@@ -178,8 +196,53 @@ void TProgressForm::cbWhenDoneChange() {
 }
 
 void TProgressForm::TimerTimer() {
+    UpdateShutdownReason();
     if (Done)
         EndDialog(Window, IDOK);
+}
+
+void TProgressForm::HoldSessionEnd() {
+    ShutdownReason = ShutdownReasonText();
+    Application.SetShutdownReason(Owner, ShutdownReason);
+}
+
+void TProgressForm::EndForSession() {
+    Cancel = true;
+    EndAllChildProcesses(ConverterEndWaitMs);
+    RemovePartialFilesNow();
+    RemoveShutdownReason();
+}
+
+std::wstring TProgressForm::ShutdownReasonText() const {
+    // Before the batch has counted its files (the length check), the list holds them all.
+    const int Total = FileCount() > 0 ? FileCount() : Form.RowCount();
+    if (Total <= 1)
+        return Application.LoadStr(IDS_SESSIONHELDONEFILE);
+    const std::wstring Numbers[2] = {std::to_wstring(std::min(FilesEndedCount() + 1, Total)),
+                                     std::to_wstring(Total)};
+    return FormatTemplate(ResolvePlurals(Application.LoadStr(IDS_SESSIONHELDFILES),
+                                         Application.Language->Plural, {Numbers[0], Numbers[1]}),
+                          {Numbers[0], Numbers[1]});
+}
+
+void TProgressForm::UpdateShutdownReason() {
+    if (ShutdownReason.empty())
+        return;
+    if (Done) {
+        RemoveShutdownReason();
+        return;
+    }
+    if (std::wstring Text = ShutdownReasonText(); Text != ShutdownReason) {
+        ShutdownReason = std::move(Text);
+        Application.SetShutdownReason(Owner, ShutdownReason);
+    }
+}
+
+void TProgressForm::RemoveShutdownReason() {
+    if (ShutdownReason.empty())
+        return;
+    ShutdownReason.clear();
+    Application.RemoveShutdownReason(Owner);
 }
 
 void TProgressForm::ScaleOwnParts(UINT) {

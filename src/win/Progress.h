@@ -48,6 +48,15 @@ public:
     // The "When done:" choice as the window closed.
     TWhenDone WhenDone() const { return WhenDoneChoice; }
 
+    // The end of the session was asked for while the batch runs: it is held back, with the
+    // batch's progress as the reason Windows shows ("Converting 3 of 40 files"), kept up to date
+    // as files end and withdrawn when the batch ends.
+    void HoldSessionEnd();
+    // The session ends all the same: Cancel is set, every converter is ended at once and the
+    // partial files of the conversions under way are deleted before this returns; the batch then
+    // unwinds as after Cancel.
+    void EndForSession();
+
     // The display, on the window's controls.
     void SetCurFileCaption(const std::wstring& Text) override;
     void SetCurFileBarStyle(TBarStyle Style) override;
@@ -87,6 +96,11 @@ private:
     // "When done:" fitted to its text, its list right of it.
     void SetPercentage(int Id, const std::wstring& Text);
     void UpdateTaskbar();
+    // The reason for holding back the end of the session, as the batch stands now.
+    std::wstring ShutdownReasonText() const;
+    // Follows the batch while a reason is set; withdraws it once the batch has ended.
+    void UpdateShutdownReason();
+    void RemoveShutdownReason();
     // Shows the estimate of the time the batch has left, or nothing (ProgressTimeLeft.cpp).
     void UpdateTimeLeft();
     // Creates or destroys the further file lines and lays the window out for Count lines.
@@ -112,5 +126,8 @@ private:
     TTimeLeft TimeLeft;
     std::vector<std::wstring> UnreadLengths;
     bool Finished = false;
+    // The reason set on the main window for holding back the end of the session; empty when
+    // none is.
+    std::wstring ShutdownReason;
     TWhenDone WhenDoneChoice = TWhenDone::Nothing;
 };

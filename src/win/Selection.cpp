@@ -6,6 +6,7 @@
 #include <shellapi.h>
 
 #include <cwctype>
+#include <utility>
 
 namespace {
 
@@ -13,6 +14,13 @@ constexpr wchar_t TargetProperty[] = L"Kestrova.HandoverTarget";
 // Held by the start that is opening the home window, until that window takes hand-overs.
 constexpr wchar_t HomeLockName[] = L"KestrovaSelectionHome";
 constexpr DWORD RetryMs = 25;
+// The announcements' locks: more than Explorer ever starts for one selection (15 unless a user
+// raises its limit, and this program takes up to 100 files that way).
+constexpr int AnnouncementSlots = 128;
+
+std::wstring AnnouncementName(int Slot) {
+    return L"KestrovaSelectionStart." + std::to_wstring(Slot);
+}
 
 bool SameTextIgnoringCase(const std::wstring& A, const wchar_t* B) {
     size_t i = 0;
@@ -87,7 +95,46 @@ THandover HandOverToOpenWindow(const std::vector<std::wstring>& Paths, DWORD Ans
     return Offer.Unanswered ? THandover::NoAnswer : THandover::Refused;
 }
 
+TAnnouncedStart::TAnnouncedStart() {
+    for (int i = 0; i < AnnouncementSlots; ++i) {
+        UniqueHandle Candidate(CreateMutexW(nullptr, FALSE, AnnouncementName(i).c_str()));
+        if (!Candidate)
+            continue;
+        // One a start that died left behind is free again.
+        const DWORD Got = WaitForSingleObject(Candidate.get(), 0);
+        if (Got == WAIT_OBJECT_0 || Got == WAIT_ABANDONED) {
+            Slot = std::move(Candidate);
+            return;
+        }
+    }
+}
+
+void TAnnouncedStart::End() {
+    if (Slot) {
+        ReleaseMutex(Slot.get());
+        Slot.reset();
+    }
+}
+
+bool SelectionStartsUnderWay() {
+    for (int i = 0; i < AnnouncementSlots; ++i) {
+        // A lock nobody has open does not exist: no start took it.
+        UniqueHandle Slot(
+            OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, AnnouncementName(i).c_str()));
+        if (!Slot)
+            continue;
+        const DWORD Got = WaitForSingleObject(Slot.get(), 0);
+        if (Got == WAIT_TIMEOUT)
+            return true;
+        if (Got == WAIT_OBJECT_0 || Got == WAIT_ABANDONED)
+            ReleaseMutex(Slot.get());
+    }
+    return false;
+}
+
 TElection THomeElection::Run(const std::vector<std::wstring>& Paths, DWORD WaitMs) {
+    // Until this start's files are with a window, or it opens one of its own.
+    TAnnouncedStart Announced;
     Lock.reset(CreateMutexW(nullptr, FALSE, HomeLockName));
     const ULONGLONG Deadline = GetTickCount64() + WaitMs;
     for (;;) {

@@ -34,6 +34,28 @@ enum class TElection {
     Alone,      // no home took them in time: this start opens a window of its own
 };
 
+// A start of a selection announces itself for as long as it looks for a window to take its
+// files, so that a window asked to convert knows that more files are on their way. Each start
+// holds one named lock of a small set; the system lets go of it when the start ends, however it
+// ends, so a start that died announces nothing. With every lock taken (more starts at once than a
+// selection makes) a start goes unannounced.
+class TAnnouncedStart {
+public:
+    TAnnouncedStart();
+    ~TAnnouncedStart() { End(); }
+    TAnnouncedStart(const TAnnouncedStart&) = delete;
+    TAnnouncedStart& operator=(const TAnnouncedStart&) = delete;
+    // The start's files were handed over, or it opens a window of its own.
+    void End();
+
+private:
+    UniqueHandle Slot;
+};
+
+// Whether a start of a selection, in another process or thread, has announced itself and not
+// ended yet.
+bool SelectionStartsUnderWay();
+
 class THomeElection {
 public:
     // Offers Paths to the open windows and, while none takes them, competes to become the home

@@ -977,3 +977,77 @@ TEST(SideBySideChoice, OneConverterPerLogicalCoreWithinTheLimit) {
 }
 
 } // namespace
+
+namespace {
+
+// At the first progress report, as the end of the session does from the window's message
+// handling: the batch's partial files go at once; then another program takes one of the names,
+// and the batch is cancelled.
+struct SessionEnd {
+    explicit SessionEnd(TBatch& Batch) : Batch(&Batch) {}
+    TBatch* Batch;
+    std::vector<std::wstring> Partials; // the partial files there as the session ended
+    int Left = -1;
+    bool AllGone = false;
+
+    void operator()(const fs::path& Folder, const std::wstring& Taken) {
+        if (Left != -1)
+            return;
+        for (const auto& entry : fs::directory_iterator(Folder))
+            if (entry.path().filename().wstring().find(L".partial.avi") != std::wstring::npos)
+                Partials.push_back(entry.path().filename().wstring());
+        std::sort(Partials.begin(), Partials.end());
+        Left = Batch->RemovePartialFilesNow();
+        AllGone = true;
+        for (const std::wstring& name : Partials)
+            AllGone = AllGone && !fs::exists(Folder / name);
+        std::ofstream(Folder / Taken) << "another program's";
+        Batch->Cancel = true;
+    }
+};
+
+const std::string SecondLong = Duration10s + "status 10000 500 100\ncreate\nexit 0\n";
+
+} // namespace
+
+// One at a time: the running file's partial file is deleted when asked, and the file another
+// program then puts under its name survives the run's own cleanup. The batch counts its files
+// and those that ended.
+TEST_F(BatchRun, PartialFilesRemovedAtTheEndOfTheSessionAreNotDeletedAgain) {
+    AddRow(L"a.webm", SecondLong);
+    AddRow(L"b.webm", SecondLong);
+    ProcessConverter converter;
+    TBatch batch(List, Folder, Display, converter);
+    SessionEnd end(batch);
+    Display.OnPump = [&] { end(Temp.Path(), L"a.partial.avi"); };
+    EXPECT_EQ(batch.FileCount(), 0);
+    batch.Run();
+
+    EXPECT_EQ(end.Partials, std::vector<std::wstring>{L"a.partial.avi"});
+    EXPECT_EQ(end.Left, 0);
+    EXPECT_TRUE(end.AllGone);
+    EXPECT_TRUE(Exists(L"a.partial.avi")) << "another program's file is left alone";
+    EXPECT_FALSE(Exists(L"a.avi") || Exists(L"b.avi") || Exists(L"b.partial.avi"));
+    EXPECT_EQ(batch.FileCount(), 2);
+    EXPECT_EQ(batch.FilesEndedCount(), 1);
+    EXPECT_EQ(batch.RemovePartialFilesNow(), 0) << "nothing is held once the run is over";
+}
+
+// Side by side: every running file's partial file goes at once.
+TEST_F(SideBySideBatch, PartialFilesRemovedAtTheEndOfTheSessionAreNotDeletedAgain) {
+    AddRow(L"a.webm", SecondLong);
+    AddRow(L"b.webm", SecondLong);
+    AddRow(L"c.webm", SecondLong);
+    Batch.SideBySide = 2;
+    SessionEnd end(Batch);
+    Lines.OnPump = [&] { end(Temp.Path(), L"b.partial.avi"); };
+    Batch.Run();
+
+    EXPECT_EQ(end.Partials, (std::vector<std::wstring>{L"a.partial.avi", L"b.partial.avi"}));
+    EXPECT_EQ(end.Left, 0);
+    EXPECT_TRUE(end.AllGone);
+    EXPECT_TRUE(Exists(L"b.partial.avi")) << "another program's file is left alone";
+    EXPECT_FALSE(Exists(L"a.partial.avi") || Exists(L"c.partial.avi"));
+    EXPECT_EQ(Batch.FileCount(), 3);
+    EXPECT_EQ(Batch.FilesEndedCount(), 2);
+}

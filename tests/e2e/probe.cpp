@@ -40,6 +40,14 @@
 //   kestrova_probe crash TITLE            ends the process of window TITLE as an access
 //                                           violation does (TerminateProcess, 0xC0000005) and
 //                                           waits until it has ended
+//   kestrova_probe queryend TITLE...      asks each window TITLE whether the session may end
+//                                           (WM_QUERYENDSESSION, as Windows asks every top-level
+//                                           window); prints the answers, 1 yes, 0 no, on a line
+//   kestrova_probe endsession SECONDS TITLE
+//                                         tells window TITLE that the session ends
+//                                           (WM_ENDSESSION with TRUE) and waits until its process
+//                                           has ended; prints the ms that took; fails when it
+//                                           still runs after SECONDS
 #include "TextConversion.h"
 #include "resource.h"
 
@@ -555,11 +563,45 @@ int Crash(const wchar_t* Title) {
     return 0;
 }
 
+int QueryEnd(int Count, wchar_t** Titles) {
+    std::wstring Answers;
+    for (int i = 0; i < Count; ++i) {
+        HWND Window = FindTopLevel(Titles[i], false);
+        if (!Window)
+            return Fail(L"no window \"" + std::wstring(Titles[i]) + L"\"");
+        Answers += (i ? L" " : L"") + std::to_wstring(Send(Window, WM_QUERYENDSESSION, 0, 0));
+    }
+    Print(Answers);
+    return 0;
+}
+
+int EndSession(double Seconds, const wchar_t* Title) {
+    HWND Window = FindTopLevel(Title, false);
+    if (!Window)
+        return Fail(L"no window \"" + std::wstring(Title) + L"\"");
+    DWORD Id = 0;
+    GetWindowThreadProcessId(Window, &Id);
+    HANDLE Process = OpenProcess(SYNCHRONIZE, FALSE, Id);
+    if (!Process)
+        return Fail(L"cannot open the process of \"" + std::wstring(Title) + L"\"");
+    const ULONGLONG Start = GetTickCount64();
+    // The program does what it must before it answers: Windows may end it right after.
+    Send(Window, WM_ENDSESSION, TRUE, 0);
+    const bool Ended =
+        WaitForSingleObject(Process, static_cast<DWORD>(Seconds * 1000)) == WAIT_OBJECT_0;
+    CloseHandle(Process);
+    if (!Ended)
+        return Fail(L"the process of \"" + std::wstring(Title) + L"\" still runs");
+    Print(std::to_wstring(GetTickCount64() - Start));
+    return 0;
+}
+
 int Usage() {
     return Fail(L"usage: kestrova_probe wait SECONDS TITLE... | gone|idle SECONDS TITLE | "
                 L"texts|message TITLE | control TITLE ID | rows | lists | "
                 L"starts SECONDS STAY COMMAND FILE... | progress SECONDS | "
-                L"answers SECONDS TITLE | row N | tooltip | grows SECONDS COUNT | crash TITLE");
+                L"answers SECONDS TITLE | row N | tooltip | grows SECONDS COUNT | crash TITLE | "
+                L"queryend TITLE... | endsession SECONDS TITLE");
 }
 
 int Run(int argc, wchar_t** argv) {
@@ -608,6 +650,10 @@ int Run(int argc, wchar_t** argv) {
         return Tooltips();
     if (Command == L"crash" && argc == 3)
         return Crash(argv[2]);
+    if (Command == L"queryend" && argc >= 3)
+        return QueryEnd(argc - 2, argv + 2);
+    if (Command == L"endsession" && argc == 4)
+        return EndSession(_wtof(argv[2]), argv[3]);
     return Usage();
 }
 

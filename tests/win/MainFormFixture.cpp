@@ -42,6 +42,7 @@ void MainFormTest::SetUp() {
 void MainFormTest::TearDown() {
     Form.reset();
     Application.Hooks = {};
+    Application.SessionEnding = false;
     Application.MainWindow = nullptr;
     Application.RegistryRoot = HKEY_CURRENT_USER;
     RegCloseKey(TestRoot);

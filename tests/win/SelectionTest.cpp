@@ -6,6 +6,11 @@
 #include "Handover.h"
 #include "TestSupport.h"
 
+#include <atomic>
+#include <filesystem>
+#include <functional>
+#include <thread>
+
 using testing_support::TempFolder;
 
 namespace {
@@ -87,4 +92,108 @@ TEST(StartRequest, SwitchMarksASelectionStart) {
     // The switch counts only in first place.
     Request = ReadStartRequest(L"Kestrova.exe C:\\x.webm /selection");
     EXPECT_FALSE(Request.FromSelection);
+}
+
+namespace {
+
+// Handles messages until Done says so, or Ms have passed.
+void PumpUntil(const std::function<bool()>& Done, ULONGLONG Ms) {
+    const ULONGLONG Deadline = GetTickCount64() + Ms;
+    MSG Msg;
+    while (!Done() && GetTickCount64() < Deadline) {
+        while (PeekMessageW(&Msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&Msg);
+            DispatchMessageW(&Msg);
+        }
+        Sleep(10);
+    }
+}
+
+} // namespace
+
+// Convert pressed while a start of the selection has announced itself but not handed its file
+// over yet waits for it: the batch converts the whole selection, and the summary comes once.
+TEST_F(MainFormTest, ConvertWaitsForASelectionStillArrivingAndConvertsAllOfIt) {
+    TempFolder Files{L"kestrova-selection-convert"};
+    auto Sample = [&](const wchar_t* Name) {
+        std::filesystem::copy_file(testing_support::SamplesFolder() / L"vp8-vorbis.webm",
+                                   Files.Path() / Name);
+        return (Files.Path() / Name).wstring();
+    };
+    const std::wstring First = Sample(L"clip 1.webm"), Second = Sample(L"clip 2.webm");
+    TMainForm& Form = CreateForm();
+    Form.QueueSelection({First});
+    PumpUntilRows(Form, 1);
+    ASSERT_EQ(Form.RowCount(), 1);
+
+    std::atomic<bool> Announced = false, Ended = false;
+    std::atomic<int> Offered = -1;
+    std::thread Start([&] {
+        TAnnouncedStart Start;
+        Announced = true;
+        Sleep(800);
+        Offered = static_cast<int>(HandOverToOpenWindow({Second}));
+        Start.End();
+        Ended = true;
+    });
+    while (!Announced)
+        Sleep(1);
+    EXPECT_TRUE(SelectionStartsUnderWay());
+    Click(IDC_BTNCONVERT);
+    EXPECT_TRUE(Boxes.empty()) << "no batch yet: " << Boxes.front().Text;
+    EXPECT_EQ(Text(IDC_LBLFILESTOCONVERT), L"WebM files to convert: 1 (adding...)");
+    PumpUntil([&] { return Ended && !Boxes.empty(); }, 60000);
+    Start.join();
+
+    EXPECT_EQ(Offered, static_cast<int>(THandover::Taken));
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0].Text, L"The conversion is finished.");
+    EXPECT_EQ(Form.RowCount(), 0);
+    EXPECT_TRUE(std::filesystem::exists(Files.Path() / L"clip 1.avi"));
+    EXPECT_TRUE(std::filesystem::exists(Files.Path() / L"clip 2.avi"));
+    EXPECT_EQ(Text(IDC_LBLFILESTOCONVERT), L"WebM files to convert:");
+    EXPECT_FALSE(SelectionStartsUnderWay());
+}
+
+// A start that died before handing over holds nothing up; one that is stuck holds Convert up for
+// the bound only.
+TEST_F(MainFormTest, ADeadOrStuckSelectionStartHoldsConvertUpNoLongerThanItsBound) {
+    TempFolder Files{L"kestrova-selection-bound"};
+    auto Sample = [&](const wchar_t* Name) {
+        std::filesystem::copy_file(testing_support::SamplesFolder() / L"vp8-vorbis.webm",
+                                   Files.Path() / Name);
+        return (Files.Path() / Name).wstring();
+    };
+    TMainForm& Form = CreateForm();
+    // Dies with its lock held: the system lets go of it.
+    std::thread([] { new TAnnouncedStart; }).join();
+    EXPECT_FALSE(SelectionStartsUnderWay());
+    Form.AddPaths({Sample(L"a.webm")});
+    FinishAdding();
+    Click(IDC_BTNCONVERT);
+    ASSERT_EQ(Boxes.size(), 1u) << "converted at once";
+    EXPECT_EQ(Form.RowCount(), 0);
+
+    UniqueHandle Release(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    std::atomic<bool> Announced = false;
+    std::thread Stuck([&] {
+        TAnnouncedStart Start;
+        Announced = true;
+        WaitForSingleObject(Release.get(), 60000);
+    });
+    while (!Announced)
+        Sleep(1);
+    Form.HandoverWaitLimitMs = 700;
+    Form.AddPaths({Sample(L"b.webm")});
+    FinishAdding();
+    Boxes.clear();
+    const ULONGLONG Pressed = GetTickCount64();
+    Click(IDC_BTNCONVERT);
+    EXPECT_TRUE(Boxes.empty());
+    PumpUntil([&] { return !Boxes.empty(); }, 30000);
+    EXPECT_GE(GetTickCount64() - Pressed, 700u);
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Form.RowCount(), 0);
+    SetEvent(Release.get());
+    Stuck.join();
 }

@@ -7,6 +7,7 @@
 // Manager, a crash): it never goes on writing a file nobody will judge. It inherits its pipe end
 // and nothing else, gets no console window and runs in its own folder, not in ours.
 #include "ChildProcess.h"
+#include "win32/EndChildren.h"
 #include "win32/ShortPath.h"
 #include "win32/UniqueHandle.h"
 
@@ -340,4 +341,24 @@ std::vector<size_t> WaitForChildren(const std::vector<ChildProcess*>& Children, 
 
 std::unique_ptr<ChildProcess> CreateChildProcess() {
     return std::make_unique<Win32ChildProcess>();
+}
+
+bool EndAllChildProcesses(DWORD TimeoutMs) {
+    HANDLE job = ChildrenJob();
+    if (!job)
+        return false;
+    ::TerminateJobObject(job, ERROR_CANCELLED); // the code a cancelled converter ends with
+    // Ended processes leave the job once they are gone, their handles closed with them.
+    const ULONGLONG deadline = ::GetTickCount64() + TimeoutMs;
+    for (;;) {
+        JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting{};
+        if (!::QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &accounting,
+                                         sizeof(accounting), nullptr))
+            return false;
+        if (accounting.ActiveProcesses == 0)
+            return true;
+        if (::GetTickCount64() >= deadline)
+            return false;
+        ::Sleep(10);
+    }
 }
