@@ -148,6 +148,9 @@
 #define IDS_SHUTDOWNNOW 2961
 #define IDS_SLEEPFAILED 2962
 #define IDS_SHUTDOWNFAILED 2963
+// A converter that cannot be read or does not end
+#define IDS_FAILOUTPUTLOST 3250
+#define IDS_FAILNOTENDED 3251
 
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)

@@ -1,13 +1,16 @@
 #include "Batch.h"
 
 #include "FileSystem.h"
+#include "Leftovers.h"
 #include "OutputNaming.h"
 #include "Precheck.h"
 #include "TextTemplate.h"
 
 #include <algorithm>
+#include <chrono>
 #include <limits>
 #include <stdexcept>
+#include <thread>
 #include <utility>
 
 TBatch* ProgressForm = nullptr;
@@ -35,7 +38,13 @@ int64_t NonNegative(int64_t Bytes) {
 // see OverallBarUnits.
 constexpr int64_t ScaledBarMax = std::numeric_limits<int>::max() / 400 * 400;
 
-// A reserved partial file, deleted when it goes unless it was published.
+// How long the end of a batch goes on trying to delete partial files whose converters have not
+// let go of them yet (the window answering), before it leaves them to later tries.
+constexpr auto LeftoverSettleTime = std::chrono::seconds(2);
+constexpr auto LeftoverSettlePause = std::chrono::milliseconds(50);
+
+// A reserved partial file, deleted when it goes unless it was published. One that its converter
+// still holds is deleted as soon as it can be (LeftoverFiles), never waited for here.
 struct TPartialFile {
     std::wstring Path;
     bool Published = false;
@@ -44,7 +53,7 @@ struct TPartialFile {
     TPartialFile& operator=(const TPartialFile&) = delete;
     ~TPartialFile() {
         if (!Published)
-            RemoveFile(Path);
+            LeftoverFiles().Remove(Path);
     }
 };
 
@@ -237,10 +246,22 @@ void TBatch::Run() {
     Display.SetOverallBarMax(OverallBarUnits(TotalSize));
 
     FileTotal = List.RowCount();
-    if (SideBySide > 1 && FileTotal > 1) {
+    if (SideBySide > 1 && FileTotal > 1)
         RunSideBySide(std::min(SideBySide, MaxSideBySide));
-        return;
+    else
+        RunOneByOne();
+    SettleLeftovers();
+}
+
+void TBatch::SettleLeftovers() {
+    const auto until = std::chrono::steady_clock::now() + LeftoverSettleTime;
+    while (LeftoverFiles().Retry() > 0 && std::chrono::steady_clock::now() < until) {
+        Display.ProcessMessages();
+        std::this_thread::sleep_for(LeftoverSettlePause);
     }
+}
+
+void TBatch::RunOneByOne() {
     int rowIndex = 0;
     int fileNumber = 1;
     while (rowIndex < List.RowCount() && !Cancel) {
@@ -362,7 +383,12 @@ void TBatch::StartFile(int Row, int FileNumber,
 void TBatch::EndFile(TRunningFile& File, std::vector<std::unique_ptr<TRunningFile>>& Running,
                      int& NextRow) {
     std::wstring output;
-    TConversionOutcome outcome = JudgeRun(File.Job->Finish(output), File.Job->Destination());
+    // The window answers while a converter that was ended takes its time to go.
+    const TFFmpegRun run = File.Job->Finish(output, [this] {
+        Display.ProcessMessages();
+        return Cancel;
+    });
+    TConversionOutcome outcome = JudgeRun(run, File.Job->Destination());
     if (outcome.Converted)
         File.Partial.Published = Publish(File.Reserved, File.Target, outcome);
     ProcessedFilesSize = AddSaturated(ProcessedFilesSize, NonNegative(File.Source.FileSize));
@@ -400,6 +426,7 @@ void TBatch::ReportSideBySide(const std::vector<std::unique_ptr<TRunningFile>>& 
     }
     if (!lines.empty())
         Display.SetFileLines(lines);
+    LeftoverFiles().RetryNowAndThen();
     Display.SetOverallBarPosition(OverallBarUnits(done));
     Display.SetOverallPercentage(
         PercentText(Display.OverallBarPosition(), Display.OverallBarMax(), PercentPattern));
@@ -435,6 +462,7 @@ void TBatch::ReportProgress(int64_t Position, int64_t Size, bool& Stop) {
     // From the read-back positions, so a position past the end never shows more than 100%.
     Display.SetOverallPercentage(
         PercentText(Display.OverallBarPosition(), Display.OverallBarMax(), PercentPattern));
+    LeftoverFiles().RetryNowAndThen();
     Display.ProcessMessages();
     Stop = Cancel;
 }

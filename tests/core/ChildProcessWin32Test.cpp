@@ -30,7 +30,8 @@ std::wstring RunToEnd(ChildProcess& Child) {
             break;
         bytes.append(buffer, received);
     }
-    Child.WaitForExitCode();
+    uint32_t code = 0;
+    EXPECT_TRUE(Child.WaitForExit(10000, false, code));
     return FromUtf8(bytes);
 }
 
@@ -96,8 +97,9 @@ TEST(ChildProcessWin32, ConverterRunsInItsOwnFolderWithOnlyItsPipeEndAndNoConsol
     SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE event = CreateEventW(&inheritable, TRUE, TRUE, nullptr);
     ASSERT_NE(event, nullptr);
-    const fs::path script = dir.WriteFile(
-        L"probe.webm", "cwd\nconsole\nhandle " + std::to_string(reinterpret_cast<uintptr_t>(event)) + "\n");
+    const fs::path script =
+        dir.WriteFile(L"probe.webm", "cwd\nconsole\nhandle " +
+                                         std::to_string(reinterpret_cast<uintptr_t>(event)) + "\n");
 
     // Ours is elsewhere, and holds nothing the converter should see.
     wchar_t ours[MAX_PATH] = L"";
