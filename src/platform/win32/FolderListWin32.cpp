@@ -10,6 +10,14 @@
 
 namespace {
 
+// FILE_ID_INFO and its class (Windows 8 and later), which the headers show only to programs that
+// require Windows 8; on an older system the call fails and the classic index serves.
+struct TFileIdInfo {
+    ULONGLONG VolumeSerialNumber;
+    BYTE Identifier[16];
+};
+constexpr auto FileIdInfoClass = static_cast<FILE_INFO_BY_HANDLE_CLASS>(18);
+
 // The folder's volume and number, read through a handle that follows links and junctions to the
 // folder they lead to. The 128-bit id first (ReFS numbers do not fit 64 bits), the classic index
 // where that is not offered. All zeros is what some network file systems give: not an identity.
@@ -21,12 +29,12 @@ TFolderIdentity IdentityOf(const std::wstring& Folder) {
                                           nullptr));
     if (!Handle)
         return Identity;
-    FILE_ID_INFO Id{};
+    TFileIdInfo Id{};
     BY_HANDLE_FILE_INFORMATION Info{};
-    if (::GetFileInformationByHandleEx(Handle.get(), FileIdInfo, &Id, sizeof(Id))) {
+    if (::GetFileInformationByHandleEx(Handle.get(), FileIdInfoClass, &Id, sizeof(Id))) {
         uint64_t Halves[2];
-        static_assert(sizeof(Halves) == sizeof(Id.FileId.Identifier));
-        std::memcpy(Halves, Id.FileId.Identifier, sizeof(Halves));
+        static_assert(sizeof(Halves) == sizeof(Id.Identifier));
+        std::memcpy(Halves, Id.Identifier, sizeof(Halves));
         Identity = {Id.VolumeSerialNumber, Halves[1], Halves[0], true};
     } else if (::GetFileInformationByHandle(Handle.get(), &Info)) {
         Identity = {Info.dwVolumeSerialNumber, 0,
