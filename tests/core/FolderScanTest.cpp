@@ -226,8 +226,10 @@ TEST(FolderWalkIdentity, AShareThatContainsItselfIsWalkedOnce) {
     TFolderWalk Walk(L"//server/top", ListShareThatLoops);
     TFolderScan Scan;
     EXPECT_LT(WalkAtMost(Walk, Scan), 10u) << "the walk loops";
-    EXPECT_EQ(Scan.Files, (std::vector<std::wstring>{L"//server/top/clip.webm",
-                                                     L"//server/top/sub/deep.webm"}));
+    const std::wstring Top = IncludeTrailingPathDelimiter(L"//server/top");
+    EXPECT_EQ(Scan.Files,
+              (std::vector<std::wstring>{
+                  Top + L"clip.webm", IncludeTrailingPathDelimiter(Top + L"sub") + L"deep.webm"}));
     EXPECT_EQ(Scan.Sizes, (std::vector<int64_t>{5, 6}));
     EXPECT_TRUE(Scan.Unreadable.empty());
 }
@@ -251,7 +253,10 @@ TEST(FolderWalkIdentity, WithoutIdentitiesLinksAreNotFollowed) {
     TFolderWalk Walk(L"//server/top", ListWithoutIdentities);
     TFolderScan Scan;
     WalkAtMost(Walk, Scan);
-    EXPECT_EQ(Scan.Files, std::vector<std::wstring>{L"//server/top/plain/plain.webm"});
+    EXPECT_EQ(Scan.Files, std::vector<std::wstring>{
+                              IncludeTrailingPathDelimiter(
+                                  IncludeTrailingPathDelimiter(L"//server/top") + L"plain") +
+                              L"plain.webm"});
 }
 
 } // namespace

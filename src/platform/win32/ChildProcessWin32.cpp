@@ -37,6 +37,8 @@ constexpr UINT ChildErrorMode =
 
 // A read error to report instead of the next completed read's own result; 0 for none.
 std::atomic<DWORD> InjectedReadError{0};
+// See LastChildStart; starts happen in one thread, the window's.
+TChildStartRecord StartRecord;
 
 // A child inherits its parent's error mode, and only that way can it be set before the child
 // runs its first instruction (its loader's own dialogs included). So Kestrova's is widened for
@@ -76,6 +78,8 @@ HANDLE ChildrenJob() {
         if (job && !::SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation, &limits,
                                               sizeof(limits)))
             job.reset();
+        if (job)
+            StartRecord.JobLimitFlags = limits.BasicLimitInformation.LimitFlags;
         return job;
     }();
     return Job.get();
@@ -192,6 +196,7 @@ public:
         for (int attempt = 1;; ++attempt) {
             std::wstring commandLine = CommandLine; // CreateProcessW may write into it
             TChildErrorModeScope errorMode;
+            StartRecord.ErrorModeAtCreate = ::GetErrorMode();
             started = ::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
                                        flags, nullptr, folder.empty() ? nullptr : folder.c_str(),
                                        &startup.StartupInfo, &info);
@@ -394,6 +399,10 @@ std::vector<size_t> WaitForChildren(const std::vector<ChildProcess*>& Children, 
             ready.push_back(owners[e]);
     }
     return ready;
+}
+
+TChildStartRecord LastChildStart() {
+    return StartRecord;
 }
 
 void InjectChildReadError(uint32_t Error) {
