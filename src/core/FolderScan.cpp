@@ -113,10 +113,8 @@ bool TFolderWalk::Step(TFolderScan& Result) {
         return true;
     }
     if (Identity.Known) {
-        const auto At = std::lower_bound(Entered.begin(), Entered.end(), Identity);
-        if (At != Entered.end() && *At == Identity)
+        if (!Entered.insert(Identity).second)
             return true; // listed before: a loop, or a second way to the same folder
-        Entered.insert(At, Identity);
     } else if (Next.ThroughLink) {
         return true; // a link whose end cannot be told from the folders entered may loop
     }

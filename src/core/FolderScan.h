@@ -4,6 +4,7 @@
 
 #include <compare>
 #include <cstdint>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -77,8 +78,8 @@ private:
         bool ThroughLink; // reached through a link: entered only when its identity is known
     };
     TListFolder List;
-    std::vector<TWaiting> Waiting;        // the next folder last
-    std::vector<TFolderIdentity> Entered; // sorted
+    std::vector<TWaiting> Waiting; // the next folder last
+    std::set<TFolderIdentity> Entered;
 };
 
 // True when Path names a folder (or a link to one).
