@@ -89,10 +89,12 @@ bool RunBare(const std::wstring& FFmpeg, const std::wstring& Source, const std::
         return false;
     std::array<char, 4096> Buffer;
     size_t Received = 0;
-    while (Child->Read(Buffer.data(), Buffer.size(), 1000, false, Received) !=
-           TChildOutput::Ended) {
-    }
-    return Child->WaitForExitCode() == 0;
+    TChildOutput Got;
+    do
+        Got = Child->Read(Buffer.data(), Buffer.size(), 1000, false, Received);
+    while (Got != TChildOutput::Ended && Got != TChildOutput::Failed);
+    uint32_t Code = 1;
+    return Child->WaitForExit(60000, false, Code) && Code == 0;
 }
 
 #ifdef _WIN32

@@ -32,10 +32,12 @@ long RunDirect(const std::wstring& Converter, const std::wstring& CommandLine) {
         return -1;
     std::array<char, 4096> Buffer;
     size_t Received = 0;
-    while (Child->Read(Buffer.data(), Buffer.size(), 1000, false, Received) !=
-           TChildOutput::Ended) {
-    }
-    return long(Child->WaitForExitCode());
+    TChildOutput Got;
+    do
+        Got = Child->Read(Buffer.data(), Buffer.size(), 1000, false, Received);
+    while (Got != TChildOutput::Ended && Got != TChildOutput::Failed);
+    uint32_t Code = 1;
+    return Child->WaitForExit(60000, false, Code) ? long(Code) : -1;
 }
 
 // A progress handler that does a little of what a window would: keep the figures, work out a

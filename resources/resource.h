@@ -151,6 +151,9 @@
 // The end of the session and selections arriving
 #define IDS_SESSIONHELDFILES 3200
 #define IDS_SESSIONHELDONEFILE 3201
+// A converter that cannot be read or does not end
+#define IDS_FAILOUTPUTLOST 3250
+#define IDS_FAILNOTENDED 3251
 
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)

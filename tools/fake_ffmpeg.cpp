@@ -14,6 +14,10 @@
 //                     else "console=no\n"
 //   handle <value>    write "handle=open\n" to stderr when <value> (decimal) is an open handle
 //                     of a signalled object in this process (Windows), else "handle=closed\n"
+//   errormode         write "errormode=<GetErrorMode() in decimal>\n" to stderr (Windows; else
+//                     "errormode=none\n")
+//   joblimits         write "joblimits=<the limit flags of the job this process is in, decimal>\n"
+//                     to stderr (Windows; "joblimits=none\n" outside a job or elsewhere)
 //   close-stderr      close the error stream but keep running (the runner must still wait)
 //   flood <bytes>     write that many bytes of filler text to stderr
 //   ignore-signals    ignore the polite termination signals (SIGTERM, SIGINT, SIGHUP)
@@ -226,6 +230,24 @@ int Run(const std::vector<Arg>& Args) {
             attached = GetConsoleCP() != 0;
 #endif
             WriteErr(attached ? "console=yes\n" : "console=no\n");
+        } else if (command == "errormode") {
+#ifdef _WIN32
+            WriteErr("errormode=" + std::to_string(GetErrorMode()) + "\n");
+#else
+            WriteErr("errormode=none\n");
+#endif
+        } else if (command == "joblimits") {
+            std::string limits = "none";
+#ifdef _WIN32
+            JOBOBJECT_EXTENDED_LIMIT_INFORMATION info{};
+            BOOL inJob = FALSE;
+            // A null job handle asks about the job this process is in.
+            if (IsProcessInJob(GetCurrentProcess(), nullptr, &inJob) && inJob &&
+                QueryInformationJobObject(nullptr, JobObjectExtendedLimitInformation, &info,
+                                          sizeof(info), nullptr))
+                limits = std::to_string(info.BasicLimitInformation.LimitFlags);
+#endif
+            WriteErr("joblimits=" + limits + "\n");
         } else if (command == "handle") {
             bool open = false;
 #ifdef _WIN32

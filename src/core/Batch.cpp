@@ -1,13 +1,16 @@
 #include "Batch.h"
 
 #include "FileSystem.h"
+#include "Leftovers.h"
 #include "OutputNaming.h"
 #include "Precheck.h"
 #include "TextTemplate.h"
 
 #include <algorithm>
+#include <chrono>
 #include <limits>
 #include <stdexcept>
+#include <thread>
 #include <utility>
 
 TBatch* ProgressForm = nullptr;
@@ -34,6 +37,11 @@ int64_t NonNegative(int64_t Bytes) {
 // every half per cent, which falls on an even number of units when the range is a multiple of 400;
 // see OverallBarUnits.
 constexpr int64_t ScaledBarMax = std::numeric_limits<int>::max() / 400 * 400;
+
+// How long the end of a batch goes on trying to delete partial files whose converters have not
+// let go of them yet (the window answering), before it leaves them to later tries.
+constexpr auto LeftoverSettleTime = std::chrono::seconds(2);
+constexpr auto LeftoverSettlePause = std::chrono::milliseconds(50);
 
 // Inserts Note among Notes so that their file numbers stay in ascending order.
 void InsertInOrder(std::vector<TFileNote>& Notes, std::vector<int>& Numbers, int Number,
@@ -64,8 +72,10 @@ struct TBatch::TPartialFile {
     TPartialFile& operator=(const TPartialFile&) = delete;
     ~TPartialFile() {
         std::erase(Batch.LivePartials, this);
+        // One its converter still holds is deleted as soon as it can be (LeftoverFiles), never
+        // waited for here.
         if (!Published && !Removed)
-            RemoveFile(Path);
+            LeftoverFiles().Remove(Path);
     }
 };
 
@@ -244,10 +254,22 @@ void TBatch::Run() {
 
     FileTotal = List.RowCount();
     FilesEnded = 0;
-    if (SideBySide > 1 && FileTotal > 1) {
+    if (SideBySide > 1 && FileTotal > 1)
         RunSideBySide(std::min(SideBySide, MaxSideBySide));
-        return;
+    else
+        RunOneByOne();
+    SettleLeftovers();
+}
+
+void TBatch::SettleLeftovers() {
+    const auto until = std::chrono::steady_clock::now() + LeftoverSettleTime;
+    while (LeftoverFiles().Retry() > 0 && std::chrono::steady_clock::now() < until) {
+        Display.ProcessMessages();
+        std::this_thread::sleep_for(LeftoverSettlePause);
     }
+}
+
+void TBatch::RunOneByOne() {
     int rowIndex = 0;
     int fileNumber = 1;
     while (rowIndex < List.RowCount() && !Cancel) {
@@ -370,7 +392,12 @@ void TBatch::StartFile(int Row, int FileNumber,
 void TBatch::EndFile(TRunningFile& File, std::vector<std::unique_ptr<TRunningFile>>& Running,
                      int& NextRow) {
     std::wstring output;
-    TConversionOutcome outcome = JudgeRun(File.Job->Finish(output), File.Job->Destination());
+    // The window answers while a converter that was ended takes its time to go.
+    const TFFmpegRun run = File.Job->Finish(output, [this] {
+        Display.ProcessMessages();
+        return Cancel;
+    });
+    TConversionOutcome outcome = JudgeRun(run, File.Job->Destination());
     if (outcome.Converted)
         File.Partial.Published = Publish(File.Reserved, File.Target, outcome);
     ProcessedFilesSize = AddSaturated(ProcessedFilesSize, NonNegative(File.Source.FileSize));
@@ -408,6 +435,7 @@ void TBatch::ReportSideBySide(const std::vector<std::unique_ptr<TRunningFile>>& 
     }
     if (!lines.empty())
         Display.SetFileLines(lines);
+    LeftoverFiles().RetryNowAndThen();
     Display.SetOverallBarPosition(OverallBarUnits(done));
     Display.SetOverallPercentage(
         PercentText(Display.OverallBarPosition(), Display.OverallBarMax(), PercentPattern));
@@ -443,6 +471,7 @@ void TBatch::ReportProgress(int64_t Position, int64_t Size, bool& Stop) {
     // From the read-back positions, so a position past the end never shows more than 100%.
     Display.SetOverallPercentage(
         PercentText(Display.OverallBarPosition(), Display.OverallBarMax(), PercentPattern));
+    LeftoverFiles().RetryNowAndThen();
     Display.ProcessMessages();
     Stop = Cancel;
 }

@@ -170,7 +170,9 @@ public:
     // name (PartialFileName); only a conversion judged done gets its final name, by a rename that
     // replaces nothing (the next "(N)" name when another program took it meanwhile). A failed or
     // cancelled conversion, or one an exception interrupts, leaves no file behind: its partial file
-    // is deleted, and no other file is ever deleted, replaced or truncated.
+    // is deleted, and no other file is ever deleted, replaced or truncated. A partial file that a
+    // converter which would not die still holds is deleted once it lets go (LeftoverFiles): the
+    // end of the batch tries for a moment, later batches and the program's end try again.
     void Run();
 
     bool IsDone() const { return Done; }
@@ -214,6 +216,11 @@ protected:
 private:
     struct TPartialFile;
     struct TRunningFile;
+    // The loop for one file at a time, through ConvertFile.
+    void RunOneByOne();
+    // At the batch's end: tries for a moment more to delete partial files that converters still
+    // held, letting the window answer.
+    void SettleLeftovers();
     // The loop for SideBySide > 1: starts files into free places, waits on all converters at
     // once, reports at least every QuietReportIntervalMs and ends each file as its converter ends.
     void RunSideBySide(int Places);

@@ -10,9 +10,10 @@
 
 // What one bounded wait for the child's error stream brought.
 enum class TChildOutput {
-    Data,  // bytes arrived
-    Quiet, // nothing yet: the time ran out, or input arrived for this thread's windows
-    Ended, // the stream ended (the child closed it, or the pipe failed)
+    Data,   // bytes arrived
+    Quiet,  // nothing yet: the time ran out, or input arrived for this thread's windows
+    Ended,  // the stream ended: the child closed it
+    Failed, // reading it failed with anything but its end; nothing more will come from it
 };
 
 class ChildProcess {
@@ -34,8 +35,11 @@ public:
     // Ends the child at once with the given exit code (where the platform lets one be chosen).
     virtual void Terminate(uint32_t ExitCode) = 0;
 
-    // Waits for the child to end and returns its exit code.
-    virtual uint32_t WaitForExitCode() = 0;
+    // Waits at most TimeoutMs for the child to end (WakeOnInput as for Read). True, with its exit
+    // code, once it has ended. A child told to Terminate normally ends at once, but one stuck in
+    // I/O that cannot be interrupted (a dead network share) may take long: the caller decides how
+    // long it waits, and can let its windows answer meanwhile.
+    virtual bool WaitForExit(uint32_t TimeoutMs, bool WakeOnInput, uint32_t& ExitCode) = 0;
 };
 
 // Waits at most TimeoutMs until at least one of Children (each made by CreateChildProcess and
@@ -46,6 +50,8 @@ public:
 std::vector<size_t> WaitForChildren(const std::vector<ChildProcess*>& Children, uint32_t TimeoutMs,
                                     bool WakeOnInput);
 
-// The platform's implementation. Destroying a started child that has not been waited for
-// terminates it, waits for it and closes every handle.
+// The platform's implementation. Destroying a started child that has not ended terminates it,
+// waits for it at most ChildDestroyWaitMs (a destructor must not hang on a child that does not
+// die) and closes every handle; on Windows the job that holds every child still ends it.
 std::unique_ptr<ChildProcess> CreateChildProcess();
+inline constexpr uint32_t ChildDestroyWaitMs = 1000;

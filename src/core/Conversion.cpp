@@ -176,6 +176,12 @@ TConversionOutcome JudgeRun(const TFFmpegRun& Run, const std::wstring& Destinati
         return outcome;
     }
     TConversionOutcome outcome = JudgeConversion(Run.Cancelled, Run.ExitCode, Run.Report);
+    if (!Run.Cancelled && (Run.StreamFailed || Run.Stalled)) {
+        outcome.Converted = false;
+        outcome.EndedEarly = false;
+        outcome.Failure = Run.StreamFailed ? TFailureKind::OutputLost : TFailureKind::NotEnded;
+        return outcome;
+    }
     // What the converter printed cannot vouch for a file it never wrote (a stand-in that does
     // nothing, a converter stopped from outside that still ends with 0).
     if (outcome.Converted && !FileHasContent(Destination)) {
@@ -216,6 +222,10 @@ std::wstring DescribeFailure(const TConversionOutcome& Outcome, const TFailureTe
         return Texts.Stopped;
     case TFailureKind::NotPublished:
         return FormatTemplate(Texts.NotPublished, {Outcome.LastLine});
+    case TFailureKind::OutputLost:
+        return Texts.OutputLost;
+    case TFailureKind::NotEnded:
+        return Texts.NotEnded;
     case TFailureKind::Other:
         break;
     }

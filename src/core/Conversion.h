@@ -25,6 +25,8 @@ enum class TFailureKind {
     Stopped,       // the converter ended with 0 but without its closing totals: ended from outside
     NotPublished,  // converted, but the finished file could not be given its name (LastLine: why)
     Other,         // anything else: the converter's own words (LastLine)
+    OutputLost,    // its messages could not be read (not their end), so it was ended
+    NotEnded,      // it closed its messages but did not end by itself, so it was ended
 };
 
 struct TConversionOutcome {
@@ -53,6 +55,8 @@ TConversionOutcome ConvertWithFFmpeg(const std::wstring& FFmpegPath, const std::
                                      TProgressProc ProgressProc);
 
 // ConvertWithFFmpeg's verdict on a run that has ended, whether it ran alone or beside others.
+// Unless cancelled, a run whose stream failed is OutputLost and one that stalled is NotEnded,
+// whatever it printed: it was ended before it could finish.
 TConversionOutcome JudgeRun(const TFFmpegRun& Run, const std::wstring& Destination);
 
 // The judgement alone, from a started run's facts and the converter's kept output:
@@ -90,6 +94,8 @@ struct TFailureTexts {
     std::wstring NoOutput;
     std::wstring Stopped;
     std::wstring NotPublished;
+    std::wstring OutputLost;
+    std::wstring NotEnded;
 };
 
 inline const TFailureTexts DefaultFailureTexts{
@@ -108,6 +114,8 @@ inline const TFailureTexts DefaultFailureTexts{
     .NoOutput = English_IDS_FAILNOOUTPUT,
     .Stopped = English_IDS_FAILSTOPPED,
     .NotPublished = English_IDS_FAILNOTPUBLISHED,
+    .OutputLost = English_IDS_FAILOUTPUTLOST,
+    .NotEnded = English_IDS_FAILNOTENDED,
 };
 
 // The reason for a failed conversion, from Texts; empty when nothing failed.

@@ -12,5 +12,6 @@ bool ExecuteFFmpeg(const std::wstring& FFmpegPath, const std::wstring& Source,
                    std::wstring& Output, TProgressProc ProgressProc) {
     const TFFmpegRun run =
         RunFFmpeg(FFmpegPath, Source, Destination, Options, Output, ProgressProc);
-    return run.Started && !run.Cancelled && run.ExitCode == 0;
+    return run.Started && !run.Cancelled && !run.StreamFailed && !run.Stalled && !run.Abandoned &&
+           run.ExitCode == 0;
 }

@@ -60,8 +60,13 @@ bool TReportTimer::ReportNow(bool SomethingCame, const TWait& Wait) {
 
 TFFmpegJob::TFFmpegJob(const std::wstring& FFmpegPath, const std::wstring& Source,
                        const std::wstring& Destination, const std::wstring& Options)
+    : TFFmpegJob(FFmpegPath, Source, Destination, Options, CreateChildProcess()) {}
+
+TFFmpegJob::TFFmpegJob(const std::wstring& FFmpegPath, const std::wstring& Source,
+                       const std::wstring& Destination, const std::wstring& Options,
+                       std::unique_ptr<ChildProcess> Child)
     : FFmpegPath(FFmpegPath), CommandLine(FFmpegCommandLine(Source, Destination, Options)),
-      Destination_(Destination), Child(CreateChildProcess()) {}
+      Destination_(Destination), Child(std::move(Child)) {}
 
 bool TFFmpegJob::Start() {
     Started = Child->Start(FFmpegPath, CommandLine);
@@ -78,6 +83,10 @@ TChildOutput TFFmpegJob::Step(uint32_t TimeoutMs, bool WakeOnInput) {
         Child->Read(buffer.data(), buffer.size(), TimeoutMs, WakeOnInput, received);
     if (got == TChildOutput::Ended) {
         StreamEnded = true;
+    } else if (got == TChildOutput::Failed) {
+        StreamEnded = true;
+        StreamFailed = true;
+        End();
     } else if (got == TChildOutput::Data) {
         Reader.Append(Decoder.Decode(std::string_view(buffer.data(), received)));
         int32_t parsedPosition = 0;
@@ -98,16 +107,46 @@ void TFFmpegJob::Cancel() {
     if (!Started || Cancelled)
         return;
     Cancelled = true;
+    End();
+}
+
+void TFFmpegJob::End() {
+    if (Terminated)
+        return;
+    Terminated = true;
+    TerminatedAt = Clock::now();
     Child->Terminate(FFmpegCancelExitCode);
 }
 
-TFFmpegRun TFFmpegJob::Finish(std::wstring& Output) {
+TFFmpegRun TFFmpegJob::Finish(std::wstring& Output, const TWaitPump& Pump) {
     TFFmpegRun run;
     if (!Started)
         return run;
     run.Started = true;
+    const Clock::time_point waitStart = Clock::now();
+    TReportTimer timer;
+    for (;;) {
+        const Clock::time_point deadline =
+            Terminated ? TerminatedAt + Ms(TerminateWaitMs) : waitStart + Ms(StreamEndWaitMs);
+        TReportTimer::TWait wait = timer.NextWait(Pump != nullptr);
+        wait.TimeoutMs = std::min(wait.TimeoutMs, MsUntil(Clock::now(), deadline));
+        if (Child->WaitForExit(wait.TimeoutMs, wait.WakeOnInput, run.ExitCode))
+            break;
+        if (Clock::now() >= deadline) {
+            if (Terminated) {
+                run.Abandoned = true;
+                run.ExitCode = FFmpegCancelExitCode;
+                break;
+            }
+            run.Stalled = true;
+            End();
+            continue;
+        }
+        if (Pump && timer.ReportNow(false, wait) && Pump())
+            Cancel();
+    }
     run.Cancelled = Cancelled;
-    run.ExitCode = Child->WaitForExitCode();
+    run.StreamFailed = StreamFailed;
     Reader.Append(Decoder.Finish());
     Reader.Finish();
     Output = Reader.TakeText();
@@ -148,7 +187,7 @@ TFFmpegRun RunFFmpeg(const std::wstring& FFmpegPath, const std::wstring& Source,
     for (;;) {
         const TReportTimer::TWait wait = timer.NextWait(ProgressProc != nullptr);
         const TChildOutput got = job.Step(wait.TimeoutMs, wait.WakeOnInput);
-        if (got == TChildOutput::Ended)
+        if (got == TChildOutput::Ended || got == TChildOutput::Failed)
             break;
         if (!ProgressProc || !timer.ReportNow(got == TChildOutput::Data, wait))
             continue;
@@ -158,5 +197,11 @@ TFFmpegRun RunFFmpeg(const std::wstring& FFmpegPath, const std::wstring& Source,
             break;
         }
     }
-    return job.Finish(Output);
+    if (!ProgressProc)
+        return job.Finish(Output);
+    return job.Finish(Output, [&] {
+        bool stop = cancel;
+        ProgressProc(std::max(job.Position(), 0), std::max(job.Duration(), 0), stop);
+        return stop;
+    });
 }

@@ -63,3 +63,8 @@ TFileClaim CreateNewFile(const std::wstring& Path, std::wstring& SystemReason);
 // entry that appears under To at any moment is never replaced.
 TFileClaim RenameNoReplace(const std::wstring& From, const std::wstring& To,
                            std::wstring& SystemReason);
+
+// One attempt, without waiting, to delete the file at Path. True when no file is there afterwards
+// (deleted, never there, or something else than a file has the name); false while the system
+// refuses, as it does while another process still holds the file.
+bool TryRemoveFile(const std::wstring& Path);

@@ -102,13 +102,21 @@ TFolderScan FindWebMFiles(const std::wstring& Folder) {
 bool TFolderWalk::Step(TFolderScan& Result) {
     if (Waiting.empty())
         return false;
-    const std::wstring Folder = std::move(Waiting.back());
+    const TWaiting Next = std::move(Waiting.back());
     Waiting.pop_back();
+    const std::wstring& Folder = Next.Path;
     std::vector<TFolderEntry> Entries;
+    TFolderIdentity Identity;
     uint32_t Error = 0;
-    if (!ListFolder(Folder, Entries, Error)) {
+    if (!List(Folder, Entries, Identity, Error)) {
         Result.Unreadable.emplace_back(Folder, Error);
         return true;
+    }
+    if (Identity.Known) {
+        if (!Entered.insert(Identity).second)
+            return true; // listed before: a loop, or a second way to the same folder
+    } else if (Next.ThroughLink) {
+        return true; // a link whose end cannot be told from the folders entered may loop
     }
     std::sort(Entries.begin(), Entries.end(), [](const TFolderEntry& X, const TFolderEntry& Y) {
         return NaturalLess(X.Name, Y.Name);
@@ -121,7 +129,7 @@ bool TFolderWalk::Step(TFolderScan& Result) {
         }
     // Each subfolder's whole tree before the next subfolder's: the first is taken from the back.
     for (auto Entry = Entries.rbegin(); Entry != Entries.rend(); ++Entry)
-        if (Entry->IsFolder && !Entry->IsHidden && !Entry->IsLink)
-            Waiting.push_back(Prefix + Entry->Name);
+        if (Entry->IsFolder && !Entry->IsHidden)
+            Waiting.push_back({Prefix + Entry->Name, Entry->IsLink});
     return true;
 }

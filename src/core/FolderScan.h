@@ -2,7 +2,9 @@
 // file manager.
 #pragma once
 
+#include <compare>
 #include <cstdint>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -28,22 +30,24 @@ struct TFolderScan {
 };
 
 // The WebM files in Folder and below. Hidden and system entries are left out, as the file manager
-// leaves them out; links to folders are not followed, so a link that points back up cannot loop.
+// leaves them out. Links to folders (symbolic links, junctions) are followed as the file manager
+// opens them, but every folder is listed once however it is reached: one already entered (a link
+// or a share's own link back to an ancestor, a second link to the same place) is passed over, so
+// a tree whose links loop still ends. A link is followed only where the system tells the
+// identity of the folder it leads to.
 TFolderScan FindWebMFiles(const std::wstring& Folder);
 
-// The same walk one folder at a time, so that a caller can do other work between folders.
-class TFolderWalk {
-public:
-    explicit TFolderWalk(std::wstring Folder) : Waiting{std::move(Folder)} {}
-    // Lists the next folder into Result (its WebM files appended, or it noted as unreadable); its
-    // subfolders come next. False, with Result untouched, once every folder has been listed.
-    bool Step(TFolderScan& Result);
-
-private:
-    std::vector<std::wstring> Waiting; // the next folder last
+// Which folder a listing read, however it was reached: the volume and the folder's number on it
+// (volume serial number and file index or file id on Windows, st_dev and st_ino elsewhere).
+struct TFolderIdentity {
+    uint64_t Volume = 0;
+    uint64_t FileHigh = 0; // the high half of a 128-bit file id (ReFS), else 0
+    uint64_t FileLow = 0;
+    bool Known = false; // false when the system did not tell (some network file systems)
+    auto operator<=>(const TFolderIdentity&) const = default;
 };
 
-// The platform's side (src/platform).
+// One entry of a folder listing (the platform's side, src/platform).
 struct TFolderEntry {
     std::wstring Name;
     bool IsFolder = false;
@@ -51,8 +55,32 @@ struct TFolderEntry {
     bool IsHidden = false; // hidden or system
     int64_t Size = -1;     // bytes of a plain file; -1 for folders and links
 };
-// The entries of Folder, without "." and "..", in any order. False, with the system's error code
-// in Error, when the folder cannot be read.
-bool ListFolder(const std::wstring& Folder, std::vector<TFolderEntry>& Entries, uint32_t& Error);
+// The entries of Folder, without "." and "..", in any order, and the identity of the folder read
+// (links followed). False, with the system's error code in Error, when the folder cannot be read.
+bool ListFolder(const std::wstring& Folder, std::vector<TFolderEntry>& Entries,
+                TFolderIdentity& Identity, uint32_t& Error);
+// How a walk lists one folder: ListFolder, or a stand-in in tests.
+using TListFolder = decltype(&ListFolder);
+
+// The same walk one folder at a time, so that a caller can do other work between folders.
+class TFolderWalk {
+public:
+    explicit TFolderWalk(std::wstring Folder, TListFolder List = ListFolder)
+        : List(List), Waiting{{std::move(Folder), false}} {}
+    // Lists the next folder into Result (its WebM files appended, or it noted as unreadable); its
+    // subfolders come next. A folder already entered is passed over, adding nothing. False, with
+    // Result untouched, once every folder has been listed.
+    bool Step(TFolderScan& Result);
+
+private:
+    struct TWaiting {
+        std::wstring Path;
+        bool ThroughLink; // reached through a link: entered only when its identity is known
+    };
+    TListFolder List;
+    std::vector<TWaiting> Waiting; // the next folder last
+    std::set<TFolderIdentity> Entered;
+};
+
 // True when Path names a folder (or a link to one).
 bool IsFolder(const std::wstring& Path);

@@ -1,6 +1,7 @@
 // Kestrova: converts WebM videos into AVI files with the FFmpeg converter beside the program.
 #include "AppError.h"
 #include "Application.h"
+#include "Leftovers.h"
 #include "Main.h"
 #include "PathForms.h"
 #include "Selection.h"
@@ -50,5 +51,10 @@ int WINAPI wWinMain(HINSTANCE Instance, HINSTANCE, LPWSTR, int) {
         Application.HandleException();
         ExitCode = 1;
     }
+    // Partial files whose converters would not die when they were ended: a last try, briefly,
+    // with no window left to answer. What is still held then stays until the system ends the
+    // converter.
+    for (int Try = 0; LeftoverFiles().Retry() > 0 && Try < 10; ++Try)
+        Sleep(100);
     return ExitCode;
 }

@@ -1,5 +1,6 @@
 #include "Batch.h"
 #include "FileSystem.h"
+#include "StubChild.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include <fstream>
 #include <functional>
 #include <limits>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
@@ -881,6 +883,63 @@ TEST_F(SideBySideBatch, CancelStopsEveryRunningConverterAndDeletesOnlyTheirParti
                                 L"a(2).avi", L"b.avi", L"c.avi", L"d.avi"})
         EXPECT_FALSE(Exists(name)) << fs::path(name).string();
     EXPECT_EQ(Batch.Summary(), TBatchSummary::None);
+}
+
+// Converters that do not die when they are ended (stuck on a dead network share): their files are
+// cancelled once they have had TerminateWaitMs, the window answering all the while, and the batch
+// ends.
+class StubbornJobConverter : public JobConverter {
+public:
+    std::unique_ptr<TFFmpegJob> CreateJob(const std::wstring& Source,
+                                          const std::wstring& Destination) override {
+        ++JobsCreated;
+        Destinations.push_back(Destination);
+        auto child = std::make_unique<testing_support::StubChild>();
+        child->Script = {{TChildOutput::Data,
+                          "  Duration: 00:00:10.00, start: 0.000000, bitrate: 800 kb/s\n"
+                          "frame=  1 fps=0.0 q=2.0 time=00:00:02.50 x\r"}};
+        child->DiesAfterTerminate.reset();
+        return std::make_unique<TFFmpegJob>(L"ffmpeg.exe", Source, Destination, FFmpegOptions,
+                                            std::move(child));
+    }
+};
+
+TEST_F(SideBySideBatch, ConvertersThatDoNotDieDelayCancelOnlyBoundedlyAndTheWindowAnswers) {
+    AddRow(L"a.webm", "");
+    AddRow(L"b.webm", "");
+    AddRow(L"c.webm", "");
+    StubbornJobConverter stubborn;
+    TBatch batch{List, Folder, Lines, stubborn};
+    std::optional<std::chrono::steady_clock::time_point> cancelled;
+    std::vector<std::chrono::steady_clock::time_point> pumps;
+    Lines.OnPump = [&] {
+        if (cancelled)
+            pumps.push_back(std::chrono::steady_clock::now());
+        else if (Lines.Last.size() == 2 && Lines.Last[1].Percentage == L"25%") {
+            cancelled = std::chrono::steady_clock::now();
+            batch.Cancel = true;
+        }
+    };
+    batch.SideBySide = 2;
+    batch.Run();
+    const auto ended = std::chrono::steady_clock::now();
+
+    ASSERT_TRUE(cancelled);
+    EXPECT_GE(ended - *cancelled, std::chrono::milliseconds(TerminateWaitMs - 200));
+    EXPECT_LT(ended - *cancelled, std::chrono::milliseconds(TerminateWaitMs + 3000))
+        << "both converters were ended together and waited for together";
+    EXPECT_GE(pumps.size(), TerminateWaitMs / QuietReportIntervalMs / 2);
+    auto last = *cancelled;
+    for (auto pump : pumps) {
+        EXPECT_LT(pump - last, std::chrono::milliseconds(500)) << "the window stopped answering";
+        last = pump;
+    }
+    EXPECT_EQ(stubborn.JobsCreated, 2);
+    ASSERT_EQ(List.Names(), (std::vector<std::wstring>{L"a.webm", L"b.webm", L"c.webm"}));
+    EXPECT_EQ(List.Rows[0].Outcome.Failure, TFailureKind::Cancelled);
+    EXPECT_EQ(List.Rows[1].Outcome.Failure, TFailureKind::Cancelled);
+    EXPECT_EQ(List.Rows[2].OutcomesSet, 0);
+    EXPECT_EQ(batch.Summary(), TBatchSummary::None);
 }
 
 // Two rows of the same name from two folders, converted at the same time into one folder: the

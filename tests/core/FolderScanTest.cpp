@@ -159,7 +159,7 @@ TEST_F(FolderScanTest, HiddenEntriesAreLeftOut) {
 }
 
 #ifndef _WIN32
-TEST_F(FolderScanTest, LinksToFoldersAreNotFollowedButLinkedFilesCount) {
+TEST_F(FolderScanTest, ALinkBackUpIsNotFollowedButLinkedFilesCount) {
     Make(L"sub/clip.webm");
     fs::create_directory_symlink(Temp.Path(), Temp.Path() / "sub" / "loop");
     fs::create_symlink(Temp.Path() / "sub" / "clip.webm", Temp.Path() / "link.webm");
@@ -169,5 +169,94 @@ TEST_F(FolderScanTest, LinksToFoldersAreNotFollowedButLinkedFilesCount) {
     EXPECT_EQ(Scan.Sizes, (std::vector<int64_t>{-1, 1}));
 }
 #endif
+
+// Runs Walk to its end, at most Limit folders: a walk that loops fails the test instead of hanging.
+size_t WalkAtMost(TFolderWalk& Walk, TFolderScan& Scan, size_t Limit = 1000) {
+    size_t Steps = 0;
+    while (Steps < Limit && Walk.Step(Scan))
+        ++Steps;
+    return Steps;
+}
+
+// Real links: a folder that holds a link to itself and one to its parent ends, and a link to a
+// folder outside the walked tree is followed, once however many links lead there.
+TEST_F(FolderScanTest, LinksThatLoopEndAndAFolderOutsideIsListedOnce) {
+    TempFolder Outside{L"kestrova-outside"};
+    Outside.WriteFile(L"far.webm", "x");
+    Make(L"a/clip.webm");
+    try {
+        fs::create_directory_symlink(Temp.Path() / "a", Temp.Path() / "a" / "self");
+        fs::create_directory_symlink(Temp.Path(), Temp.Path() / "a" / "up");
+        fs::create_directory_symlink(Outside.Path(), Temp.Path() / "b-outside");
+        fs::create_directory_symlink(Outside.Path(), Temp.Path() / "c-outside-again");
+    } catch (const fs::filesystem_error& Error) {
+        GTEST_SKIP() << "no folder links here: " << Error.what();
+    }
+    TFolderWalk Walk(Root);
+    TFolderScan Scan;
+    EXPECT_LT(WalkAtMost(Walk, Scan), 1000u) << "the walk loops";
+    EXPECT_EQ(Scan.Files,
+              (std::vector<std::wstring>{In(L"a/clip.webm"), In(L"b-outside/far.webm")}));
+    EXPECT_TRUE(Scan.Unreadable.empty());
+}
+
+// A share whose server follows its own links shows them as plain folders: only the folders'
+// identities tell that "loop" is the top folder again. Each folder's identity here is that of the
+// last part of its path.
+bool ListShareThatLoops(const std::wstring& Folder, std::vector<TFolderEntry>& Entries,
+                        TFolderIdentity& Identity, uint32_t& Error) {
+    Error = 0;
+    const std::wstring Last = Folder.substr(Folder.find_last_of(L"\\/") + 1);
+    Entries.clear();
+    if (Last == L"top" || Last == L"loop" || Last == L"back") {
+        Identity = {7, 0, 1, true};
+        Entries = {{L"clip.webm", false, false, false, 5},
+                   {L"loop", true, false, false, -1},
+                   {L"sub", true, false, false, -1}};
+    } else if (Last == L"sub") {
+        Identity = {7, 0, 2, true};
+        Entries = {{L"deep.webm", false, false, false, 6}, {L"back", true, false, false, -1}};
+    } else {
+        return Error = 2, false;
+    }
+    return true;
+}
+
+TEST(FolderWalkIdentity, AShareThatContainsItselfIsWalkedOnce) {
+    TFolderWalk Walk(L"//server/top", ListShareThatLoops);
+    TFolderScan Scan;
+    EXPECT_LT(WalkAtMost(Walk, Scan), 10u) << "the walk loops";
+    const std::wstring Top = IncludeTrailingPathDelimiter(L"//server/top");
+    EXPECT_EQ(Scan.Files,
+              (std::vector<std::wstring>{
+                  Top + L"clip.webm", IncludeTrailingPathDelimiter(Top + L"sub") + L"deep.webm"}));
+    EXPECT_EQ(Scan.Sizes, (std::vector<int64_t>{5, 6}));
+    EXPECT_TRUE(Scan.Unreadable.empty());
+}
+
+// Where the system does not tell identities, plain folders are still walked, but a link is not
+// followed: nothing could tell where it leads back.
+bool ListWithoutIdentities(const std::wstring& Folder, std::vector<TFolderEntry>& Entries,
+                           TFolderIdentity& Identity, uint32_t& Error) {
+    Error = 0;
+    Identity = {};
+    Entries.clear();
+    const std::wstring Last = Folder.substr(Folder.find_last_of(L"\\/") + 1);
+    if (Last == L"top")
+        Entries = {{L"link", true, true, false, -1}, {L"plain", true, false, false, -1}};
+    else
+        Entries = {{Last + L".webm", false, false, false, 1}};
+    return true;
+}
+
+TEST(FolderWalkIdentity, WithoutIdentitiesLinksAreNotFollowed) {
+    TFolderWalk Walk(L"//server/top", ListWithoutIdentities);
+    TFolderScan Scan;
+    WalkAtMost(Walk, Scan);
+    EXPECT_EQ(Scan.Files, std::vector<std::wstring>{
+                              IncludeTrailingPathDelimiter(
+                                  IncludeTrailingPathDelimiter(L"//server/top") + L"plain") +
+                              L"plain.webm"});
+}
 
 } // namespace

@@ -100,7 +100,9 @@ TEST_F(LongPathCalls, EachCallWorksAndReachesTheSystemInTheExtendedForm) {
     ExpectReachedExtended(File, "FileSize");
 
     std::vector<TFolderEntry> Entries;
-    ASSERT_TRUE(ListFolder(Deep, Entries, Error));
+    TFolderIdentity Identity;
+    ASSERT_TRUE(ListFolder(Deep, Entries, Identity, Error));
+    EXPECT_TRUE(Identity.Known);
     ASSERT_EQ(Entries.size(), 1u);
     EXPECT_EQ(Entries[0].Name, L"clip.avi");
     ExpectReachedExtended(Deep + PathDelim + L"*", "ListFolder");

@@ -5,12 +5,14 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <csignal>
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 extern char** environ;
@@ -20,9 +22,11 @@ namespace {
 class PosixChildProcess final : public ChildProcess {
 public:
     ~PosixChildProcess() override {
+        // One already told to end has had the wait its owner chose; one that does not die is
+        // left to the system.
         if (Pid > 0 && !Waited) {
             kill(Pid, SIGKILL);
-            Reap();
+            Reap(Terminated ? 0 : ChildDestroyWaitMs);
         }
         if (ReadFd >= 0)
             close(ReadFd);
@@ -70,7 +74,7 @@ public:
         if (ready == 0 || (ready < 0 && errno == EINTR))
             return TChildOutput::Quiet;
         if (ready < 0)
-            return TChildOutput::Ended;
+            return TChildOutput::Failed;
         // Readable, hung up or failed: read tells which, without blocking now.
         for (;;) {
             ssize_t n = read(ReadFd, Buffer, Size);
@@ -78,8 +82,10 @@ public:
                 Received = static_cast<size_t>(n);
                 return TChildOutput::Data;
             }
-            if (n == 0 || errno != EINTR)
+            if (n == 0)
                 return TChildOutput::Ended;
+            if (errno != EINTR)
+                return TChildOutput::Failed;
         }
     }
 
@@ -90,24 +96,36 @@ public:
         }
     }
 
-    uint32_t WaitForExitCode() override {
-        if (!Waited)
-            Reap();
+    bool WaitForExit(uint32_t TimeoutMs, bool /*WakeOnInput*/, uint32_t& ExitCode) override {
+        if (!Waited && !Reap(TimeoutMs))
+            return false;
         if (WIFEXITED(Status))
-            return static_cast<uint32_t>(WEXITSTATUS(Status));
-        // Killed: report the code we asked for, or the shell's convention for signals.
-        if (Terminated)
-            return TerminatedWith;
-        return WIFSIGNALED(Status) ? 128u + static_cast<uint32_t>(WTERMSIG(Status)) : 1u;
+            ExitCode = static_cast<uint32_t>(WEXITSTATUS(Status));
+        else if (Terminated) // killed: the code we asked for, or the shell's one for signals
+            ExitCode = TerminatedWith;
+        else
+            ExitCode = WIFSIGNALED(Status) ? 128u + static_cast<uint32_t>(WTERMSIG(Status)) : 1u;
+        return true;
     }
 
     int Fd() const { return ReadFd; }
 
 private:
-    void Reap() {
-        while (waitpid(Pid, &Status, 0) < 0 && errno == EINTR) {
+    // Collects the child's end if it comes within TimeoutMs. waitpid cannot wait with a limit,
+    // so it is asked again every few milliseconds.
+    bool Reap(uint32_t TimeoutMs) {
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(TimeoutMs);
+        for (;;) {
+            const pid_t got = waitpid(Pid, &Status, WNOHANG);
+            if (got == Pid || (got < 0 && errno != EINTR)) {
+                Waited = true;
+                return true;
+            }
+            if (std::chrono::steady_clock::now() >= deadline)
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
-        Waited = true;
     }
 
     pid_t Pid = -1;
@@ -123,11 +141,15 @@ private:
 std::vector<size_t> WaitForChildren(const std::vector<ChildProcess*>& Children, uint32_t TimeoutMs,
                                     bool /*WakeOnInput*/) {
     std::vector<pollfd> watched;
-    for (ChildProcess* child : Children) {
-        const auto* own = dynamic_cast<const PosixChildProcess*>(child);
-        watched.push_back({own ? own->Fd() : -1, POLLIN, 0});
-    }
     std::vector<size_t> ready;
+    for (size_t i = 0; i < Children.size(); ++i) {
+        const auto* own = dynamic_cast<const PosixChildProcess*>(Children[i]);
+        watched.push_back({own ? own->Fd() : -1, POLLIN, 0});
+        if (!own) // another implementation answers its own Read: ready as the Windows side says
+            ready.push_back(i);
+    }
+    if (!ready.empty())
+        return ready;
     int count = poll(watched.data(), watched.size(),
                      static_cast<int>(std::min<uint32_t>(TimeoutMs, INT_MAX)));
     if (count <= 0)

@@ -130,3 +130,11 @@ TFileClaim RenameNoReplace(const std::wstring& From, const std::wstring& To,
         return TFileClaim::Failed;
     }
 }
+
+bool TryRemoveFile(const std::wstring& Path) {
+    const std::string path = ToUtf8(Path);
+    struct stat info;
+    if (::lstat(path.c_str(), &info) != 0)
+        return errno == ENOENT || errno == ENOTDIR;
+    return S_ISDIR(info.st_mode) || ::unlink(path.c_str()) == 0 || errno == ENOENT;
+}

@@ -20,14 +20,20 @@ struct TDirHandle {
 
 } // namespace
 
-bool ListFolder(const std::wstring& Folder, std::vector<TFolderEntry>& Entries, uint32_t& Error) {
+bool ListFolder(const std::wstring& Folder, std::vector<TFolderEntry>& Entries,
+                TFolderIdentity& Identity, uint32_t& Error) {
     Entries.clear();
+    Identity = {};
     std::string Path = ToUtf8(Folder);
     TDirHandle Dir{::opendir(Path.c_str())};
     if (!Dir.Handle) {
         Error = static_cast<uint32_t>(errno);
         return false;
     }
+    // The folder opened, not the name: a link has been followed by now.
+    if (struct stat Self; ::fstat(::dirfd(Dir.Handle), &Self) == 0)
+        Identity = {static_cast<uint64_t>(Self.st_dev), 0, static_cast<uint64_t>(Self.st_ino),
+                    true};
     if (!Path.empty() && Path.back() != '/')
         Path += '/';
     errno = 0;

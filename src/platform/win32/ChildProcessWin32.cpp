@@ -5,9 +5,12 @@
 //
 // The child runs in a job object that ends it when this process ends, however it ends (Task
 // Manager, a crash): it never goes on writing a file nobody will judge. It inherits its pipe end
-// and nothing else, gets no console window and runs in its own folder, not in ours.
+// and nothing else, gets no console window and runs in its own folder, not in ours. Nobody sees
+// its windows, so it must never wait on one: a crash ends it at once (the job's limit) and the
+// system shows it no error boxes (its error mode).
 #include "ChildProcess.h"
 #include "win32/EndChildren.h"
+#include "win32/ChildProcessTesting.h"
 #include "win32/ShortPath.h"
 #include "win32/UniqueHandle.h"
 
@@ -28,6 +31,32 @@ constexpr DWORD PipeBufferSize = 4096;
 constexpr int StartAttempts = 3;
 constexpr DWORD StartRetryPauseMs = 50;
 
+// The error boxes the converter must never wait on: "no disk in the drive" and the like, the
+// crash dialog (Windows Error Reporting's "has stopped working"), a file that cannot be found.
+constexpr UINT ChildErrorMode =
+    SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX;
+
+// A read error to report instead of the next completed read's own result; 0 for none.
+std::atomic<DWORD> InjectedReadError{0};
+// See LastChildStart; starts happen in one thread, the window's.
+TChildStartRecord StartRecord;
+
+// A child inherits its parent's error mode, and only that way can it be set before the child
+// runs its first instruction (its loader's own dialogs included). So Kestrova's is widened for
+// the moment of the start and then given back: its user still sees its own error boxes.
+class TChildErrorModeScope {
+public:
+    TChildErrorModeScope() : Previous(::GetErrorMode()) {
+        ::SetErrorMode(Previous | ChildErrorMode);
+    }
+    ~TChildErrorModeScope() { ::SetErrorMode(Previous); }
+    TChildErrorModeScope(const TChildErrorModeScope&) = delete;
+    TChildErrorModeScope& operator=(const TChildErrorModeScope&) = delete;
+
+private:
+    const UINT Previous;
+};
+
 // False for failures that another attempt cannot mend: the program is not there.
 bool MayPass(DWORD Error) {
     return Error != ERROR_FILE_NOT_FOUND && Error != ERROR_PATH_NOT_FOUND &&
@@ -43,10 +72,15 @@ HANDLE ChildrenJob() {
     static const UniqueHandle Job = [] {
         UniqueHandle job(::CreateJobObjectW(nullptr, nullptr));
         JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
-        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+        // An unhandled exception ends the child at once, without the crash dialog it would
+        // otherwise wait on for ever.
+        limits.BasicLimitInformation.LimitFlags =
+            JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE | JOB_OBJECT_LIMIT_DIE_ON_UNHANDLED_EXCEPTION;
         if (job && !::SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation, &limits,
                                               sizeof(limits)))
             job.reset();
+        if (job)
+            StartRecord.JobLimitFlags = limits.BasicLimitInformation.LimitFlags;
         return job;
     }();
     return Job.get();
@@ -99,9 +133,10 @@ std::wstring UniquePipeName() {
 class Win32ChildProcess final : public ChildProcess {
 public:
     ~Win32ChildProcess() override {
+        // One already told to end has had the wait its owner chose: it is not waited for again.
         if (Process && !Waited) {
             ::TerminateProcess(Process.get(), FailedExitCode);
-            ::WaitForSingleObject(Process.get(), INFINITE);
+            ::WaitForSingleObject(Process.get(), Terminated ? 0 : ChildDestroyWaitMs);
         }
         // The system still writes into Pending's buffer until the read is cancelled.
         if (ReadPending) {
@@ -161,6 +196,8 @@ public:
         BOOL started = FALSE;
         for (int attempt = 1;; ++attempt) {
             std::wstring commandLine = CommandLine; // CreateProcessW may write into it
+            TChildErrorModeScope errorMode;
+            StartRecord.ErrorModeAtCreate = ::GetErrorMode();
             started = ::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
                                        flags, nullptr, folder.empty() ? nullptr : folder.c_str(),
                                        &startup.StartupInfo, &info);
@@ -182,7 +219,7 @@ public:
             ::AssignProcessToJobObject(job, Process.get());
         if (::ResumeThread(thread.get()) == static_cast<DWORD>(-1)) {
             ::TerminateProcess(Process.get(), FailedExitCode);
-            ::WaitForSingleObject(Process.get(), INFINITE);
+            ::WaitForSingleObject(Process.get(), ChildDestroyWaitMs);
             Process.reset();
             ReadEnd.reset();
             return false;
@@ -193,10 +230,8 @@ public:
     TChildOutput Read(char* Buffer, size_t Size, uint32_t TimeoutMs, bool WakeOnInput,
                       size_t& Received) override {
         Received = 0;
-        if (Ended)
-            return TChildOutput::Ended;
-        if (!ReadPending && !BeginRead())
-            return TChildOutput::Ended;
+        if (Ended || (!ReadPending && !BeginRead()))
+            return EndState();
         if (ReadPending) {
             HANDLE event = ReadEvent.get();
             // Without MWMO_INPUTAVAILABLE: only input that arrives after the caller last looked
@@ -204,13 +239,10 @@ public:
             DWORD woken = ::MsgWaitForMultipleObjectsEx(1, &event, TimeoutMs,
                                                         WakeOnInput ? QS_ALLINPUT : 0, 0);
             if (woken != WAIT_OBJECT_0)
-                return woken == WAIT_FAILED ? Fail() : TChildOutput::Quiet;
-            DWORD transferred = 0;
+                return woken == WAIT_FAILED ? EndWith(::GetLastError()) : TChildOutput::Quiet;
             ReadPending = false;
-            if (!::GetOverlappedResult(ReadEnd.get(), &Overlapped, &transferred, FALSE))
-                return Fail(); // ERROR_BROKEN_PIPE: the child closed its end
-            Available = transferred;
-            Taken = 0;
+            if (const DWORD error = TakeResult(); error != ERROR_SUCCESS)
+                return EndWith(error);
         }
         if (Available == Taken) // a read of 0 bytes ends nothing; look again next time
             return TChildOutput::Quiet;
@@ -220,15 +252,26 @@ public:
         return TChildOutput::Data;
     }
 
-    void Terminate(uint32_t ExitCode) override { ::TerminateProcess(Process.get(), ExitCode); }
+    void Terminate(uint32_t ExitCode) override {
+        Terminated = true;
+        ::TerminateProcess(Process.get(), ExitCode);
+    }
 
-    uint32_t WaitForExitCode() override {
-        ::WaitForSingleObject(Process.get(), INFINITE);
-        Waited = true;
-        DWORD code = FailedExitCode;
-        if (!::GetExitCodeProcess(Process.get(), &code))
-            code = FailedExitCode;
-        return code;
+    bool WaitForExit(uint32_t TimeoutMs, bool WakeOnInput, uint32_t& ExitCode) override {
+        if (!Waited) {
+            HANDLE process = Process.get();
+            // As Read: only input that is new since the caller last looked ends the wait.
+            if (::MsgWaitForMultipleObjectsEx(1, &process, TimeoutMs, WakeOnInput ? QS_ALLINPUT : 0,
+                                              0) != WAIT_OBJECT_0)
+                return false;
+            Waited = true;
+            DWORD code = FailedExitCode;
+            if (!::GetExitCodeProcess(process, &code))
+                code = FailedExitCode;
+            ExitCode_ = code;
+        }
+        ExitCode = ExitCode_;
+        return true;
     }
 
     // For a wait over several children: true when the next Read can answer at once (bytes or
@@ -254,16 +297,29 @@ private:
         DWORD transferred = 0;
         if (::ReadFile(ReadEnd.get(), Pending.data(), PipeBufferSize, &transferred, &Overlapped)) {
             // Done at once; the event is set as well, so take the count from the result.
-            if (!::GetOverlappedResult(ReadEnd.get(), &Overlapped, &transferred, FALSE))
-                return Fail(), false;
-            Available = transferred;
-            Taken = 0;
+            if (const DWORD error = TakeResult(); error != ERROR_SUCCESS)
+                return EndWith(error), false;
             return true;
         }
-        if (::GetLastError() != ERROR_IO_PENDING)
-            return Fail(), false;
+        const DWORD error = ::GetLastError();
+        if (error != ERROR_IO_PENDING)
+            return EndWith(error), false;
         ReadPending = true;
         return true;
+    }
+
+    // The completed read's byte count into Available; its error, or ERROR_SUCCESS.
+    DWORD TakeResult() {
+        DWORD transferred = 0;
+        const BOOL done = ::GetOverlappedResult(ReadEnd.get(), &Overlapped, &transferred, FALSE);
+        const DWORD error = done ? ERROR_SUCCESS : ::GetLastError();
+        if (const DWORD injected = InjectedReadError.exchange(0); injected != 0)
+            return injected;
+        if (error != ERROR_SUCCESS)
+            return error;
+        Available = transferred;
+        Taken = 0;
+        return ERROR_SUCCESS;
     }
 
     // Both ends exist, so the connection is already made and this only confirms it.
@@ -286,10 +342,14 @@ private:
         }
     }
 
-    TChildOutput Fail() {
+    // Only a closed pipe is the end of the stream. Any other error leaves the child writing into
+    // a pipe nobody reads: once it is full, the child waits for ever, so the caller must end it.
+    TChildOutput EndWith(DWORD Error) {
         Ended = true;
-        return TChildOutput::Ended;
+        Failure = Error != ERROR_BROKEN_PIPE && Error != ERROR_HANDLE_EOF;
+        return EndState();
     }
+    TChildOutput EndState() const { return Failure ? TChildOutput::Failed : TChildOutput::Ended; }
 
     static constexpr DWORD FailedExitCode = 1;
     UniqueFileHandle ReadEnd;
@@ -301,7 +361,10 @@ private:
     size_t Taken = 0;     // of those, already handed out
     bool ReadPending = false;
     bool Ended = false;
+    bool Failure = false; // the stream ended by an error, not by the child closing it
     bool Waited = false;
+    bool Terminated = false;
+    uint32_t ExitCode_ = FailedExitCode;
 };
 
 } // namespace
@@ -337,6 +400,14 @@ std::vector<size_t> WaitForChildren(const std::vector<ChildProcess*>& Children, 
             ready.push_back(owners[e]);
     }
     return ready;
+}
+
+TChildStartRecord LastChildStart() {
+    return StartRecord;
+}
+
+void InjectChildReadError(uint32_t Error) {
+    InjectedReadError = Error;
 }
 
 std::unique_ptr<ChildProcess> CreateChildProcess() {

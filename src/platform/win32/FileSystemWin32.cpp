@@ -199,3 +199,10 @@ TFileClaim RenameNoReplace(const std::wstring& From, const std::wstring& To,
         ::Sleep(50);
     }
 }
+
+bool TryRemoveFile(const std::wstring& Path) {
+    if (::DeleteFileW(Win32FilePath(Path).c_str()))
+        return true;
+    const DWORD error = ::GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || DirectoryExists(Path);
+}
