@@ -6,8 +6,10 @@
 #include "TextTemplate.h"
 
 #include <algorithm>
+#include <chrono>
 #include <limits>
 #include <stdexcept>
+#include <thread>
 #include <utility>
 
 TBatch* ProgressForm = nullptr;
@@ -35,19 +37,6 @@ int64_t NonNegative(int64_t Bytes) {
 // see OverallBarUnits.
 constexpr int64_t ScaledBarMax = std::numeric_limits<int>::max() / 400 * 400;
 
-// A reserved partial file, deleted when it goes unless it was published.
-struct TPartialFile {
-    std::wstring Path;
-    bool Published = false;
-    explicit TPartialFile(std::wstring Path) : Path(std::move(Path)) {}
-    TPartialFile(const TPartialFile&) = delete;
-    TPartialFile& operator=(const TPartialFile&) = delete;
-    ~TPartialFile() {
-        if (!Published)
-            RemoveFile(Path);
-    }
-};
-
 // Inserts Note among Notes so that their file numbers stay in ascending order.
 void InsertInOrder(std::vector<TFileNote>& Notes, std::vector<int>& Numbers, int Number,
                    TFileNote Note) {
@@ -63,17 +52,47 @@ std::wstring FileCaption(const std::wstring& Template, const std::wstring& Name,
 
 } // namespace
 
+// A reserved partial file, held until it is published, and deleted when it goes unless it was
+// published or kept.
+struct TBatch::TPartialFile {
+    TReservedOutput Reserved;
+    bool Published = false;
+    bool Kept = false; // converted, but not published: the user's work, never deleted
+    explicit TPartialFile(TReservedOutput Reserved) : Reserved(std::move(Reserved)) {}
+    TPartialFile(const TPartialFile&) = delete;
+    TPartialFile& operator=(const TPartialFile&) = delete;
+    ~TPartialFile() {
+        Reserved.Hold.Release(); // the hold refuses deletion, to this program too
+        if (!Published && !Kept)
+            RemoveFile(Reserved.Partial);
+    }
+};
+
 // A file converting beside others. The job is declared after the partial file, so it goes
-// first: the converter has ended before its partial file is deleted.
+// first: the converter has ended before its partial file is let go of and deleted.
 struct TBatch::TRunningFile {
     int Row;        // its row's index now; rows above it leave the list as they convert
     int FileNumber; // 1-based, in list order as the batch began
     TListRow Source;
     std::wstring Target;
-    TReservedOutput Reserved;
     TPartialFile Partial;
     std::unique_ptr<TFFmpegJob> Job;
 };
+
+TFileClaim TPublishing::TryPublish(TReservedOutput& Reserved, const std::wstring& Target,
+                                   std::wstring& Final, std::wstring& SystemReason) {
+    return PublishOutputFile(Reserved, Target, Final, SystemReason);
+}
+
+int64_t TPublishing::NowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+void TPublishing::Pause(int Ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(Ms));
+}
 
 // One converter per logical processor, at most MaxSideBySide. A converter runs with two threads
 // (FFmpegOptions; fixed, because the encoder's output depends on its thread count and every AVI
@@ -174,27 +193,53 @@ std::wstring PercentText(int Position, int Max, TPercentPattern Pattern) {
     return Number + L"%";
 }
 
-bool TBatch::Publish(const TReservedOutput& Reserved, const std::wstring& Target,
+bool TBatch::Publish(TPartialFile& Partial, const std::wstring& Target,
                      TConversionOutcome& Outcome) {
     std::wstring published, reason;
-    if (PublishOutputFile(Reserved, Target, published, reason) == TFileClaim::Done)
+    // A virus scanner or an indexer opens a new file the moment it is written, and may hold it
+    // for seconds: tries come further and further apart, the window's messages handled between.
+    const int64_t deadline = Publishing->NowMs() + PublishPatienceMs;
+    int pause = PublishFirstPauseMs;
+    TFileClaim claim = TFileClaim::Failed;
+    for (;;) {
+        claim = Publishing->TryPublish(Partial.Reserved, Target, published, reason);
+        int64_t now = Publishing->NowMs();
+        if (claim != TFileClaim::Busy || Cancel || now >= deadline)
+            break;
+        const int64_t next = std::min<int64_t>(now + pause, deadline);
+        for (; !Cancel && now < next; now = Publishing->NowMs()) {
+            Publishing->Pause(static_cast<int>(std::min<int64_t>(next - now, PublishPumpMs)));
+            Display.ProcessMessages();
+        }
+        if (Cancel)
+            break;
+        pause = std::min(pause * 2, PublishLongestPauseMs);
+    }
+    if (claim == TFileClaim::Done) {
+        Partial.Published = true;
         return true;
+    }
     Outcome.Converted = false;
     Outcome.EndedEarly = false;
-    Outcome.Failure = TFailureKind::NotPublished;
+    Outcome.Failure =
+        claim == TFileClaim::Busy && Cancel ? TFailureKind::Cancelled : TFailureKind::NotPublished;
     Outcome.LastLine = reason;
+    // The converted work is whole and flushed: it stays under its partial name for the user.
+    // Whatever stands there is never deleted, not even a file another program put there.
+    Partial.Kept = true;
+    if (PathExists(Partial.Reserved.Partial))
+        Outcome.KeptPath = Partial.Reserved.Partial;
     return false;
 }
 
 bool TBatch::ConvertAndPublish(const std::wstring& Source, const std::wstring& Target,
-                               const TReservedOutput& Reserved, TConversionOutcome& Outcome) {
+                               TReservedOutput Reserved, TConversionOutcome& Outcome) {
     // The partial file is this run's own: however the conversion ends short of its final name,
     // failed, cancelled or interrupted by an exception, it goes, and nothing else does.
-    TPartialFile partial{Reserved.Partial};
-    if (!Converter.ConvertFile(Source, Reserved.Partial, ::UpdateProgress, Outcome))
+    TPartialFile partial{std::move(Reserved)};
+    if (!Converter.ConvertFile(Source, partial.Reserved.Partial, ::UpdateProgress, Outcome))
         return false;
-    partial.Published = Publish(Reserved, Target, Outcome);
-    return partial.Published;
+    return Publish(partial, Target, Outcome);
 }
 
 bool TBatch::NotReserved(const std::wstring& Source, const TReservedOutput& Reserved,
@@ -251,11 +296,11 @@ void TBatch::Run() {
                               CleanFolderText(OutputFolder.OutputFolderText()));
         CurFileSize = NonNegative(row.FileSize);
         Display.SetCurFileCaption(FileCaption(FileCaptionText, row.Name, fileNumber, FileTotal));
-        const TReservedOutput reserved = ReserveOutputFile(target);
+        TReservedOutput reserved = ReserveOutputFile(target);
 
         TConversionOutcome outcome;
         if (reserved.Reserved)
-            ConvertAndPublish(source, target, reserved, outcome);
+            ConvertAndPublish(source, target, std::move(reserved), outcome);
         else
             NotReserved(source, reserved, outcome);
         // A row that leaves the list lets the next one move up into its index.
@@ -339,14 +384,15 @@ void TBatch::StartFile(int Row, int FileNumber,
     const std::wstring target =
         GetTargetFileName(row.Location, row.Name, OutputFolder.SameFolderSelected(),
                           CleanFolderText(OutputFolder.OutputFolderText()));
-    const TReservedOutput reserved = ReserveOutputFile(target);
+    TReservedOutput reserved = ReserveOutputFile(target);
     TConversionOutcome outcome;
     if (!reserved.Reserved) {
         NotReserved(source, reserved, outcome);
     } else {
+        const std::wstring partial = reserved.Partial;
         auto file = std::unique_ptr<TRunningFile>(
-            new TRunningFile{Row, FileNumber, row, target, reserved, TPartialFile{reserved.Partial},
-                             Converter.CreateJob(source, reserved.Partial)});
+            new TRunningFile{Row, FileNumber, row, target, TPartialFile{std::move(reserved)},
+                             Converter.CreateJob(source, partial)});
         if (!file->Job)
             throw std::logic_error("several files at once need a converter that makes jobs");
         if (file->Job->Start()) {
@@ -364,7 +410,7 @@ void TBatch::EndFile(TRunningFile& File, std::vector<std::unique_ptr<TRunningFil
     std::wstring output;
     TConversionOutcome outcome = JudgeRun(File.Job->Finish(output), File.Job->Destination());
     if (outcome.Converted)
-        File.Partial.Published = Publish(File.Reserved, File.Target, outcome);
+        Publish(File.Partial, File.Target, outcome);
     ProcessedFilesSize = AddSaturated(ProcessedFilesSize, NonNegative(File.Source.FileSize));
     if (!RecordOutcome(File.Row, File.FileNumber, File.Source.Name, std::move(outcome)))
         return;
