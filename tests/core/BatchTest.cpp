@@ -582,12 +582,14 @@ TEST_F(BatchRun, NothingIsUnderTheFinalNameUntilTheFileIsWhole) {
     EXPECT_FALSE(Exists(L"a.partial.avi"));
 }
 
-// A converter that reports success but whose file cannot be renamed: something removed it.
+// A converter that reports success but whose file cannot be renamed: something removed it. On
+// Windows Kestrova's hold on the partial file refuses that removal.
 class VanishingConverter : public TConverter {
 public:
+    bool Removed = false;
     bool ConvertFile(const std::wstring&, const std::wstring& Destination, TProgressProc,
                      TConversionOutcome& Outcome) override {
-        RemoveFile(Destination);
+        Removed = RemoveFile(Destination);
         Outcome = {};
         Outcome.Converted = true;
         Outcome.EndedEarly = true;
@@ -601,6 +603,12 @@ TEST_F(BatchRun, AFinishedFileThatCannotBeNamedFailsAndSaysWhy) {
     TBatch batch(List, Folder, Display, converter);
     batch.Run();
 
+#ifdef _WIN32
+    EXPECT_FALSE(converter.Removed) << "the hold lets no other program delete the partial file";
+    EXPECT_TRUE(List.Rows.empty());
+    EXPECT_TRUE(Exists(L"a.avi"));
+#else
+    ASSERT_TRUE(converter.Removed);
     ASSERT_EQ(List.Names(), std::vector<std::wstring>{L"a.webm"});
     const TConversionOutcome& outcome = List.Rows[0].Outcome;
     EXPECT_FALSE(outcome.Converted);
@@ -611,6 +619,7 @@ TEST_F(BatchRun, AFinishedFileThatCannotBeNamedFailsAndSaysWhy) {
         << fs::path(reason).string();
     EXPECT_GT(reason.size(), 45u) << "with the system's words";
     EXPECT_FALSE(Exists(L"a.avi"));
+#endif
 }
 
 // FFmpeg 5.1 on a volume that fills while it writes the index: the errors, then exit code 0.
