@@ -13,6 +13,7 @@
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
+#include <share.h>
 #include <sys/stat.h>
 #include <windows.h>
 #else
@@ -121,7 +122,7 @@ TEST_P(FileClaim, ANameHeldOpenWithoutSharingIsTaken) {
 bool WriteAsTheConverter(const std::wstring& Path, const std::string& Text) {
 #ifdef _WIN32
     const int fd = _wsopen(OpenablePath(Path).c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY,
-                           _S_IREAD | _S_IWRITE);
+                           _SH_DENYNO, _S_IREAD | _S_IWRITE);
     if (fd < 0)
         return false;
     const bool written = _write(fd, Text.data(), static_cast<unsigned>(Text.size())) ==
