@@ -1117,6 +1117,24 @@ TEST_F(SideBySideBatch, CaptionsFollowTheGivenWording) {
     EXPECT_EQ(Display.AtCaption.front().Caption, L"c.webm (1/1)");
 }
 
+// Side by side a held file is waited for the same way, and the other files still land.
+TEST_F(SideBySideBatch, AHeldFileIsWaitedForBesideTheOthers) {
+    AddRow(L"a.webm", Converts);
+    AddRow(L"b.webm", SlowConverts);
+    auto held = std::make_unique<HeldPublishing>();
+    held->HeldUntil = 3'000;
+    HeldPublishing& publishing = *held;
+    Batch.Publishing = std::move(held);
+    Batch.SideBySide = 2;
+    Batch.Run();
+
+    EXPECT_TRUE(List.Rows.empty());
+    EXPECT_TRUE(Exists(L"a.avi") && Exists(L"b.avi"));
+    EXPECT_FALSE(Exists(L"a.partial.avi") || Exists(L"b.partial.avi"));
+    EXPECT_GE(publishing.Clock, 3'000);
+    EXPECT_LE(publishing.LongestPause, PublishPumpMs);
+}
+
 TEST_F(SideBySideBatch, OneFileIsConvertedAsItAlwaysWas) {
     AddRow(L"a.webm", Converts);
     Batch.SideBySide = 4;

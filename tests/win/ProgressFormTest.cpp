@@ -72,9 +72,9 @@ protected:
     // machine.
     static constexpr const char* HalfThenPause =
         "err   Duration: 00:00:10.00, start: 0\\n\n"
-        "err frame=  125 fps=25 q=2.0 size=  500kB time=00:00:05.00 bitrate= 800.0kbits/s\\r\n"
+        "err frame=  125 fps=25 q=2.0 size=    0kB time=00:00:05.00 bitrate= 800.0kbits/s\\r\n"
         "sleep 300\n"
-        "err frame=  250 fps=25 q=2.0 size= 1000kB time=00:00:10.00 bitrate= 800.0kbits/s\\r\n"
+        "err frame=  250 fps=25 q=2.0 size=    0kB time=00:00:10.00 bitrate= 800.0kbits/s\\r\n"
         "create\nexit 0\n";
     static constexpr const char* Bad = "err   Duration: 00:00:10.00, start: 0\\n\nexit 1\n";
     // Ten minutes in steps of 5 s every 50 ms: long enough that a cancel lands well inside it on a
