@@ -18,6 +18,10 @@ using View = std::wstring_view;
 constexpr int64_t ShortByMs = 1000;
 constexpr int64_t ShortByFiftieths = 1; // 2 %
 
+// A volume with less than this free after a write error is full: nothing the size of an AVI's
+// index or its next packets fits.
+constexpr uint64_t DiskFullBelowBytes = 1024 * 1024;
+
 // The newest message holding any of the parts, or nullptr.
 const std::wstring* FindMessage(const TFFmpegReport& Report, std::initializer_list<View> Parts) {
     for (auto message = Report.Messages.rbegin(); message != Report.Messages.rend(); ++message) {
@@ -210,6 +214,12 @@ TConversionOutcome JudgeRun(const TFFmpegRun& Run, const std::wstring& Destinati
     }
     TConversionOutcome outcome = JudgeConversion(Run.Cancelled, Run.ExitCode, Run.Report);
     outcome.Folder = FolderOf(Destination);
+    // A full disk does not always come back in words that say so (FFmpeg under Wine gives
+    // "Invalid argument"): the volume's free space tells.
+    uint64_t free = 0;
+    if (outcome.Failure == TFailureKind::WriteFailed && !outcome.DiskFull &&
+        FreeSpace(outcome.Folder, free) && free < DiskFullBelowBytes)
+        outcome.DiskFull = true;
     if (!outcome.Converted)
         return outcome;
     // What the converter printed cannot vouch for a file it never wrote (a stand-in that does

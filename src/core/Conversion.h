@@ -60,7 +60,8 @@ TConversionOutcome ConvertWithFFmpeg(const std::wstring& FFmpegPath, const std::
 
 // ConvertWithFFmpeg's verdict on a run that has ended, whether it ran alone or beside others:
 // JudgeConversion, then the file itself: missing or empty fails as NoOutput, shorter than the
-// converter's last reported size (its rounding to whole kB allowed) as ShortOutput.
+// converter's last reported size (its rounding to whole kB allowed) as ShortOutput. A write
+// error on a volume left with almost no free space is told as a full disk.
 TConversionOutcome JudgeRun(const TFFmpegRun& Run, const std::wstring& Destination);
 
 // Whether a file of Bytes holds at least what a status line's "size=" of SizeKB reported; the

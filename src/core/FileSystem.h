@@ -37,6 +37,10 @@ bool FileHasContent(const std::wstring& Path);
 // Windows, errno elsewhere).
 bool FileSize(const std::wstring& Path, int64_t& Size, uint32_t& SystemError);
 
+// The bytes this user may still write on the volume that holds Folder. False when it cannot be
+// read (no such folder).
+bool FreeSpace(const std::wstring& Folder, uint64_t& Bytes);
+
 // Path in a form another program's file functions open at any length (on Windows the
 // extended-length form of a long path): the converter is given its names so.
 std::wstring OpenablePath(const std::wstring& Path);

@@ -205,6 +205,13 @@ TEST_P(FileClaim, AFileAScannerHoldsIsBusyUntilLetGo) {
 }
 #endif
 
+TEST_P(FileClaim, FreeSpaceIsReadForAFolderThatExists) {
+    uint64_t bytes = 0;
+    EXPECT_TRUE(FreeSpace(Folder, bytes));
+    EXPECT_GT(bytes, 0u);
+    EXPECT_FALSE(FreeSpace(Folder + L"missing", bytes));
+}
+
 INSTANTIATE_TEST_SUITE_P(PathLengths, FileClaim, ::testing::Values(0, 300),
                          [](const auto& Info) { return "Length" + std::to_string(Info.param); });
 

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 std::wstring ExecutableFolder() {
@@ -45,6 +46,14 @@ bool FileSize(const std::wstring& Path, int64_t& Size, uint32_t& SystemError) {
         return false;
     }
     Size = info.st_size;
+    return true;
+}
+
+bool FreeSpace(const std::wstring& Folder, uint64_t& Bytes) {
+    struct statvfs info;
+    if (::statvfs(ToUtf8(Folder).c_str(), &info) != 0)
+        return false;
+    Bytes = static_cast<uint64_t>(info.f_bavail) * info.f_frsize;
     return true;
 }
 

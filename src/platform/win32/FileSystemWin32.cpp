@@ -119,6 +119,15 @@ bool FileSize(const std::wstring& Path, int64_t& Size, uint32_t& SystemError) {
     return true;
 }
 
+bool FreeSpace(const std::wstring& Folder, uint64_t& Bytes) {
+    ULARGE_INTEGER available;
+    if (!::GetDiskFreeSpaceExW(Win32FilePath(IncludeTrailingPathDelimiter(Folder)).c_str(),
+                               &available, nullptr, nullptr))
+        return false;
+    Bytes = available.QuadPart;
+    return true;
+}
+
 std::wstring OpenablePath(const std::wstring& Path) {
     return Win32FilePath(Path);
 }
