@@ -1218,7 +1218,8 @@ disk_full_at_the_trailer() { # DIR
     fi
     local rc=0
     disk_full_run "$s" || rc=$?
-    umount "$s/out" || fail "the tmpfs at $s/out could not be unmounted"
+    kestrova_stop # nothing of it may keep the volume busy
+    umount "$s/out" || umount -l "$s/out" || fail "the tmpfs at $s/out could not be unmounted"
     return "$rc"
 }
 
