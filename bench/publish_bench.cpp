@@ -56,7 +56,7 @@ bool RunRound(const std::wstring& Converter, const fs::path& Sample, const fs::p
     const std::wstring target = TextOf(Folder / "clip.avi");
 
     Clock::time_point start = Clock::now();
-    const TReservedOutput reserved = ReserveOutputFile(target);
+    TReservedOutput reserved = ReserveOutputFile(target);
     Out.Reserve = SecondsSince(start);
     if (!reserved.Reserved)
         return false;
@@ -76,7 +76,7 @@ bool RunRound(const std::wstring& Converter, const fs::path& Sample, const fs::p
         return false;
 
     // The published AVI becomes the next partial file, and three final names are taken.
-    const TReservedOutput again = ReserveOutputFile(target);
+    TReservedOutput again = ReserveOutputFile(target);
     if (!again.Reserved)
         return false;
     fs::rename(PathOf(target), PathOf(again.Partial));

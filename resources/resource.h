@@ -155,6 +155,13 @@
 #define IDS_FAILOUTPUTLOST 3250
 #define IDS_FAILNOTENDED 3251
 
+// Damaged output is never published; publishing waits out a scanner
+#define IDS_FAILWRITEFAILED 3100
+#define IDS_FAILDISKFULL 3101
+#define IDS_FAILSHORTOUTPUT 3102
+#define IDS_FAILNOTPUBLISHEDKEPT 3103
+#define IDS_FAILCANCELLEDKEPT 3104
+
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)
 #endif

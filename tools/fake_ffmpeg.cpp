@@ -5,8 +5,11 @@
 //   err <text>        write <text> to stderr at once (escapes: \r \n \t \\)
 //   sleep <ms>        pause
 //   status <to_ms> <step_ms> <pause_ms>
-//                     status lines "frame=... time=HH:MM:SS.cc ...\r" from 0 to <to_ms>
+//                     status lines "frame=... size=...kB time=HH:MM:SS.cc ...\r" from 0 to
+//                     <to_ms>, the size that of the file written so far, rounded as FFmpeg does
 //   create            write a small file at <destination>
+//   write <bytes>     write a file of that many bytes ("RIFF" and filler) at <destination>, as
+//                     the converter opens its output (reading and writing shared)
 //   args              write every argument to stderr, one "arg=<value>" line each
 //   pid               write this process's id, as text, to <destination>
 //   cwd               write "cwd=<current folder>\n" to stderr
@@ -164,6 +167,7 @@ int Run(const std::vector<Arg>& Args) {
         text.append(chunk, n);
     std::fclose(script);
 
+    long long written = 0; // bytes of the file at <destination>, for the status lines' size
     std::istringstream lines(text);
     std::string line;
     while (std::getline(lines, line)) {
@@ -188,8 +192,8 @@ int Run(const std::vector<Arg>& Args) {
                 if (t > to)
                     t = to;
                 WriteErr("frame=  " + std::to_string(t / 40) +
-                         " fps=25 q=2.0 size=  " + std::to_string(t / 10) + "kB time=" + Clock(t) +
-                         " bitrate= 800.0kbits/s speed=1.0x    \r");
+                         " fps=25 q=2.0 size=  " + std::to_string((written + 512) / 1024) +
+                         "kB time=" + Clock(t) + " bitrate= 800.0kbits/s speed=1.0x    \r");
                 if (t >= to)
                     break;
                 SleepMs(pause);
@@ -202,6 +206,19 @@ int Run(const std::vector<Arg>& Args) {
             }
             std::fputs("RIFF fake AVI", out);
             std::fclose(out);
+            written = 13;
+        } else if (command == "write") {
+            FILE* out = OpenFile(destination, MODE("wb"));
+            if (!out) {
+                WriteErr(Narrow(destination) + ": Permission denied\n");
+                return 1;
+            }
+            const long long bytes = std::atoll(rest.c_str());
+            std::string data = "RIFF";
+            data.resize(static_cast<size_t>(bytes > 4 ? bytes : 4), 'x');
+            std::fwrite(data.data(), 1, static_cast<size_t>(bytes), out);
+            std::fclose(out);
+            written = bytes;
         } else if (command == "args") {
             for (size_t i = 1; i < Args.size(); ++i)
                 WriteErr("arg=" + Narrow(Args[i]) + "\n");

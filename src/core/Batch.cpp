@@ -58,38 +58,56 @@ std::wstring FileCaption(const std::wstring& Template, const std::wstring& Name,
 
 } // namespace
 
-// A reserved partial file, deleted when it goes unless it was published. The batch knows it
-// while it lives, so that the end of the session can delete it before the run unwinds.
+// A reserved partial file, held until it is published, and deleted when it goes unless it was
+// published or kept. The batch knows it while it lives, so that the end of the session can delete
+// it before the run unwinds.
 struct TBatch::TPartialFile {
     TBatch& Batch;
-    std::wstring Path;
+    TReservedOutput Reserved;
     bool Published = false;
+    bool Kept = false;    // converted, but not published: the user's work, never deleted
     bool Removed = false; // already deleted by RemovePartialFilesNow
-    TPartialFile(TBatch& Batch, std::wstring Path) : Batch(Batch), Path(std::move(Path)) {
+    TPartialFile(TBatch& Batch, TReservedOutput Reserved)
+        : Batch(Batch), Reserved(std::move(Reserved)) {
         Batch.LivePartials.push_back(this);
     }
     TPartialFile(const TPartialFile&) = delete;
     TPartialFile& operator=(const TPartialFile&) = delete;
     ~TPartialFile() {
         std::erase(Batch.LivePartials, this);
+        Reserved.Hold.Release(); // the hold refuses deletion, to this program too
         // One its converter still holds is deleted as soon as it can be (LeftoverFiles), never
         // waited for here.
-        if (!Published && !Removed)
-            LeftoverFiles().Remove(Path);
+        if (!Published && !Kept && !Removed)
+            LeftoverFiles().Remove(Reserved.Partial);
     }
 };
 
 // A file converting beside others. The job is declared after the partial file, so it goes
-// first: the converter has ended before its partial file is deleted.
+// first: the converter has ended before its partial file is let go of and deleted.
 struct TBatch::TRunningFile {
     int Row;        // its row's index now; rows above it leave the list as they convert
     int FileNumber; // 1-based, in list order as the batch began
     TListRow Source;
     std::wstring Target;
-    TReservedOutput Reserved;
     TPartialFile Partial;
     std::unique_ptr<TFFmpegJob> Job;
 };
+
+TFileClaim TPublishing::TryPublish(TReservedOutput& Reserved, const std::wstring& Target,
+                                   std::wstring& Final, std::wstring& SystemReason) {
+    return PublishOutputFile(Reserved, Target, Final, SystemReason);
+}
+
+int64_t TPublishing::NowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+void TPublishing::Pause(int Ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(Ms));
+}
 
 // One converter per logical processor, at most MaxSideBySide. A converter runs with two threads
 // (FFmpegOptions; fixed, because the encoder's output depends on its thread count and every AVI
@@ -190,27 +208,53 @@ std::wstring PercentText(int Position, int Max, TPercentPattern Pattern) {
     return Number + L"%";
 }
 
-bool TBatch::Publish(const TReservedOutput& Reserved, const std::wstring& Target,
+bool TBatch::Publish(TPartialFile& Partial, const std::wstring& Target,
                      TConversionOutcome& Outcome) {
     std::wstring published, reason;
-    if (PublishOutputFile(Reserved, Target, published, reason) == TFileClaim::Done)
+    // A virus scanner or an indexer opens a new file the moment it is written, and may hold it
+    // for seconds: tries come further and further apart, the window's messages handled between.
+    const int64_t deadline = Publishing->NowMs() + PublishPatienceMs;
+    int pause = PublishFirstPauseMs;
+    TFileClaim claim = TFileClaim::Failed;
+    for (;;) {
+        claim = Publishing->TryPublish(Partial.Reserved, Target, published, reason);
+        int64_t now = Publishing->NowMs();
+        if (claim != TFileClaim::Busy || Cancel || now >= deadline)
+            break;
+        const int64_t next = std::min<int64_t>(now + pause, deadline);
+        for (; !Cancel && now < next; now = Publishing->NowMs()) {
+            Publishing->Pause(static_cast<int>(std::min<int64_t>(next - now, PublishPumpMs)));
+            Display.ProcessMessages();
+        }
+        if (Cancel)
+            break;
+        pause = std::min(pause * 2, PublishLongestPauseMs);
+    }
+    if (claim == TFileClaim::Done) {
+        Partial.Published = true;
         return true;
+    }
     Outcome.Converted = false;
     Outcome.EndedEarly = false;
-    Outcome.Failure = TFailureKind::NotPublished;
+    Outcome.Failure =
+        claim == TFileClaim::Busy && Cancel ? TFailureKind::Cancelled : TFailureKind::NotPublished;
     Outcome.LastLine = reason;
+    // The converted work is whole and flushed: it stays under its partial name for the user.
+    // Whatever stands there is never deleted, not even a file another program put there.
+    Partial.Kept = true;
+    if (PathExists(Partial.Reserved.Partial))
+        Outcome.KeptPath = Partial.Reserved.Partial;
     return false;
 }
 
 bool TBatch::ConvertAndPublish(const std::wstring& Source, const std::wstring& Target,
-                               const TReservedOutput& Reserved, TConversionOutcome& Outcome) {
+                               TReservedOutput Reserved, TConversionOutcome& Outcome) {
     // The partial file is this run's own: however the conversion ends short of its final name,
     // failed, cancelled or interrupted by an exception, it goes, and nothing else does.
-    TPartialFile partial{*this, Reserved.Partial};
-    if (!Converter.ConvertFile(Source, Reserved.Partial, ::UpdateProgress, Outcome))
+    TPartialFile partial{*this, std::move(Reserved)};
+    if (!Converter.ConvertFile(Source, partial.Reserved.Partial, ::UpdateProgress, Outcome))
         return false;
-    partial.Published = Publish(Reserved, Target, Outcome);
-    return partial.Published;
+    return Publish(partial, Target, Outcome);
 }
 
 bool TBatch::NotReserved(const std::wstring& Source, const TReservedOutput& Reserved,
@@ -280,11 +324,11 @@ void TBatch::RunOneByOne() {
                               CleanFolderText(OutputFolder.OutputFolderText()));
         CurFileSize = NonNegative(row.FileSize);
         Display.SetCurFileCaption(FileCaption(FileCaptionText, row.Name, fileNumber, FileTotal));
-        const TReservedOutput reserved = ReserveOutputFile(target);
+        TReservedOutput reserved = ReserveOutputFile(target);
 
         TConversionOutcome outcome;
         if (reserved.Reserved)
-            ConvertAndPublish(source, target, reserved, outcome);
+            ConvertAndPublish(source, target, std::move(reserved), outcome);
         else
             NotReserved(source, reserved, outcome);
         // A row that leaves the list lets the next one move up into its index.
@@ -369,14 +413,15 @@ void TBatch::StartFile(int Row, int FileNumber,
     const std::wstring target =
         GetTargetFileName(row.Location, row.Name, OutputFolder.SameFolderSelected(),
                           CleanFolderText(OutputFolder.OutputFolderText()));
-    const TReservedOutput reserved = ReserveOutputFile(target);
+    TReservedOutput reserved = ReserveOutputFile(target);
     TConversionOutcome outcome;
     if (!reserved.Reserved) {
         NotReserved(source, reserved, outcome);
     } else {
+        const std::wstring partial = reserved.Partial;
         auto file = std::unique_ptr<TRunningFile>(new TRunningFile{
-            Row, FileNumber, row, target, reserved, TPartialFile{*this, reserved.Partial},
-            Converter.CreateJob(source, reserved.Partial)});
+            Row, FileNumber, row, target, TPartialFile{*this, std::move(reserved)},
+            Converter.CreateJob(source, partial)});
         if (!file->Job)
             throw std::logic_error("several files at once need a converter that makes jobs");
         if (file->Job->Start()) {
@@ -399,7 +444,7 @@ void TBatch::EndFile(TRunningFile& File, std::vector<std::unique_ptr<TRunningFil
     });
     TConversionOutcome outcome = JudgeRun(run, File.Job->Destination());
     if (outcome.Converted)
-        File.Partial.Published = Publish(File.Reserved, File.Target, outcome);
+        Publish(File.Partial, File.Target, outcome);
     ProcessedFilesSize = AddSaturated(ProcessedFilesSize, NonNegative(File.Source.FileSize));
     if (!RecordOutcome(File.Row, File.FileNumber, File.Source.Name, std::move(outcome)))
         return;
@@ -492,11 +537,13 @@ int TBatch::OverallBarUnits(int64_t Bytes) const {
 int TBatch::RemovePartialFilesNow() {
     int Left = 0;
     for (TPartialFile* Partial : LivePartials) {
-        if (Partial->Published || Partial->Removed)
+        if (Partial->Published || Partial->Kept || Partial->Removed)
             continue;
         // Once deleted, never tried again: the name may become another program's. One still held
         // is left to the run's own cleanup, should the run get that far.
-        if (RemoveFile(Partial->Path) || !PathExists(Partial->Path))
+        Partial->Reserved.Hold.Release(); // the hold refuses deletion, to this program too
+        const std::wstring& Path = Partial->Reserved.Partial;
+        if (RemoveFile(Path) || !PathExists(Path))
             Partial->Removed = true;
         else
             ++Left;

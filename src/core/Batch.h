@@ -93,6 +93,28 @@ struct TConverter {
     }
 };
 
+// How the batch publishes a converted file, and the clock it waits for a busy one by; replaceable
+// in tests, since a file held by another program cannot be made busy under Wine, and a minute's
+// patience should not take a minute there.
+struct TPublishing {
+    virtual ~TPublishing() = default;
+    // One try: PublishOutputFile.
+    virtual TFileClaim TryPublish(TReservedOutput& Reserved, const std::wstring& Target,
+                                  std::wstring& Final, std::wstring& SystemReason);
+    // A steady clock, in ms.
+    virtual int64_t NowMs();
+    // A short pause (the batch never asks for more than PublishPumpMs at a time).
+    virtual void Pause(int Ms);
+};
+
+// How long a converted file that another program holds (a virus scanner, an indexer) is waited
+// for before it is given up on and kept under its partial name; the first pause between tries,
+// which doubles up to the longest; and the longest stretch without handling the window's messages.
+inline constexpr int64_t PublishPatienceMs = 60'000;
+inline constexpr int PublishFirstPauseMs = 50;
+inline constexpr int PublishLongestPauseMs = 2'000;
+inline constexpr int PublishPumpMs = 50;
+
 // The most files a batch converts side by side: beyond it each converter adds little on any
 // machine, the progress window would outgrow a screen, and one wait covers them all.
 inline constexpr int MaxSideBySide = 8;
@@ -172,7 +194,10 @@ public:
     // cancelled conversion, or one an exception interrupts, leaves no file behind: its partial file
     // is deleted, and no other file is ever deleted, replaced or truncated. A partial file that a
     // converter which would not die still holds is deleted once it lets go (LeftoverFiles): the
-    // end of the batch tries for a moment, later batches and the program's end try again.
+    // end of the batch tries for a moment, later batches and the program's end try again. A
+    // converted file that cannot be given its name (another program holds it past
+    // PublishPatienceMs, or Cancel comes while it waits) is kept under its partial name, and its
+    // row's outcome says where.
     void Run();
 
     bool IsDone() const { return Done; }
@@ -203,6 +228,8 @@ public:
     // makes jobs (CreateJob). With 1, one after another through ConvertFile. Files start in list
     // order, never more at once than are left.
     int SideBySide = 1;
+    // Publishing's tries and clock (tests replace them).
+    std::unique_ptr<TPublishing> Publishing = std::make_unique<TPublishing>();
     // A file's caption over its bar: %1 its name, %2 its number in the batch, %3 how many.
     std::wstring FileCaptionText = English_IDS_FILECAPTION;
     // How the percentages are written (the window gives the user's regional format).
@@ -235,13 +262,15 @@ private:
     bool RecordOutcome(int Row, int FileNumber, const std::wstring& Name,
                        TConversionOutcome Outcome);
     void ReportSideBySide(const std::vector<std::unique_ptr<TRunningFile>>& Running);
-    // Gives a converted partial file its final name; on failure Outcome says why.
-    static bool Publish(const TReservedOutput& Reserved, const std::wstring& Target,
-                        TConversionOutcome& Outcome);
+    // Gives a converted partial file its final name, waiting out another program that holds it
+    // (up to PublishPatienceMs, the window answering, Cancel acting at once); on failure
+    // Outcome says why, and a partial file still there is kept and named in Outcome.
+    bool Publish(TPartialFile& Partial, const std::wstring& Target, TConversionOutcome& Outcome);
     // Converts into the reserved partial file and gives it its final name; false when either
-    // fails (Outcome says why). The partial file is gone afterwards unless it was published.
+    // fails (Outcome says why). The partial file is gone afterwards unless it was published or
+    // kept.
     bool ConvertAndPublish(const std::wstring& Source, const std::wstring& Target,
-                           const TReservedOutput& Reserved, TConversionOutcome& Outcome);
+                           TReservedOutput Reserved, TConversionOutcome& Outcome);
     // The outcome for a file whose partial file could not be created.
     static bool NotReserved(const std::wstring& Source, const TReservedOutput& Reserved,
                             TConversionOutcome& Outcome);

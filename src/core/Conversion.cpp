@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <initializer_list>
+#include <limits>
 #include <string_view>
 
 namespace {
@@ -16,6 +17,10 @@ using View = std::wstring_view;
 // are the ordinary difference between the streams' ends and the container's duration.
 constexpr int64_t ShortByMs = 1000;
 constexpr int64_t ShortByFiftieths = 1; // 2 %
+
+// A volume with less than this free after a write error is full: nothing the size of an AVI's
+// index or its next packets fits.
+constexpr uint64_t DiskFullBelowBytes = 1024 * 1024;
 
 // The newest message holding any of the parts, or nullptr.
 const std::wstring* FindMessage(const TFFmpegReport& Report, std::initializer_list<View> Parts) {
@@ -150,16 +155,48 @@ TConversionOutcome JudgeConversion(bool Cancelled, uint32_t ExitCode, const TFFm
     if (!report.Messages.empty())
         outcome.LastLine = report.Messages.back();
 
-    if (Cancelled)
+    if (Cancelled) {
         outcome.Failure = TFailureKind::Cancelled;
-    else if (ExitCode == 0)
+    } else if (!report.WriteError.empty()) {
+        // Whatever the exit code: FFmpeg ends with 0 when the disk fills at the trailer, leaving
+        // an AVI without its index.
+        outcome.Failure = TFailureKind::WriteFailed;
+        outcome.LastLine = report.WriteError;
+        outcome.DiskFull = report.DiskFull;
+    } else if (ExitCode == 0) {
         JudgeFinished(report, outcome);
-    else if (ExitCode != 1) // the converter's errors end with 1; anything else ended it abnormally
+    } else if (ExitCode != 1) {
+        // the converter's errors end with 1; anything else ended it abnormally
         outcome.Failure = TFailureKind::Crashed;
-    else
+    } else {
         JudgeFailed(report, outcome);
+    }
     return outcome;
 }
+
+bool HoldsReportedSize(int64_t Bytes, int64_t SizeKB) {
+    // "258kB" stands for anything from 257.5 to 258.5 times 1024 bytes.
+    if (SizeKB <= 0)
+        return true;
+    if (SizeKB > std::numeric_limits<int64_t>::max() / 1024)
+        return false;
+    return Bytes >= SizeKB * 1024 - 512;
+}
+
+namespace {
+
+// The folder of a file's path, without its trailing delimiter unless it is the root.
+std::wstring FolderOf(const std::wstring& Path) {
+    const size_t delimiter = Path.find_last_of(PathDelim);
+    if (delimiter == std::wstring::npos)
+        return {};
+    const std::wstring folder = Path.substr(0, delimiter);
+    if (folder.empty() || folder.back() == L':')
+        return folder + PathDelim;
+    return folder;
+}
+
+} // namespace
 
 TConversionOutcome ConvertWithFFmpeg(const std::wstring& FFmpegPath, const std::wstring& Source,
                                      const std::wstring& Destination, const std::wstring& Options,
@@ -176,18 +213,36 @@ TConversionOutcome JudgeRun(const TFFmpegRun& Run, const std::wstring& Destinati
         return outcome;
     }
     TConversionOutcome outcome = JudgeConversion(Run.Cancelled, Run.ExitCode, Run.Report);
+    outcome.Folder = FolderOf(Destination);
     if (!Run.Cancelled && (Run.StreamFailed || Run.Stalled)) {
         outcome.Converted = false;
         outcome.EndedEarly = false;
         outcome.Failure = Run.StreamFailed ? TFailureKind::OutputLost : TFailureKind::NotEnded;
         return outcome;
     }
+    // A full disk does not always come back in words that say so (FFmpeg under Wine gives
+    // "Invalid argument"): the volume's free space tells.
+    uint64_t free = 0;
+    if (outcome.Failure == TFailureKind::WriteFailed && !outcome.DiskFull &&
+        FreeSpace(outcome.Folder, free) && free < DiskFullBelowBytes)
+        outcome.DiskFull = true;
+    if (!outcome.Converted)
+        return outcome;
     // What the converter printed cannot vouch for a file it never wrote (a stand-in that does
-    // nothing, a converter stopped from outside that still ends with 0).
-    if (outcome.Converted && !FileHasContent(Destination)) {
+    // nothing, a converter stopped from outside that still ends with 0), nor for one that lost
+    // what it wrote.
+    int64_t size = 0;
+    uint32_t error = 0;
+    TFailureKind failure = TFailureKind::None;
+    if (!FileHasContent(Destination))
+        failure = TFailureKind::NoOutput;
+    else if (Run.Report.SizeKB && FileSize(Destination, size, error) &&
+             !HoldsReportedSize(size, *Run.Report.SizeKB))
+        failure = TFailureKind::ShortOutput;
+    if (failure != TFailureKind::None) {
         outcome.Converted = false;
         outcome.EndedEarly = false;
-        outcome.Failure = TFailureKind::NoOutput;
+        outcome.Failure = failure;
     }
     return outcome;
 }
@@ -199,6 +254,8 @@ std::wstring DescribeFailure(const TConversionOutcome& Outcome, const TFailureTe
     case TFailureKind::NotStarted:
         return Texts.NotStarted;
     case TFailureKind::Cancelled:
+        if (!Outcome.KeptPath.empty())
+            return FormatTemplate(Texts.CancelledKept, {Outcome.KeptPath});
         return Texts.Cancelled;
     case TFailureKind::NotReadable:
         return Texts.NotReadable;
@@ -221,11 +278,19 @@ std::wstring DescribeFailure(const TConversionOutcome& Outcome, const TFailureTe
     case TFailureKind::Stopped:
         return Texts.Stopped;
     case TFailureKind::NotPublished:
+        if (!Outcome.KeptPath.empty())
+            return FormatTemplate(Texts.NotPublishedKept, {Outcome.LastLine, Outcome.KeptPath});
         return FormatTemplate(Texts.NotPublished, {Outcome.LastLine});
     case TFailureKind::OutputLost:
         return Texts.OutputLost;
     case TFailureKind::NotEnded:
         return Texts.NotEnded;
+    case TFailureKind::WriteFailed:
+        if (Outcome.DiskFull)
+            return FormatTemplate(Texts.DiskFull, {Outcome.Folder});
+        return FormatTemplate(Texts.WriteFailed, {Outcome.Folder, Outcome.LastLine});
+    case TFailureKind::ShortOutput:
+        return FormatTemplate(Texts.ShortOutput, {Outcome.Folder});
     case TFailureKind::Other:
         break;
     }

@@ -24,6 +24,9 @@ enum class TFailureKind {
     NoOutput,      // the converter ended as if done, but the AVI file is missing or empty
     Stopped,       // the converter ended with 0 but without its closing totals: ended from outside
     NotPublished,  // converted, but the finished file could not be given its name (LastLine: why)
+    WriteFailed,   // the converter reported an error writing or closing the AVI file, whatever its
+                   // exit code (LastLine: its words; DiskFull when the disk is full)
+    ShortOutput,   // the AVI file is shorter than the converter reported writing
     Other,         // anything else: the converter's own words (LastLine)
     OutputLost,    // its messages could not be read (not their end), so it was ended
     NotEnded,      // it closed its messages but did not end by itself, so it was ended
@@ -44,6 +47,9 @@ struct TConversionOutcome {
     bool EndedEarly = false;
     int64_t ReachedMs = 0;
     int64_t DurationMs = 0;
+    bool DiskFull = false; // for WriteFailed: the converter said there is no room left
+    std::wstring Folder;   // the folder the AVI file was written into, as JudgeRun saw it
+    std::wstring KeptPath; // converted, not published: the partial file kept for the user
 };
 
 inline constexpr size_t DetailLineCount = ReportedLineCount;
@@ -54,13 +60,22 @@ TConversionOutcome ConvertWithFFmpeg(const std::wstring& FFmpegPath, const std::
                                      const std::wstring& Destination, const std::wstring& Options,
                                      TProgressProc ProgressProc);
 
-// ConvertWithFFmpeg's verdict on a run that has ended, whether it ran alone or beside others.
-// Unless cancelled, a run whose stream failed is OutputLost and one that stalled is NotEnded,
-// whatever it printed: it was ended before it could finish.
+// ConvertWithFFmpeg's verdict on a run that has ended, whether it ran alone or beside others:
+// JudgeConversion, then the file itself: missing or empty fails as NoOutput, shorter than the
+// converter's last reported size (its rounding to whole kB allowed) as ShortOutput. A write
+// error on a volume left with almost no free space is told as a full disk. Unless cancelled, a
+// run whose stream failed is OutputLost and one that stalled is NotEnded, whatever it printed: it
+// was ended before it could finish.
 TConversionOutcome JudgeRun(const TFFmpegRun& Run, const std::wstring& Destination);
+
+// Whether a file of Bytes holds at least what a status line's "size=" of SizeKB reported; the
+// converter rounds to whole units of 1024 bytes.
+bool HoldsReportedSize(int64_t Bytes, int64_t SizeKB);
 
 // The judgement alone, from a started run's facts and the converter's kept output:
 // - cancelled: Cancelled;
+// - the converter reported an error writing or closing the output (or a full disk): WriteFailed,
+//   whatever the exit code (FFmpeg ends with 0 when the trailer cannot be written);
 // - exit code 0: converted, unless the converter opened the source but never printed its closing
 //   totals (Stopped: ended from outside, which Wine reports as 0), or the source has video and
 //   no frame was written (NoPicture), or it has sound and none was written (NoSound); EndedEarly
@@ -78,6 +93,9 @@ TConversionOutcome JudgeConversion(bool Cancelled, uint32_t ExitCode, const TFFm
 // holds the table's English ones.
 // Placeholders: %1 codec for the decoder, picture and sound texts; %1 exit code for Crashed and
 // OtherWithoutLine; %1 the converter's line for Other; %1 the system's reason for NotPublished.
+// %1 the folder for WriteFailed (%2 the converter's words), DiskFull and ShortOutput.
+// NotPublishedKept: %1 the system's reason, %2 the kept partial file's path; CancelledKept: %1
+// that path.
 struct TFailureTexts {
     std::wstring NotStarted;
     std::wstring Cancelled;
@@ -96,6 +114,11 @@ struct TFailureTexts {
     std::wstring NotPublished;
     std::wstring OutputLost;
     std::wstring NotEnded;
+    std::wstring WriteFailed;
+    std::wstring DiskFull;
+    std::wstring ShortOutput;
+    std::wstring NotPublishedKept;
+    std::wstring CancelledKept;
 };
 
 inline const TFailureTexts DefaultFailureTexts{
@@ -116,6 +139,11 @@ inline const TFailureTexts DefaultFailureTexts{
     .NotPublished = English_IDS_FAILNOTPUBLISHED,
     .OutputLost = English_IDS_FAILOUTPUTLOST,
     .NotEnded = English_IDS_FAILNOTENDED,
+    .WriteFailed = English_IDS_FAILWRITEFAILED,
+    .DiskFull = English_IDS_FAILDISKFULL,
+    .ShortOutput = English_IDS_FAILSHORTOUTPUT,
+    .NotPublishedKept = English_IDS_FAILNOTPUBLISHEDKEPT,
+    .CancelledKept = English_IDS_FAILCANCELLEDKEPT,
 };
 
 // The reason for a failed conversion, from Texts; empty when nothing failed.

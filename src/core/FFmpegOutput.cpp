@@ -174,6 +174,22 @@ std::optional<int64_t> NumberAfter(View Line, View Marker) {
     return Number(Line, pos);
 }
 
+// A status line's "size=  258kB" (or "Lsize=", "KiB" from later versions); none for "N/A" or
+// another unit.
+std::optional<int64_t> SizeOfLine(View Line) {
+    const size_t at = Line.find(L"size=");
+    if (at == View::npos)
+        return std::nullopt;
+    size_t pos = at + 5;
+    while (pos < Line.size() && Line[pos] == L' ')
+        ++pos;
+    const std::optional<int64_t> size = Number(Line, pos);
+    const View unit = Line.substr(pos);
+    if (!size || !(unit.starts_with(L"kB") || unit.starts_with(L"KiB")))
+        return std::nullopt;
+    return size;
+}
+
 // "Stream #0:1(eng): Audio: opus, 48000 Hz" (already trimmed at the left).
 std::optional<TReportedStream> StreamLine(View Line) {
     constexpr View Marker = L"Stream #";
@@ -350,6 +366,8 @@ bool TFFmpegOutput::ReadLine(std::wstring_view Line) {
     if (const size_t timeAt = StatusTimeAt(Line); timeAt != View::npos) {
         if (std::optional<int64_t> frames = NumberAfter(Line, L"frame="))
             Read.Frames = frames;
+        if (std::optional<int64_t> size = SizeOfLine(Line))
+            Read.SizeKB = size;
         const TTime time = ReadTime(Line.substr(timeAt));
         if (time.Form != TTimeForm::Incomplete)
             StatusPosition = time.Ms;
@@ -371,9 +389,15 @@ bool TFFmpegOutput::ReadLine(std::wstring_view Line) {
     }
     if (IsBoilerplate(Line))
         return false;
+    const View message = WithoutComponent(Line);
+    if (SaysWriteError(message)) {
+        if (Read.WriteError.empty())
+            Read.WriteError = message;
+        Read.DiskFull = Read.DiskFull || SaysDiskFull(message);
+    }
     if (Read.Messages.size() == ReportedMessageCount)
         Read.Messages.erase(Read.Messages.begin());
-    Read.Messages.emplace_back(WithoutComponent(Line));
+    Read.Messages.emplace_back(message);
     return false;
 }
 

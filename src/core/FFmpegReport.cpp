@@ -39,6 +39,26 @@ TFFmpegReport ReadFFmpegReport(const std::wstring& Output) {
     return reader.TakeReport();
 }
 
+bool SaysDiskFull(std::wstring_view Message) {
+    for (View words : {View(L"No space left on device"), View(L"not enough space on the disk"),
+                       View(L"The disk is full"), View(L"Error number -28 occurred")}) {
+        if (Message.find(words) != View::npos)
+            return true;
+    }
+    return false;
+}
+
+bool SaysWriteError(std::wstring_view Message) {
+    // FFmpeg 5.1's words, and those of the versions after it.
+    for (View words : {View(L"Error writing trailer"), View(L"Error closing file"),
+                       View(L"av_interleaved_write_frame()"), View(L"Error muxing a packet"),
+                       View(L"Error submitting a packet to the muxer")}) {
+        if (Message.find(words) != View::npos)
+            return true;
+    }
+    return SaysDiskFull(Message);
+}
+
 bool IsVersionBannerLine(std::wstring_view Line) {
     return Line.starts_with(L"ffmpeg version") || Line.starts_with(L"  built with") ||
            Line.starts_with(L"  configuration:") ||

@@ -36,12 +36,20 @@ struct TFFmpegReport {
     // often far off: such a duration counts as none, for the progress shown and for judging
     // whether the file ended early.
     bool DurationEstimated = false;
-    int64_t StartMs = 0;            // the input's "start:", the first timestamp
-    std::optional<int64_t> Frames;  // the last "frame=" of a status line
-    std::optional<int64_t> TimeMs;  // the last "time=" that held a time
+    int64_t StartMs = 0;           // the input's "start:", the first timestamp
+    std::optional<int64_t> Frames; // the last "frame=" of a status line
+    std::optional<int64_t> TimeMs; // the last "time=" that held a time
+    // The last "size=" (or the closing "Lsize=") that held a number: kB of 1024 bytes, rounded
+    // to whole ones, as the converter measured the output.
+    std::optional<int64_t> SizeKB;
     std::optional<int64_t> VideoKB; // closing totals, "video:125kB audio:24kB ..."
     std::optional<int64_t> AudioKB;
     bool EndedPrematurely = false; // the source ended before its own structure said it would
+    // The first error the converter reported writing or closing its output (a muxing write, the
+    // trailer, closing the file, or any message that the disk is full), as it printed it, any
+    // component prefix taken off; empty when there was none. FFmpeg ends with 0 after some.
+    std::wstring WriteError;
+    bool DiskFull = false; // a message said the disk is full
     // Messages: unindented lines other than descriptions, status lines and totals, with any
     // "[component @ 0x...] " prefix taken off. The last few, oldest first.
     std::vector<std::wstring> Messages;
@@ -63,6 +71,12 @@ inline constexpr size_t ReportedLineCount = 20;
 inline constexpr int64_t ReportedNumberLimit = 1'000'000'000'000'000;
 
 TFFmpegReport ReadFFmpegReport(const std::wstring& Output);
+
+// Whether a message of the converter says the disk is full: the C library's words, Windows' own,
+// or the number an FFmpeg built without strerror_r prints for ENOSPC.
+bool SaysDiskFull(std::wstring_view Message);
+// Whether it reports an error writing or closing the output.
+bool SaysWriteError(std::wstring_view Message);
 
 // The converter's version banner: the same on every run, and of no help in telling what went
 // wrong.

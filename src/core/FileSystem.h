@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #ifdef _WIN32
 inline constexpr wchar_t PathDelim = L'\\';
@@ -36,6 +37,10 @@ bool FileHasContent(const std::wstring& Path);
 // Windows, errno elsewhere).
 bool FileSize(const std::wstring& Path, int64_t& Size, uint32_t& SystemError);
 
+// The bytes this user may still write on the volume that holds Folder. False when it cannot be
+// read (no such folder).
+bool FreeSpace(const std::wstring& Folder, uint64_t& Bytes);
+
 // Path in a form another program's file functions open at any length (on Windows the
 // extended-length form of a long path): the converter is given its names so.
 std::wstring OpenablePath(const std::wstring& Path);
@@ -53,6 +58,7 @@ enum class TFileClaim {
     Done,
     NameTaken, // something (a file, a folder, a link) already has the name
     Failed,    // any other reason; SystemReason holds the system's own words
+    Busy,      // another program holds the file (a virus scanner, an indexer): worth another try
 };
 
 // Creates an empty file at Path only when nothing has that name, and closes it at once: the file
@@ -68,3 +74,52 @@ TFileClaim RenameNoReplace(const std::wstring& From, const std::wstring& To,
 // (deleted, never there, or something else than a file has the name); false while the system
 // refuses, as it does while another process still holds the file.
 bool TryRemoveFile(const std::wstring& Path);
+// A file this program created and keeps hold of until it has its final name. On Windows an open
+// handle that reads and shares reading and writing but not deleting: the converter can still open
+// the file to write it (FFmpeg's own open shares no deleting either, so the hold must not ask for
+// it), while no other program can delete or rename it. Elsewhere an open descriptor, which holds
+// nothing back. Either way the file's identity (volume and file number) is recorded, so a file
+// put under its name by someone else is never taken for it.
+class THeldFile {
+public:
+    THeldFile() = default;
+    ~THeldFile() { Release(); }
+    THeldFile(THeldFile&& Other) noexcept { *this = std::move(Other); }
+    THeldFile& operator=(THeldFile&& Other) noexcept {
+        if (this != &Other) {
+            Release();
+            Handle = std::exchange(Other.Handle, -1);
+            VolumeId = std::exchange(Other.VolumeId, 0);
+            FileId = std::exchange(Other.FileId, 0);
+        }
+        return *this;
+    }
+    THeldFile(const THeldFile&) = delete;
+    THeldFile& operator=(const THeldFile&) = delete;
+
+    bool IsHeld() const { return Handle != -1; }
+    // Lets go of the file; it stays where it is.
+    void Release();
+    // Which file it is, as the system numbers it; both 0 when unknown.
+    uint64_t Volume() const { return VolumeId; }
+    uint64_t FileNumber() const { return FileId; }
+
+private:
+    friend TFileClaim CreateHeldFile(const std::wstring&, THeldFile&, std::wstring&);
+    friend TFileClaim PublishHeldFile(THeldFile&, const std::wstring&, const std::wstring&,
+                                      std::wstring&);
+    intptr_t Handle = -1; // a HANDLE on Windows, a descriptor elsewhere
+    uint64_t VolumeId = 0;
+    uint64_t FileId = 0;
+};
+
+// CreateNewFile, keeping hold of the file it created (Held).
+TFileClaim CreateHeldFile(const std::wstring& Path, THeldFile& Held, std::wstring& SystemReason);
+
+// Publishes the held file at From under the name To in the same folder: only when From is still
+// the file Held created, its data flushed to disk first, renamed through an open handle by a
+// rename that never replaces anything, and the rename written through before Done comes back;
+// so a power cut leaves either the partial file or the whole one. Done lets go of the hold;
+// otherwise it is taken again where it can be. Busy when another program holds the file.
+TFileClaim PublishHeldFile(THeldFile& Held, const std::wstring& From, const std::wstring& To,
+                           std::wstring& SystemReason);

@@ -70,7 +70,7 @@ TReservedOutput ReserveOutputFile(const std::wstring& Target) {
         if (PathExists(name))
             continue;
         reserved.Partial = PartialFileName(name);
-        switch (CreateNewFile(reserved.Partial, reserved.SystemReason)) {
+        switch (CreateHeldFile(reserved.Partial, reserved.Hold, reserved.SystemReason)) {
         case TFileClaim::Done:
             reserved.Reserved = true;
             reserved.Number = n;
@@ -78,16 +78,18 @@ TReservedOutput ReserveOutputFile(const std::wstring& Target) {
         case TFileClaim::NameTaken:
             continue;
         case TFileClaim::Failed:
+        case TFileClaim::Busy:
             return reserved;
         }
     }
 }
 
-TFileClaim PublishOutputFile(const TReservedOutput& Reserved, const std::wstring& Target,
+TFileClaim PublishOutputFile(TReservedOutput& Reserved, const std::wstring& Target,
                              std::wstring& Final, std::wstring& SystemReason) {
     for (int n = Reserved.Number;; n = NextNumber(n)) {
         const std::wstring name = Candidate(Target, n);
-        const TFileClaim claim = RenameNoReplace(Reserved.Partial, name, SystemReason);
+        const TFileClaim claim =
+            PublishHeldFile(Reserved.Hold, Reserved.Partial, name, SystemReason);
         if (claim == TFileClaim::NameTaken)
             continue;
         if (claim == TFileClaim::Done)

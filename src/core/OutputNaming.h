@@ -29,15 +29,20 @@ struct TReservedOutput {
     std::wstring Partial; // the file Kestrova created, empty, and alone may delete
     int Number = 1;       // the candidate it was reserved for: 1 is Target itself, N its "(N)" form
     std::wstring SystemReason; // when not Reserved
+    // Kestrova's hold on the partial file until it is published (FileSystem.h).
+    THeldFile Hold;
 };
 
 // Takes the first candidate of Target, as GetUniqueFileName numbers them, whose name is free and
-// whose partial file this call can create exclusively; a candidate whose partial name is taken is
-// passed over too. Not Reserved when the partial file cannot be created for another reason.
+// whose partial file this call can create exclusively, and keeps hold of it; a candidate whose
+// partial name is taken is passed over too. Not Reserved when the partial file cannot be created
+// for another reason.
 TReservedOutput ReserveOutputFile(const std::wstring& Target);
 
 // Gives the reserved partial file its final name: Target's candidate Reserved.Number, or the next
-// free one should another program have taken that name meanwhile. Never replaces anything. Final
-// receives the name it got (Done); Failed leaves the partial file where it is.
-TFileClaim PublishOutputFile(const TReservedOutput& Reserved, const std::wstring& Target,
+// free one should another program have taken that name meanwhile. Never replaces anything; the
+// data and the rename are on the disk before Done (PublishHeldFile). Final receives the name it
+// got (Done); Failed and Busy (another program holds the file: try again) leave the partial file
+// where it is.
+TFileClaim PublishOutputFile(TReservedOutput& Reserved, const std::wstring& Target,
                              std::wstring& Final, std::wstring& SystemReason);

@@ -24,12 +24,31 @@ constexpr wchar_t ConversionsAtOnceName[] = L"ConversionsAtOnce";
 
 TFailureTexts FailureTexts() {
     auto S = [](UINT Id) { return Application.LoadStr(Id); };
-    return {S(IDS_FAILNOTSTARTED),    S(IDS_FAILCANCELLED),      S(IDS_FAILNOTREADABLE),
-            S(IDS_FAILSOURCEMISSING), S(IDS_FAILNOVIDEODECODER), S(IDS_FAILNOSOUNDDECODER),
-            S(IDS_FAILCANNOTWRITE),   S(IDS_FAILCRASHED),        S(IDS_FAILNOPICTURE),
-            S(IDS_FAILNOSOUND),       S(IDS_FAILOTHER),          S(IDS_FAILOTHERWITHOUTLINE),
-            S(IDS_FAILNOOUTPUT),      S(IDS_FAILSTOPPED),        S(IDS_FAILNOTPUBLISHED),
-            S(IDS_FAILOUTPUTLOST),    S(IDS_FAILNOTENDED)};
+    // By name, so the compiler holds each text to its field.
+    return {
+        .NotStarted = S(IDS_FAILNOTSTARTED),
+        .Cancelled = S(IDS_FAILCANCELLED),
+        .NotReadable = S(IDS_FAILNOTREADABLE),
+        .SourceMissing = S(IDS_FAILSOURCEMISSING),
+        .NoVideoDecoder = S(IDS_FAILNOVIDEODECODER),
+        .NoSoundDecoder = S(IDS_FAILNOSOUNDDECODER),
+        .CannotWrite = S(IDS_FAILCANNOTWRITE),
+        .Crashed = S(IDS_FAILCRASHED),
+        .NoPicture = S(IDS_FAILNOPICTURE),
+        .NoSound = S(IDS_FAILNOSOUND),
+        .Other = S(IDS_FAILOTHER),
+        .OtherWithoutLine = S(IDS_FAILOTHERWITHOUTLINE),
+        .NoOutput = S(IDS_FAILNOOUTPUT),
+        .Stopped = S(IDS_FAILSTOPPED),
+        .NotPublished = S(IDS_FAILNOTPUBLISHED),
+        .OutputLost = S(IDS_FAILOUTPUTLOST),
+        .NotEnded = S(IDS_FAILNOTENDED),
+        .WriteFailed = S(IDS_FAILWRITEFAILED),
+        .DiskFull = S(IDS_FAILDISKFULL),
+        .ShortOutput = S(IDS_FAILSHORTOUTPUT),
+        .NotPublishedKept = S(IDS_FAILNOTPUBLISHEDKEPT),
+        .CancelledKept = S(IDS_FAILCANCELLEDKEPT),
+    };
 }
 
 TSummaryTexts SummaryTexts() {

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <limits>
 
 namespace fs = std::filesystem;
 using namespace testing_support;
@@ -218,6 +219,50 @@ TEST(Verdict, CrashesCancelsAndStartFailures) {
     EXPECT_EQ(Reason(notStarted), L"the converter could not be started");
 }
 
+// A write or close error fails the file whatever the exit code: FFmpeg 5.1 exits 0 when the disk
+// fills at the trailer, and the AVI then lacks its index.
+TEST(Verdict, WriteErrorsFailTheFileEvenWithExitCodeZero) {
+    const TConversionOutcome full = Judge("trailer-disk-full", 0);
+    EXPECT_FALSE(full.Converted);
+    EXPECT_EQ(full.Failure, TFailureKind::WriteFailed);
+    EXPECT_TRUE(full.DiskFull);
+    EXPECT_EQ(full.LastLine, L"Error writing trailer of mnt/clip.avi: No space left on device");
+
+    TConversionOutcome named = full;
+    named.Folder = L"D:\\Videos";
+    EXPECT_EQ(Reason(named), L"the disk is full: the AVI file did not fit in D:\\Videos");
+    named.DiskFull = false;
+    EXPECT_EQ(Reason(named), L"the AVI file could not be written in D:\\Videos: Error writing "
+                             L"trailer of mnt/clip.avi: No space left on device");
+
+    // A muxing write that fails in the middle ends with 1; its words are kept all the same.
+    const TConversionOutcome muxing =
+        JudgeConversion(false, 1,
+                        std::wstring(L"Input #0, matroska,webm, from 'a.webm':\n"
+                                     L"av_interleaved_write_frame(): Input/output error\n"
+                                     L"Conversion failed!\n"));
+    EXPECT_EQ(muxing.Failure, TFailureKind::WriteFailed);
+    EXPECT_FALSE(muxing.DiskFull);
+    EXPECT_EQ(muxing.LastLine, L"av_interleaved_write_frame(): Input/output error");
+
+    EXPECT_EQ(JudgeConversion(true, 0, ReadCapturedOutput("trailer-disk-full")).Failure,
+              TFailureKind::Cancelled)
+        << "a cancel is told as a cancel";
+    EXPECT_TRUE(Judge("clean", 0).Converted);
+}
+
+TEST(Verdict, TheReportedSizeAllowsItsRounding) {
+    // "258kB" is printed for 257.5 KiB up to 258.5 KiB.
+    EXPECT_TRUE(HoldsReportedSize(258 * 1024 - 512, 258));
+    EXPECT_FALSE(HoldsReportedSize(258 * 1024 - 513, 258));
+    EXPECT_TRUE(HoldsReportedSize(10'000'000, 258));
+    EXPECT_TRUE(HoldsReportedSize(13, 0)) << "0kB: a small file";
+    EXPECT_FALSE(HoldsReportedSize(ReportedNumberLimit * 1000, ReportedNumberLimit));
+    EXPECT_FALSE(
+        HoldsReportedSize(std::numeric_limits<int64_t>::max(), std::numeric_limits<int64_t>::max()))
+        << "no overflow";
+}
+
 // Through the runner, with the fake converter replaying captured output.
 class VerdictRun : public ::testing::Test {
 protected:
@@ -233,10 +278,11 @@ protected:
 };
 
 TEST_F(VerdictRun, CapturedOutputsReachTheSameVerdicts) {
-    EXPECT_TRUE(Run(Replay("clean") + "create\nexit 0\n").Converted);
+    // Each file as long as the output it goes with reports ("Lsize=").
+    EXPECT_TRUE(Run(Replay("clean") + "write 122880\nexit 0\n").Converted);
     EXPECT_EQ(Run(Replay("av1-10bit-8bit-decoder") + "create\nexit 0\n").Failure,
               TFailureKind::NoPicture);
-    const TConversionOutcome early = Run(Replay("ended-early") + "create\nexit 0\n");
+    const TConversionOutcome early = Run(Replay("ended-early") + "write 186368\nexit 0\n");
     EXPECT_TRUE(early.Converted);
     EXPECT_TRUE(early.EndedEarly);
     EXPECT_EQ(Run(Replay("no-decoder") + "exit 1\n").Failure, TFailureKind::NoDecoder);
@@ -258,6 +304,28 @@ TEST_F(VerdictRun, NoConversionWithoutAnAviFile) {
     EXPECT_EQ(empty.Failure, TFailureKind::NoOutput);
 
     EXPECT_EQ(Run("exit 0\n").Failure, TFailureKind::NoOutput) << "silent, and nothing made";
+}
+
+// Through the runner: the verdict names the folder the file was written into, and a file shorter
+// than the converter last reported is not taken as converted.
+TEST_F(VerdictRun, WriteErrorsAndShortFilesThroughTheRunner) {
+    const TConversionOutcome full =
+        Run("write 360448\n" + Replay("trailer-disk-full") + "exit 0\n");
+    EXPECT_FALSE(full.Converted);
+    EXPECT_EQ(full.Failure, TFailureKind::WriteFailed);
+    EXPECT_EQ(full.Folder, WideFromPath(Dir.Path()));
+    EXPECT_EQ(Reason(full),
+              L"the disk is full: the AVI file did not fit in " + WideFromPath(Dir.Path()));
+
+    const std::string lsize20 =
+        "err frame=   25 fps=0.0 q=2.0 Lsize=      20kB time=00:00:01.00 bitrate=163.8kbits/s\\r\n"
+        "err video:15kB audio:4kB subtitle:0kB other streams:0kB global headers:0kB\\n\n";
+    const TConversionOutcome cut = Run(lsize20 + "write 19967\nexit 0\n");
+    EXPECT_FALSE(cut.Converted);
+    EXPECT_EQ(cut.Failure, TFailureKind::ShortOutput);
+    EXPECT_EQ(Reason(cut), L"the AVI file in " + WideFromPath(Dir.Path()) +
+                               L" is shorter than the converter wrote it");
+    EXPECT_TRUE(Run(lsize20 + "write 19968\nexit 0\n").Converted) << "19.5 KiB rounds to 20";
 }
 
 TEST_F(VerdictRun, CrashKeepsItsExitCode) {

@@ -165,3 +165,50 @@ TEST(FFmpegReport, LastLinesSplitStatusLines) {
 }
 
 } // namespace
+
+namespace {
+
+// A volume that filled while the trailer was written: FFmpeg 5.1 exits 0.
+TEST(FFmpegReport, WriteErrorsAndTheLastReportedSize) {
+    const TFFmpegReport full = ReadFFmpegReport(ReadCapturedOutput("trailer-disk-full"));
+    EXPECT_EQ(full.WriteError, L"Error writing trailer of mnt/clip.avi: No space left on device");
+    EXPECT_TRUE(full.DiskFull);
+    EXPECT_EQ(full.SizeKB, 347) << "the closing Lsize=";
+    EXPECT_TRUE(full.VideoKB && full.AudioKB) << "the totals come all the same";
+
+    const TFFmpegReport clean = ReadFFmpegReport(ReadCapturedOutput("clean"));
+    EXPECT_TRUE(clean.WriteError.empty());
+    EXPECT_FALSE(clean.DiskFull);
+    EXPECT_EQ(clean.SizeKB, 120);
+
+    // Windows' words, the number a build without strerror_r prints, a close error alone, the
+    // unit of later versions; "N/A" keeps the size known before it.
+    const TFFmpegReport windows = ReadFFmpegReport(
+        L"frame=    9 fps=0.0 q=2.0 size=     258kB time=00:00:00.36 bitrate=1.0kbits/s\r"
+        L"frame=   10 fps=0.0 q=2.0 size=N/A time=00:00:00.40 bitrate=N/A\r"
+        L"[avi @ 000001] Error writing trailer of C:\\v\\clip.avi: Error number -28 occurred\n"
+        L"Error closing file C:\\v\\clip.avi: There is not enough space on the disk.\n");
+    EXPECT_EQ(windows.SizeKB, 258);
+    EXPECT_EQ(windows.WriteError, L"Error writing trailer of C:\\v\\clip.avi: Error number -28 "
+                                  L"occurred")
+        << "the first, without its component";
+    EXPECT_TRUE(windows.DiskFull);
+    EXPECT_TRUE(SaysDiskFull(L"Error closing file x: There is not enough space on the disk."));
+
+    const TFFmpegReport closing =
+        ReadFFmpegReport(L"size=      12KiB time=00:00:01.00 bitrate=N/A\n"
+                         L"Error closing file /mnt/usb/clip.avi: Input/output error\n");
+    EXPECT_EQ(closing.SizeKB, 12);
+    EXPECT_EQ(closing.WriteError, L"Error closing file /mnt/usb/clip.avi: Input/output error");
+    EXPECT_FALSE(closing.DiskFull);
+
+    // The words in a file name or a tag are no error.
+    const TFFmpegReport named =
+        ReadFFmpegReport(L"Input #0, matroska,webm, from 'Error closing file.webm':\n"
+                         L"    title           : No space left on device\n"
+                         L"Output #0, avi, to 'Error writing trailer.avi':\n");
+    EXPECT_TRUE(named.WriteError.empty());
+    EXPECT_FALSE(named.DiskFull);
+}
+
+} // namespace

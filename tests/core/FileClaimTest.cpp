@@ -11,7 +11,14 @@
 #include <sstream>
 
 #ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <share.h>
+#include <sys/stat.h>
 #include <windows.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
 #endif
 
 namespace fs = std::filesystem;
@@ -109,6 +116,101 @@ TEST_P(FileClaim, ANameHeldOpenWithoutSharingIsTaken) {
     EXPECT_EQ(Content(Folder + L"ours.avi"), "ours");
 }
 #endif
+
+// Opens Path for writing as FFmpeg opens its output (msvcrt's _wsopen: reading and writing
+// shared, deleting not) and writes Text.
+bool WriteAsTheConverter(const std::wstring& Path, const std::string& Text) {
+#ifdef _WIN32
+    const int fd = _wsopen(OpenablePath(Path).c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY,
+                           _SH_DENYNO, _S_IREAD | _S_IWRITE);
+    if (fd < 0)
+        return false;
+    const bool written = _write(fd, Text.data(), static_cast<unsigned>(Text.size())) ==
+                         static_cast<int>(Text.size());
+    return _close(fd) == 0 && written;
+#else
+    const int fd = ::open(PathFromWide(Path).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    if (fd < 0)
+        return false;
+    const bool written = ::write(fd, Text.data(), Text.size()) == static_cast<ssize_t>(Text.size());
+    return ::close(fd) == 0 && written;
+#endif
+}
+
+// The partial file's hold: the converter still opens it for writing, no other program deletes or
+// renames it (where the platform allows), and it is published whole under a name nobody had.
+TEST_P(FileClaim, AHeldFileIsWrittenByTheConverterAndPublishedWithoutReplacing) {
+    const std::wstring partial = Folder + L"clip.partial.avi";
+    THeldFile held, second;
+    std::wstring reason;
+    ASSERT_EQ(CreateHeldFile(partial, held, reason), TFileClaim::Done);
+    EXPECT_TRUE(held.IsHeld());
+    EXPECT_EQ(CreateHeldFile(partial, second, reason), TFileClaim::NameTaken);
+    EXPECT_FALSE(second.IsHeld());
+    ASSERT_TRUE(WriteAsTheConverter(partial, "the whole AVI")) << "the hold lets it write";
+#ifdef _WIN32
+    EXPECT_FALSE(DeleteFileW(OpenablePath(partial).c_str()));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    EXPECT_FALSE(
+        MoveFileExW(OpenablePath(partial).c_str(), OpenablePath(Folder + L"moved.avi").c_str(), 0));
+    EXPECT_FALSE(PathExists(Folder + L"moved.avi"));
+#endif
+
+    Write(L"clip.avi", "their bytes");
+    EXPECT_EQ(PublishHeldFile(held, partial, Folder + L"clip.avi", reason), TFileClaim::NameTaken);
+    EXPECT_EQ(Content(Folder + L"clip.avi"), "their bytes");
+    EXPECT_TRUE(held.IsHeld()) << "held again until a name is free";
+    EXPECT_EQ(PublishHeldFile(held, partial, Folder + L"clip(2).avi", reason), TFileClaim::Done);
+    EXPECT_FALSE(held.IsHeld());
+    EXPECT_EQ(Content(Folder + L"clip(2).avi"), "the whole AVI");
+    EXPECT_FALSE(PathExists(partial));
+}
+
+// Between letting go of the hold and renaming, another file was put under the partial name: it
+// is not Kestrova's, so it is neither published nor touched.
+TEST_P(FileClaim, AFileSwappedUnderThePartialNameIsLeftAlone) {
+    const std::wstring partial = Folder + L"clip.partial.avi";
+    THeldFile held;
+    std::wstring reason;
+    ASSERT_EQ(CreateHeldFile(partial, held, reason), TFileClaim::Done);
+    held.Release();
+    Write(L"other.tmp", "another program's");
+    fs::rename(PathFromWide(Folder + L"other.tmp"), PathFromWide(partial));
+    EXPECT_EQ(PublishHeldFile(held, partial, Folder + L"clip.avi", reason), TFileClaim::Failed);
+    EXPECT_FALSE(reason.empty());
+    EXPECT_FALSE(PathExists(Folder + L"clip.avi"));
+    EXPECT_EQ(Content(partial), "another program's");
+}
+
+#ifdef _WIN32
+// A program that opens the finished file without sharing deletion (as some virus scanners do)
+// makes publishing busy, not failed; once it lets go, publishing goes through.
+TEST_P(FileClaim, AFileAScannerHoldsIsBusyUntilLetGo) {
+    const std::wstring partial = Folder + L"clip.partial.avi";
+    THeldFile held;
+    std::wstring reason;
+    ASSERT_EQ(CreateHeldFile(partial, held, reason), TFileClaim::Done);
+    ASSERT_TRUE(WriteAsTheConverter(partial, "the whole AVI"));
+    HANDLE scanner =
+        CreateFileW(OpenablePath(partial).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(scanner, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(PublishHeldFile(held, partial, Folder + L"clip.avi", reason), TFileClaim::Busy);
+    EXPECT_FALSE(reason.empty());
+    EXPECT_TRUE(held.IsHeld()) << "held again while it waits";
+    EXPECT_FALSE(PathExists(Folder + L"clip.avi"));
+    CloseHandle(scanner);
+    EXPECT_EQ(PublishHeldFile(held, partial, Folder + L"clip.avi", reason), TFileClaim::Done);
+    EXPECT_EQ(Content(Folder + L"clip.avi"), "the whole AVI");
+}
+#endif
+
+TEST_P(FileClaim, FreeSpaceIsReadForAFolderThatExists) {
+    uint64_t bytes = 0;
+    EXPECT_TRUE(FreeSpace(Folder, bytes));
+    EXPECT_GT(bytes, 0u);
+    EXPECT_FALSE(FreeSpace(Folder + L"missing", bytes));
+}
 
 INSTANTIATE_TEST_SUITE_P(PathLengths, FileClaim, ::testing::Values(0, 300),
                          [](const auto& Info) { return "Length" + std::to_string(Info.param); });

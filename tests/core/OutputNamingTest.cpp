@@ -106,7 +106,7 @@ TEST_F(OutputNaming, ReservationPassesOverTakenFinalAndPartialNames) {
 }
 
 TEST_F(OutputNaming, PublishingTakesTheNextFreeNameAndReplacesNothing) {
-    const TReservedOutput reserved = ReserveOutputFile(Folder + L"clip.avi");
+    TReservedOutput reserved = ReserveOutputFile(Folder + L"clip.avi");
     ASSERT_EQ(reserved.Number, 1);
     Temp.WriteFile(L"clip.partial.avi", "ours");
     Temp.WriteFile(L"clip.avi", "theirs");    // taken while the converter ran

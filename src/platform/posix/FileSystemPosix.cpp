@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 std::wstring ExecutableFolder() {
@@ -45,6 +46,14 @@ bool FileSize(const std::wstring& Path, int64_t& Size, uint32_t& SystemError) {
         return false;
     }
     Size = info.st_size;
+    return true;
+}
+
+bool FreeSpace(const std::wstring& Folder, uint64_t& Bytes) {
+    struct statvfs info;
+    if (::statvfs(ToUtf8(Folder).c_str(), &info) != 0)
+        return false;
+    Bytes = static_cast<uint64_t>(info.f_bavail) * info.f_frsize;
     return true;
 }
 
@@ -137,4 +146,73 @@ bool TryRemoveFile(const std::wstring& Path) {
     if (::lstat(path.c_str(), &info) != 0)
         return errno == ENOENT || errno == ENOTDIR;
     return S_ISDIR(info.st_mode) || ::unlink(path.c_str()) == 0 || errno == ENOENT;
+}
+
+// The hold is an open descriptor: it records the file's identity and lets it be flushed, but
+// holds nothing back from other programs.
+void THeldFile::Release() {
+    if (Handle != -1)
+        ::close(static_cast<int>(std::exchange(Handle, -1)));
+}
+
+TFileClaim CreateHeldFile(const std::wstring& Path, THeldFile& Held, std::wstring& SystemReason) {
+    SystemReason.clear();
+    Held = THeldFile();
+    const int fd = ::open(ToUtf8(Path).c_str(), O_RDONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        if (errno == EEXIST)
+            return TFileClaim::NameTaken;
+        SystemReason = FromUtf8(std::strerror(errno));
+        return TFileClaim::Failed;
+    }
+    struct stat info;
+    if (::fstat(fd, &info) == 0) {
+        Held.VolumeId = static_cast<uint64_t>(info.st_dev);
+        Held.FileId = static_cast<uint64_t>(info.st_ino);
+    }
+    Held.Handle = fd;
+    return TFileClaim::Done;
+}
+
+TFileClaim PublishHeldFile(THeldFile& Held, const std::wstring& From, const std::wstring& To,
+                           std::wstring& SystemReason) {
+    SystemReason.clear();
+    const std::string from = ToUtf8(From);
+    auto failure = [&](int Error) {
+        SystemReason = FromUtf8(std::strerror(Error));
+        return Error == EBUSY || Error == ETXTBSY ? TFileClaim::Busy : TFileClaim::Failed;
+    };
+    const int fd =
+        Held.IsHeld() ? static_cast<int>(Held.Handle) : ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return failure(errno);
+    struct stat atName, held;
+    const bool same = ::stat(from.c_str(), &atName) == 0 && ::fstat(fd, &held) == 0 &&
+                      atName.st_dev == held.st_dev && atName.st_ino == held.st_ino &&
+                      (Held.FileId == 0 || (static_cast<uint64_t>(held.st_dev) == Held.VolumeId &&
+                                            static_cast<uint64_t>(held.st_ino) == Held.FileId));
+    const int flushed = same ? ::fsync(fd) : 0;
+    const int flushError = errno;
+    if (!Held.IsHeld())
+        ::close(fd);
+    if (!same) {
+        // Another file stands under the partial name: it is not ours to publish or to touch.
+        Held = THeldFile();
+        return failure(ENOENT);
+    }
+    if (flushed != 0)
+        return failure(flushError);
+    const TFileClaim claim = RenameNoReplace(From, To, SystemReason);
+    if (claim != TFileClaim::Done)
+        return claim;
+    // The rename is the folder's change: flushing the folder writes it through.
+    const size_t slash = from.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : from.substr(0, slash + 1);
+    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+    Held = THeldFile();
+    return TFileClaim::Done;
 }

@@ -7,7 +7,9 @@
 
 #include <windows.h>
 
+#include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -117,6 +119,15 @@ bool FileSize(const std::wstring& Path, int64_t& Size, uint32_t& SystemError) {
     return true;
 }
 
+bool FreeSpace(const std::wstring& Folder, uint64_t& Bytes) {
+    ULARGE_INTEGER available;
+    if (!::GetDiskFreeSpaceExW(Win32FilePath(IncludeTrailingPathDelimiter(Folder)).c_str(),
+                               &available, nullptr, nullptr))
+        return false;
+    Bytes = available.QuadPart;
+    return true;
+}
+
 std::wstring OpenablePath(const std::wstring& Path) {
     return Win32FilePath(Path);
 }
@@ -205,4 +216,142 @@ bool TryRemoveFile(const std::wstring& Path) {
         return true;
     const DWORD error = ::GetLastError();
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || DirectoryExists(Path);
+}
+
+// The hold and the publishing through it: CreateFileW without FILE_SHARE_DELETE, FlushFileBuffers,
+// SetFileInformationByHandle(FileRenameInfo) with ReplaceIfExists FALSE.
+namespace {
+
+HANDLE HandleOf(intptr_t Value) {
+    return reinterpret_cast<HANDLE>(Value);
+}
+
+bool IdentityOf(HANDLE File, uint64_t& Volume, uint64_t& Number) {
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!::GetFileInformationByHandle(File, &info))
+        return false;
+    Volume = info.dwVolumeSerialNumber;
+    Number = (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+    return true;
+}
+
+// The hold reads, and shares reading and writing: the converter opens the file for writing with
+// reading and writing shared, and would be refused by a hold that asked for DELETE access or did
+// not share writing. Not sharing deletion is what keeps every other program from deleting or
+// renaming the file.
+constexpr DWORD HoldAccess = GENERIC_READ;
+constexpr DWORD HoldSharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
+
+// Opens Path again as the hold, when it is still the file recorded.
+HANDLE Rehold(const std::wstring& Path, uint64_t Volume, uint64_t Number) {
+    UniqueFileHandle file(::CreateFileW(Win32FilePath(Path).c_str(), HoldAccess, HoldSharing,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    uint64_t volume = 0, number = 0;
+    if (!file || !IdentityOf(file.get(), volume, number) || volume != Volume || number != Number)
+        return INVALID_HANDLE_VALUE;
+    return file.release();
+}
+
+// The native form of a full path, as a rename by handle takes it: "\??\C:\...", "\??\UNC\...".
+std::wstring NativePath(const std::wstring& Path) {
+    std::wstring full = Win32FilePath(Path);
+    if (!full.starts_with(L"\\\\?\\")) {
+        const DWORD size = ::GetFullPathNameW(full.c_str(), 0, nullptr, nullptr);
+        if (size > 0) {
+            std::wstring buffer(size, L'\0');
+            const DWORD length = ::GetFullPathNameW(full.c_str(), size, buffer.data(), nullptr);
+            if (length > 0 && length < size) {
+                buffer.resize(length);
+                full = buffer;
+            }
+        }
+        if (full.starts_with(L"\\\\"))
+            return L"\\??\\UNC\\" + full.substr(2);
+        return L"\\??\\" + full;
+    }
+    return L"\\??\\" + full.substr(4);
+}
+
+bool IsBusy(DWORD Error) {
+    return Error == ERROR_SHARING_VIOLATION || Error == ERROR_LOCK_VIOLATION ||
+           Error == ERROR_ACCESS_DENIED;
+}
+
+} // namespace
+
+void THeldFile::Release() {
+    if (Handle != -1)
+        ::CloseHandle(HandleOf(std::exchange(Handle, -1)));
+}
+
+TFileClaim CreateHeldFile(const std::wstring& Path, THeldFile& Held, std::wstring& SystemReason) {
+    SystemReason.clear();
+    Held = THeldFile();
+    UniqueFileHandle file(::CreateFileW(Win32FilePath(Path).c_str(), HoldAccess, HoldSharing,
+                                        nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        return ClaimFailure(::GetLastError(), Path, SystemReason);
+    IdentityOf(file.get(), Held.VolumeId, Held.FileId);
+    Held.Handle = reinterpret_cast<intptr_t>(file.release());
+    return TFileClaim::Done;
+}
+
+TFileClaim PublishHeldFile(THeldFile& Held, const std::wstring& From, const std::wstring& To,
+                           std::wstring& SystemReason) {
+    SystemReason.clear();
+    // Renaming needs DELETE access, which the hold's own sharing refuses: it is let go for the
+    // moment between, and the file opened then must prove to be the one the hold had.
+    Held.Release();
+    auto fail = [&](DWORD Error, TFileClaim Claim) {
+        if (Held.FileId != 0 || Held.VolumeId != 0)
+            Held.Handle = reinterpret_cast<intptr_t>(Rehold(From, Held.VolumeId, Held.FileId));
+        if (Claim != TFileClaim::NameTaken)
+            SystemReason = SystemMessage(Error);
+        return Claim;
+    };
+    // Sharing reading alone: nobody writes, deletes or renames it while it is published.
+    UniqueFileHandle file(::CreateFileW(Win32FilePath(From).c_str(),
+                                        DELETE | GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        const DWORD error = ::GetLastError();
+        return fail(error, IsBusy(error) ? TFileClaim::Busy : TFileClaim::Failed);
+    }
+    uint64_t volume = 0, number = 0;
+    if ((Held.FileId != 0 || Held.VolumeId != 0) &&
+        (!IdentityOf(file.get(), volume, number) || volume != Held.VolumeId ||
+         number != Held.FileId)) {
+        // Another file stands under the partial name: it is not ours to publish or to touch.
+        file.reset();
+        Held = THeldFile();
+        SystemReason = SystemMessage(ERROR_FILE_NOT_FOUND);
+        return TFileClaim::Failed;
+    }
+    if (!::FlushFileBuffers(file.get())) {
+        const DWORD error = ::GetLastError();
+        file.reset();
+        return fail(error, TFileClaim::Failed);
+    }
+    const std::wstring target = NativePath(To);
+    const size_t nameBytes = target.size() * sizeof(wchar_t);
+    std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + nameBytes);
+    auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    rename->ReplaceIfExists = FALSE;
+    rename->RootDirectory = nullptr;
+    rename->FileNameLength = static_cast<DWORD>(nameBytes);
+    std::memcpy(rename->FileName, target.c_str(), nameBytes);
+    if (!::SetFileInformationByHandle(file.get(), FileRenameInfo, rename,
+                                      static_cast<DWORD>(buffer.size()))) {
+        const DWORD error = ::GetLastError();
+        file.reset();
+        if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ||
+            (error == ERROR_ACCESS_DENIED && PathExists(To)))
+            return fail(error, TFileClaim::NameTaken);
+        return fail(error, IsBusy(error) ? TFileClaim::Busy : TFileClaim::Failed);
+    }
+    // As MOVEFILE_WRITE_THROUGH does: the rename reaches the disk before the file counts as
+    // published.
+    ::FlushFileBuffers(file.get());
+    Held = THeldFile();
+    return TFileClaim::Done;
 }
