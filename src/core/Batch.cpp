@@ -35,16 +35,25 @@ int64_t NonNegative(int64_t Bytes) {
 // see OverallBarUnits.
 constexpr int64_t ScaledBarMax = std::numeric_limits<int>::max() / 400 * 400;
 
-// A reserved partial file, deleted when it goes unless it was published.
+// A reserved partial file, deleted when it goes unless it was published. The list hears of it
+// from the start, before the converter writes, to its end.
 struct TPartialFile {
     std::wstring Path;
+    TConversionList& List;
     bool Published = false;
-    explicit TPartialFile(std::wstring Path) : Path(std::move(Path)) {}
+    TPartialFile(std::wstring Path, TConversionList& List) : Path(std::move(Path)), List(List) {
+        this->List.PartialReserved(this->Path);
+    }
     TPartialFile(const TPartialFile&) = delete;
     TPartialFile& operator=(const TPartialFile&) = delete;
     ~TPartialFile() {
         if (!Published)
             RemoveFile(Path);
+        try {
+            List.PartialGone(Path);
+        } catch (...) {
+            // The record only keeps a name that is gone now: nothing is harmed.
+        }
     }
 };
 
@@ -190,7 +199,7 @@ bool TBatch::ConvertAndPublish(const std::wstring& Source, const std::wstring& T
                                const TReservedOutput& Reserved, TConversionOutcome& Outcome) {
     // The partial file is this run's own: however the conversion ends short of its final name,
     // failed, cancelled or interrupted by an exception, it goes, and nothing else does.
-    TPartialFile partial{Reserved.Partial};
+    TPartialFile partial{Reserved.Partial, List};
     if (!Converter.ConvertFile(Source, Reserved.Partial, ::UpdateProgress, Outcome))
         return false;
     partial.Published = Publish(Reserved, Target, Outcome);
@@ -344,9 +353,9 @@ void TBatch::StartFile(int Row, int FileNumber,
     if (!reserved.Reserved) {
         NotReserved(source, reserved, outcome);
     } else {
-        auto file = std::unique_ptr<TRunningFile>(
-            new TRunningFile{Row, FileNumber, row, target, reserved, TPartialFile{reserved.Partial},
-                             Converter.CreateJob(source, reserved.Partial)});
+        auto file = std::unique_ptr<TRunningFile>(new TRunningFile{
+            Row, FileNumber, row, target, reserved, TPartialFile{reserved.Partial, List},
+            Converter.CreateJob(source, reserved.Partial)});
         if (!file->Job)
             throw std::logic_error("several files at once need a converter that makes jobs");
         if (file->Job->Start()) {
