@@ -148,6 +148,11 @@
 #define IDS_SHUTDOWNNOW 2961
 #define IDS_SLEEPFAILED 2962
 #define IDS_SHUTDOWNFAILED 2963
+// The list kept across a crash, a kill or the session's end
+#define IDS_LISTINTERRUPTED 3150
+#define IDS_LISTINTERRUPTEDONE 3151
+#define IDS_LISTFAILEDKEPT 3152
+#define IDS_LISTFAILEDKEPTONE 3153
 
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)

@@ -28,23 +28,35 @@ uint64_t Checksum(const char* Data, size_t Size) {
 
 void AppendField(std::string& Out, const std::wstring& Text) {
     Out += '\t';
-    for (char c : ToUtf8(Text)) {
+    const std::wstring_view text(Text);
+    for (size_t i = 0; i < text.size();) {
+        const wchar_t c = text[i];
+        if (c >= 0x80) {
+            // A run of other letters goes through the one UTF-8 encoder (pairs and all).
+            size_t end = i + 1;
+            while (end < text.size() && text[end] >= 0x80)
+                ++end;
+            Out += ToUtf8(text.substr(i, end - i));
+            i = end;
+            continue;
+        }
         switch (c) {
-        case '\\':
+        case L'\\':
             Out += "\\\\";
             break;
-        case '\t':
+        case L'\t':
             Out += "\\t";
             break;
-        case '\n':
+        case L'\n':
             Out += "\\n";
             break;
-        case '\r':
+        case L'\r':
             Out += "\\r";
             break;
         default:
-            Out += c;
+            Out += static_cast<char>(c);
         }
+        ++i;
     }
 }
 
@@ -54,6 +66,10 @@ void AppendNumber(std::string& Out, uint64_t Value) {
 }
 
 bool Unescape(std::string_view Field, std::wstring& Text) {
+    if (Field.find('\\') == std::string_view::npos) {
+        Text = FromUtf8(Field);
+        return true;
+    }
     std::string bytes;
     bytes.reserve(Field.size());
     for (size_t i = 0; i < Field.size(); ++i) {
@@ -326,51 +342,4 @@ int RemoveLeftPartials(const std::vector<TSavedPartial>& Partials) {
             ++removed;
     }
     return removed;
-}
-
-TBackgroundWriter::TBackgroundWriter(TWrite Write)
-    : Write(std::move(Write)), Worker([this] { Loop(); }) {}
-
-TBackgroundWriter::~TBackgroundWriter() {
-    {
-        std::lock_guard lock(Mutex);
-        Stopping = true;
-    }
-    Changed.notify_all();
-    Worker.join();
-}
-
-void TBackgroundWriter::Submit(std::string Bytes) {
-    {
-        std::lock_guard lock(Mutex);
-        Pending = std::move(Bytes);
-        HasPending = true;
-    }
-    Changed.notify_all();
-}
-
-void TBackgroundWriter::Flush() {
-    std::unique_lock lock(Mutex);
-    Changed.wait(lock, [this] { return !HasPending && !Writing; });
-}
-
-void TBackgroundWriter::Loop() {
-    std::unique_lock lock(Mutex);
-    for (;;) {
-        Changed.wait(lock, [this] { return HasPending || Stopping; });
-        if (!HasPending)
-            return;
-        std::string bytes = std::move(Pending);
-        HasPending = false;
-        Writing = true;
-        lock.unlock();
-        try {
-            Write(bytes);
-        } catch (...) {
-            // A save that cannot be written is tried again at the next change.
-        }
-        lock.lock();
-        Writing = false;
-        Changed.notify_all();
-    }
 }

@@ -106,26 +106,64 @@ private:
 int RemoveLeftPartials(const std::vector<TSavedPartial>& Partials);
 
 // Writes on a thread of its own, so the window never waits on the disk: Submit hands over the
-// newest bytes (replacing any not written yet), Flush waits until what was handed over is written.
-class TBackgroundWriter {
+// newest state (replacing any not written yet), Flush waits until what was handed over is written.
+// Write may throw: that state is not written, and the next one is tried all the same.
+template <typename T> class TBackgroundWriter {
 public:
-    using TWrite = std::function<void(const std::string& Bytes)>;
-    explicit TBackgroundWriter(TWrite Write);
-    ~TBackgroundWriter(); // writes what is pending first
+    using TWrite = std::function<void(const T& State)>;
+    explicit TBackgroundWriter(TWrite Write)
+        : Write(std::move(Write)), Worker([this] { Loop(); }) {}
+    ~TBackgroundWriter() { // writes what is pending first
+        {
+            std::lock_guard lock(Mutex);
+            Stopping = true;
+        }
+        Changed.notify_all();
+        Worker.join();
+    }
     TBackgroundWriter(const TBackgroundWriter&) = delete;
     TBackgroundWriter& operator=(const TBackgroundWriter&) = delete;
 
-    void Submit(std::string Bytes);
-    void Flush();
+    void Submit(T State) {
+        {
+            std::lock_guard lock(Mutex);
+            Pending = std::move(State);
+            HasPending = true;
+        }
+        Changed.notify_all();
+    }
+    void Flush() {
+        std::unique_lock lock(Mutex);
+        Changed.wait(lock, [this] { return !HasPending && !Writing; });
+    }
 
 private:
-    void Loop();
+    void Loop() {
+        std::unique_lock lock(Mutex);
+        for (;;) {
+            Changed.wait(lock, [this] { return HasPending || Stopping; });
+            if (!HasPending)
+                return;
+            T state = std::move(Pending);
+            HasPending = false;
+            Writing = true;
+            lock.unlock();
+            try {
+                Write(state);
+            } catch (...) {
+                // Not written; the next state is tried all the same.
+            }
+            lock.lock();
+            Writing = false;
+            Changed.notify_all();
+        }
+    }
     TWrite Write;
     std::mutex Mutex;
     std::condition_variable Changed;
-    std::string Pending;
+    T Pending{};
     bool HasPending = false;
     bool Writing = false;
     bool Stopping = false;
-    std::thread Worker;
+    std::thread Worker; // last: starts once everything it uses is there
 };

@@ -33,6 +33,12 @@ struct TUiHooks {
     std::function<DWORD(UINT Flags, DWORD Reason)> ShutDownWindows;
     // Seconds on a steady clock, for the countdown before sleeping or shutting down.
     std::function<double()> CountdownClock;
+    // The user's local application data folder (FOLDERID_LocalAppData), where the lists are
+    // saved; tests give a folder of their own.
+    std::function<std::wstring()> LocalAppDataFolder;
+    // RegisterApplicationRestart and UnregisterApplicationRestart while a batch runs.
+    std::function<HRESULT(const std::wstring& CommandLine, DWORD Flags)> RegisterRestart;
+    std::function<HRESULT()> UnregisterRestart;
 };
 
 class TApplication {

@@ -69,6 +69,8 @@ void TMainForm::Show() {
 INT_PTR TMainForm::DialogProc(UINT Msg, WPARAM WParam, LPARAM LParam) {
     if (Msg >= WM_APP && AddSliceMessage(Msg, WParam))
         return TRUE;
+    if ((Msg == WM_TIMER || Msg >= WM_APP) && SavedListMessage(Msg, WParam))
+        return TRUE;
     switch (Msg) {
     case WM_INITDIALOG:
         FormCreate();
@@ -169,9 +171,15 @@ bool TMainForm::Command(int Id, int Code) {
         return true;
     case IDC_RBSAMEFOLDER:
     case IDC_RBOTHERFOLDER:
-        if (Code == BN_CLICKED)
+        if (Code == BN_CLICKED) {
             rbOutputFolderClick();
+            ListChanged();
+        }
         return true;
+    case IDC_EDOUTPUTFOLDER:
+        if (Code == EN_CHANGE)
+            ListChanged();
+        return false;
     case IDC_LBLADDFILES:
         if (Code == STN_DBLCLK)
             lstFilesToConvertDblClick();
@@ -210,7 +218,11 @@ INT_PTR TMainForm::Notify(const NMHDR& Header) {
             lstFilesToConvertSelectItem();
         break;
     }
+    case LVN_INSERTITEM:
+        ListChanged();
+        break;
     case LVN_DELETEITEM:
+        ListChanged();
         if (auto* Data = reinterpret_cast<const TRowData*>(
                 reinterpret_cast<const NMLISTVIEW&>(Header).lParam)) {
             // By position: the key is the entry's own, and must not be read while it goes.
@@ -284,6 +296,7 @@ void TMainForm::FormCreate() {
     LayOutAndCentre();
     UpdateControlsOnListChange();
     lstFilesToConvertSelectItem();
+    StartSavedList();
 }
 
 void TMainForm::FormShow() {
@@ -291,6 +304,7 @@ void TMainForm::FormShow() {
 }
 
 void TMainForm::FormDestroy() {
+    EndSavedList();
     SaveSettings();
     if (UseCount == 1)
         ShellOpen(Application.LoadStr(IDS_WEBSITEURL));

@@ -115,6 +115,7 @@ void TMainForm::SetRowFailure(int Row, const std::wstring& Reason, const std::ws
             Data->Failure.reset(new TRowData::TFailure{Reason, Details});
     }
     lstFilesToConvertSelectItem();
+    ListChanged();
 }
 
 std::wstring TMainForm::RowFailureReason(int Row) const {
@@ -128,6 +129,7 @@ void TMainForm::SetRowImage(int Row, int ImageIndex) {
     Item.iItem = Row;
     Item.iImage = ImageIndex;
     ListView_SetItem(lstFilesToConvert, &Item);
+    ListChanged();
 }
 
 int TMainForm::RowImage(int Row) const {

@@ -214,7 +214,7 @@ TEST(BackgroundWriter, WritesTheNewestAndFlushWaitsForIt) {
     std::string last;
     std::mutex m;
     {
-        TBackgroundWriter writer([&](const std::string& bytes) {
+        TBackgroundWriter<std::string> writer([&](const std::string& bytes) {
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
             std::lock_guard lock(m);
             last = bytes;
