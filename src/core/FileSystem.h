@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #ifdef _WIN32
 inline constexpr wchar_t PathDelim = L'\\';
@@ -97,7 +98,9 @@ public:
     TFileLock() = default;
     TFileLock(const TFileLock&) = delete;
     TFileLock& operator=(const TFileLock&) = delete;
-    TFileLock(TFileLock&& Other) noexcept : Handle(Other.Handle) { Other.Handle = -1; }
+    TFileLock(TFileLock&& Other) noexcept : Handle(Other.Handle), Path(std::move(Other.Path)) {
+        Other.Handle = -1;
+    }
     TFileLock& operator=(TFileLock&& Other) noexcept;
     ~TFileLock() { Release(); }
 

@@ -317,7 +317,8 @@ std::vector<TLeftSave> TSavedListFolder::LeftSaves(const std::wstring& Except) c
     for (const TFolderEntry& entry : entries) {
         if (entry.IsFolder)
             continue;
-        for (const wchar_t* name : {ListName, PartialsName}) {
+        // A lock alone is a window that never saved, or one a power cut left behind.
+        for (const wchar_t* name : {ListName, PartialsName, LockName}) {
             const size_t at = entry.Name.find(name);
             if (at != std::wstring::npos && at > 0)
                 ids.push_back(entry.Name.substr(0, at));

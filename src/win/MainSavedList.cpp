@@ -17,6 +17,7 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -237,11 +238,15 @@ void TMainForm::TakeOverLeftList(const std::wstring& ResumeId) {
             RemoveLeftPartials(List.Partials);
             if (Taken && Read && !List.Rows.empty())
                 continue; // another window's list, for the next start
-            Saves->Remove(Save.Id);
-            if (!Read || List.Rows.empty())
+            if (!Read || List.Rows.empty()) {
+                Saves->Remove(Save.Id);
                 continue;
+            }
             RestoreList(List);
             Taken = true;
+            // This window's own save holds the rows before the left one goes.
+            SaveListNow();
+            Saves->Remove(Save.Id);
             ResumeAfterTakeOver = Save.Id == ResumeId && List.BatchRunning;
             const bool Failed = List.State == TSavedState::ClosedAfterBatch;
             const bool One = RowCount() == 1;
@@ -255,10 +260,8 @@ void TMainForm::TakeOverLeftList(const std::wstring& ResumeId) {
     } catch (...) {
         // A list that cannot be taken over never stops the start.
     }
-    if (!LeftListNote.empty()) {
-        SaveListSoon();
+    if (!LeftListNote.empty())
         PostMessageW(Window, WM_LEFTLIST, 0, 0);
-    }
 }
 
 void TMainForm::RestoreList(const TSavedList& List) {

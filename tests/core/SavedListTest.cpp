@@ -170,6 +170,14 @@ TEST_F(SavedListFolder, TwoWindowsKeepTheirOwnSavesAndALiveOneIsNeverTakenOver) 
     // Taken over by this start: a second start at the same moment does not get it too.
     EXPECT_TRUE(Saves.LeftSaves(L"0003-mine").empty());
 
+    // A lock file left without a save (a power cut before the first save) is cleared too.
+    { std::ofstream(File(L"0004-stale.lock")) << ""; }
+    left = Saves.LeftSaves(L"0003-mine");
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_EQ(left[0].Id, L"0004-stale");
+    left.clear();
+    EXPECT_FALSE(fs::exists(File(L"0004-stale.lock")));
+
     Saves.Remove(L"0002-ended");
     EXPECT_FALSE(Saves.Load(L"0002-ended", read));
     EXPECT_TRUE(Saves.Load(L"0001-live", read)) << "another window's save stays";

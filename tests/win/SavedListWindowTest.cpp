@@ -188,9 +188,10 @@ TEST_F(SavedListWindowTest, ALiveWindowsListIsNeverTakenOverAndOneFileIsSaidInTh
 
 TEST_F(SavedListWindowTest, AnUnreadableSaveNeverStopsTheStart) {
     fs::create_directories(Saves());
-    std::ofstream(Saves() + L"0000000000000001-00000001.list") << "Kestrova list 1\nR\tx";
-    std::ofstream(Saves() + L"0000000000000001-00000001.list.previous") << "garbage";
-    std::ofstream(Saves() + L"0000000000000002-00000001.partials") << std::string(100, '\0');
+    std::ofstream(fs::path(Saves() + L"0000000000000001-00000001.list")) << "Kestrova list 1\nR\tx";
+    std::ofstream(fs::path(Saves() + L"0000000000000001-00000001.list.previous")) << "garbage";
+    std::ofstream(fs::path(Saves() + L"0000000000000002-00000001.partials"))
+        << std::string(100, '\0');
     CreateForm();
     EXPECT_NO_THROW(Form->TakeOverLeftList());
     EXPECT_EQ(Form->RowCount(), 0);
