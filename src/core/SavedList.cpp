@@ -26,21 +26,32 @@ uint64_t Checksum(const char* Data, size_t Size) {
     return hash;
 }
 
+bool NeedsEscape(wchar_t C) {
+    return C == L'\\' || C == L'\t' || C == L'\n' || C == L'\r';
+}
+
 void AppendField(std::string& Out, const std::wstring& Text) {
     Out += '\t';
     const std::wstring_view text(Text);
     for (size_t i = 0; i < text.size();) {
-        const wchar_t c = text[i];
-        if (c >= 0x80) {
+        // Plain ASCII, the bulk of any path, is appended a run at a time.
+        size_t end = i;
+        while (end < text.size() && text[end] < 0x80 && !NeedsEscape(text[end]))
+            ++end;
+        Out.append(text.begin() + static_cast<ptrdiff_t>(i),
+                   text.begin() + static_cast<ptrdiff_t>(end));
+        i = end;
+        if (i == text.size())
+            break;
+        if (text[i] >= 0x80) {
             // A run of other letters goes through the one UTF-8 encoder (pairs and all).
-            size_t end = i + 1;
             while (end < text.size() && text[end] >= 0x80)
                 ++end;
             Out += ToUtf8(text.substr(i, end - i));
             i = end;
             continue;
         }
-        switch (c) {
+        switch (text[i]) {
         case L'\\':
             Out += "\\\\";
             break;
@@ -50,11 +61,9 @@ void AppendField(std::string& Out, const std::wstring& Text) {
         case L'\n':
             Out += "\\n";
             break;
-        case L'\r':
+        default:
             Out += "\\r";
             break;
-        default:
-            Out += static_cast<char>(c);
         }
         ++i;
     }

@@ -174,9 +174,6 @@ TListRow TMainFormBatchPorts::Row(int Index) const {
 
 void TMainFormBatchPorts::DeleteRow(int Index) {
     Form.DeleteRow(Index);
-    // A converted file leaves the saved list at once, so that a crash a moment later does not
-    // list it again.
-    Form.SaveListSoon();
 }
 
 void TMainFormBatchPorts::PartialReserved(const std::wstring& Path) {
