@@ -18,6 +18,7 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <exception>
@@ -173,6 +174,9 @@ private:
     std::unique_ptr<TBackgroundWriter<TSavedList>> ListWriter;
     std::vector<TSavedPartial> Partials;
     bool ListDirty = false;
+    // When the last save was handed over and what it cost in all, so that saving stays cheap.
+    ULONGLONG LastSaveAt = 0, LastSaveMs = 0;
+    std::atomic<ULONGLONG> WriterMs{0};
     // Kestrova closes itself after a batch ("When done"): the failed rows stay saved.
     bool KeepListOnClose = false;
     std::wstring LeftListNote;

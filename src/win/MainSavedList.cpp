@@ -22,8 +22,11 @@
 namespace {
 
 constexpr UINT_PTR SaveTimerId = 3;
-// The most a change waits before it is saved.
+// The most a change waits before it is saved, while a save costs little.
 constexpr UINT SaveDelayMs = 1000;
+// Saving takes at most this share of the time (1 %): a list so big that one save costs more than
+// 10 ms is saved less often than once a second, so that a batch never pays more.
+constexpr ULONGLONG SaveCostShare = 100;
 // Sent to itself once the window shows: says what was listed again, or starts the batch again.
 constexpr UINT WM_LEFTLIST = WM_APP + 5;
 
@@ -94,9 +97,11 @@ void TMainForm::StartSavedList() {
     Saves = std::move(Folder);
     // The rows are read on the window's thread; encoded and written on the writer's.
     ListWriter = std::make_unique<TBackgroundWriter<TSavedList>>(
-        [Store = Saves.get(), Id = SaveId](const TSavedList& List) {
+        [Store = Saves.get(), Id = SaveId, Ms = &WriterMs](const TSavedList& List) {
+            const ULONGLONG Start = GetTickCount64();
             std::wstring Reason;
             Store->SaveList(Id, List, Reason);
+            *Ms = GetTickCount64() - Start;
         });
 }
 
@@ -122,7 +127,11 @@ void TMainForm::ListChanged() {
     if (!Saves || ListDirty)
         return;
     ListDirty = true;
-    SetTimer(Window, SaveTimerId, SaveDelayMs, nullptr);
+    const ULONGLONG Spacing = std::max<ULONGLONG>(SaveDelayMs, LastSaveMs * SaveCostShare);
+    const ULONGLONG Now = GetTickCount64();
+    const ULONGLONG Due = std::max(Now + 10, LastSaveAt + Spacing);
+    SetTimer(Window, SaveTimerId, static_cast<UINT>(std::min<ULONGLONG>(Due - Now, Spacing)),
+             nullptr);
 }
 
 bool TMainForm::SavedListMessage(UINT Msg, WPARAM WParam) {
@@ -173,7 +182,11 @@ void TMainForm::SaveListSoon() {
         return;
     ListDirty = false;
     KillTimer(Window, SaveTimerId);
+    const ULONGLONG Start = GetTickCount64();
     ListWriter->Submit(CurrentList());
+    LastSaveAt = GetTickCount64();
+    // The window's part, and the writer's last one (reading the rows and writing them).
+    LastSaveMs = (LastSaveAt - Start) + WriterMs.load();
 }
 
 void TMainForm::SaveListNow() {

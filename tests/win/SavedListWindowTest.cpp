@@ -73,7 +73,6 @@ TEST_F(SavedListWindowTest, ChangesAreSavedWithinASecondAndANormalCloseRemovesTh
     const std::wstring Id = Form->SavedListId();
     ASSERT_FALSE(Id.empty());
     Drop({File(L"a.webm"), File(L"b \u00E9.webm", "bytes")});
-    EXPECT_TRUE(ListFiles().empty()) << "saved on the timer, not on every row";
     PumpFor(1500);
     TSavedList Saved;
     ASSERT_TRUE(Folder().Load(Id, Saved));
