@@ -6,10 +6,11 @@
 // the batch), a whole save of a 10,000-row list (encoding and the atomic, flushed write), the
 // small save of the partial files recorded, and reading the list back. During a batch the list
 // changes all the time, so it is saved once a second (the most it waits after a change), and the
-// partial files twice per file; the share printed is that count of saves against the batch's own
+// partial files once per file (when it is reserved; the record of one gone waits for the next
+// save of the list); the share printed is that count of saves against the batch's own
 // time, taking every whole save at the full 10,000 rows (the list shrinks as files convert, so
-// this is an upper bound). Encoding and writing run on the writer's own thread; the window's thread only reads
-// its rows (see win/savelist_window_bench.cpp for what that costs it).
+// this is an upper bound). Encoding and writing run on the writer's own thread; the window's thread
+// only reads its rows (see win/savelist_window_bench.cpp for what that costs it).
 #include "BenchSupport.h"
 
 #include "Conversion.h"
@@ -119,11 +120,13 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    // A batch of `rows` files like the sample: its time, and the saves it makes.
+    // A batch of `rows` files like the sample: its time, and the saves it makes. The window saves
+    // once a second unless a save costs more than 1 % of that; then it spaces them 100 saves' time.
     const double batchMs = fileMs * rows;
-    const double wholeSaves = batchMs / 1000.0; // one a second
-    const double partialSaves = 2.0 * rows;
-    const double savingMs = wholeSaves * (encodeMs + writeMs) + partialSaves * partialsMs;
+    const double saveMs = encodeMs + writeMs;
+    const double spacingMs = std::max(1000.0, 100.0 * saveMs);
+    const double partialSaves = rows;
+    const double partialShare = partialSaves * partialsMs / batchMs;
 
     std::printf("list of %d rows: %.0f KB saved\n", rows, bytes.size() / 1024.0);
     std::printf("%-44s %10.2f ms\n", "one file converted (vp8-vorbis.webm)", fileMs);
@@ -131,9 +134,12 @@ int main(int argc, char** argv) {
     std::printf("%-44s %10.2f ms\n", "whole list: atomic flushed write", writeMs);
     std::printf("%-44s %10.2f ms\n", "partial files recorded (8, flushed)", partialsMs);
     std::printf("%-44s %10.2f ms\n", "reading the list back", loadMs);
-    std::printf("batch of %d such files: %.1f s, %.0f whole saves, %.0f partial saves\n", rows,
-                batchMs / 1000.0, wholeSaves, partialSaves);
-    std::printf("%-44s %10.3f %% of the batch's time (goal: under 1 %%)\n", "saving, all of it",
-                100.0 * savingMs / batchMs);
+    std::printf("batch of %d such files: %.1f s, %.0f partial saves\n", rows, batchMs / 1000.0,
+                partialSaves);
+    std::printf("%-44s %10.3f %% of the batch's time\n", "whole saves once a second",
+                100.0 * (saveMs / 1000.0 + partialShare));
+    std::printf("%-44s %10.3f %% of the batch's time (goal: under 1 %%)\n",
+                "as the window spaces them", 100.0 * (saveMs / spacingMs + partialShare));
+    std::printf("%-44s %10.1f s\n", "longest a change then waits to be saved", spacingMs / 1000.0);
     return 0;
 }

@@ -174,6 +174,7 @@ private:
     std::unique_ptr<TBackgroundWriter<TSavedList>> ListWriter;
     std::vector<TSavedPartial> Partials;
     bool ListDirty = false;
+    bool PartialsChanged = false;
     // When the last save was handed over and what it cost in all, so that saving stays cheap.
     ULONGLONG LastSaveAt = 0, LastSaveMs = 0;
     std::atomic<ULONGLONG> WriterMs{0};

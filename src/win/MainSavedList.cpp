@@ -184,6 +184,8 @@ void TMainForm::SaveListSoon() {
     KillTimer(Window, SaveTimerId);
     const ULONGLONG Start = GetTickCount64();
     ListWriter->Submit(CurrentList());
+    if (std::exchange(PartialsChanged, false))
+        SavePartials();
     LastSaveAt = GetTickCount64();
     // The window's part, and the writer's last one (reading the rows and writing them).
     LastSaveMs = (LastSaveAt - Start) + WriterMs.load();
@@ -218,7 +220,10 @@ void TMainForm::PartialGone(const std::wstring& Path) {
     if (Gone == Partials.end())
         return;
     Partials.erase(Gone, Partials.end());
-    SavePartials();
+    // Not written at once: a record of a file that is gone, or that became the AVI, matches
+    // nothing at the next start, so it can wait for the next save of the list.
+    PartialsChanged = true;
+    ListChanged();
 }
 
 void TMainForm::BatchStarted() {
