@@ -62,7 +62,7 @@ TSide Run(bool Saving, const fs::path& Folder, const std::wstring& AppData, int 
     }
     Side.Rows = Form.RowCount();
 
-    std::atomic<bool> Stop{false};
+    std::atomic<bool> Stop{false}, Asked{false};
     std::vector<double> Answers;
     HWND Window = Form.Handle();
     std::thread Asker([&] {
@@ -73,6 +73,7 @@ TSide Run(bool Saving, const fs::path& Folder, const std::wstring& AppData, int 
             Answers.push_back(Ms(Clock::now() - Start));
             Sleep(20);
         }
+        Asked = true;
     });
     const auto End = Clock::now() + std::chrono::seconds(Seconds);
     auto NextChange = Clock::now();
@@ -87,11 +88,11 @@ TSide Run(bool Saving, const fs::path& Folder, const std::wstring& AppData, int 
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
     }
     Stop = true;
-    while (Asker.joinable()) {
+    while (!Asked) {
         Pump(); // the last question waits on this thread's answer
-        if (WaitForSingleObject(Asker.native_handle(), 10) == WAIT_OBJECT_0)
-            Asker.join();
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
     }
+    Asker.join();
     if (!Answers.empty()) {
         Side.MaxAnswerMs = *std::max_element(Answers.begin(), Answers.end());
         double Sum = 0;

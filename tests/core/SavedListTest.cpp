@@ -80,9 +80,11 @@ TEST(SavedListFormat, ATornOrAlteredFileIsRefusedAndLeavesTheListAlone) {
     EXPECT_FALSE(DecodeSavedList(changed, read));
     EXPECT_FALSE(DecodeSavedList(std::string(bytes.size(), '\0'), read));
     std::string later = bytes;
-    later.replace(later.find('1'), 1, "2");
+    later[later.find('1')] = '2';
     EXPECT_FALSE(DecodeSavedList(later, read));
-    EXPECT_FALSE(DecodeSavedList(bytes + "R\tx\ty\t1\n", read));
+    std::string extra = bytes;
+    extra.append("R\tx\ty\t1\n");
+    EXPECT_FALSE(DecodeSavedList(extra, read));
     EXPECT_EQ(read.OutputFolder, L"untouched");
 }
 
