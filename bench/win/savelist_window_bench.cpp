@@ -7,7 +7,7 @@
 // the given time, changes a row's mark every 100 ms (so the saving window saves once a second)
 // while another thread asks the window WM_NULL every 20 ms, as Windows does before it calls a
 // window "Not Responding", and notes how long each answer took. It also times one save's part on
-// the window's thread (reading the rows and encoding them; the write runs on its own thread).
+// the window's thread (reading the rows; encoding and writing run on the writer's thread).
 #include "../BenchSupport.h"
 #include "Application.h"
 #include "ImageIndex.h"
@@ -165,6 +165,7 @@ int wmain(int Argc, wchar_t** Argv) {
                 After.MeanAnswerMs);
     std::printf("%-34s %11.1f ms %11.2f ms\n", "without saving (again)", Before2.MaxAnswerMs,
                 Before2.MeanAnswerMs);
-    std::printf("one save on the window's thread (read + encode): %.1f ms\n", After.SaveOnWindowMs);
+    std::printf("one save on the window's thread (reading the rows): %.1f ms\n",
+                After.SaveOnWindowMs);
     return 0;
 }

@@ -120,6 +120,8 @@ private:
         // The full path as the duplicate check compares it: the key of the row's entry in
         // RowStore, kept once for both.
         const std::wstring* FoldedPath = nullptr;
+        // Its texts as listed, so that saving the list reads no text back from the list view.
+        std::wstring Name{}, Location{};
     };
     using TAddFailures = std::vector<std::pair<std::wstring, std::exception_ptr>>;
     // Paths given together (a drop, the command line, the Add dialog, a selection), listed in the

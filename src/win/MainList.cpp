@@ -192,6 +192,8 @@ void TMainForm::AddFile(const std::wstring& FileName, int64_t ListedSize) {
     const auto Entry = RowStore.try_emplace(std::move(Folded), TRowData{Size, nullptr}).first;
     TRowData* Kept = &Entry->second;
     Kept->FoldedPath = &Entry->first;
+    Kept->Name = Name;
+    Kept->Location = Location;
     LVITEMW Item{};
     Item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
     Item.iItem = INT_MAX; // at the end

@@ -159,14 +159,15 @@ TSavedList TMainForm::CurrentList() const {
     List.Rows.resize(static_cast<size_t>(Count));
     for (int Row = 0; Row < Count; ++Row) {
         TSavedRow& Saved = List.Rows[static_cast<size_t>(Row)];
-        Saved.Name = RowName(Row);
-        Saved.Location = RowLocation(Row);
+        // One message a row: the texts come from the row's own data.
         LVITEMW Item{};
         Item.mask = LVIF_PARAM | LVIF_IMAGE;
         Item.iItem = Row;
         if (!ListView_GetItem(lstFilesToConvert, &Item))
             continue;
         const auto* Data = reinterpret_cast<const TRowData*>(Item.lParam);
+        Saved.Name = Data ? Data->Name : RowName(Row);
+        Saved.Location = Data ? Data->Location : RowLocation(Row);
         Saved.FileSize = Data ? Data->FileSize : 0;
         Saved.Failed = Item.iImage == iiFailed || (Data && Data->Failure);
         if (Data && Data->Failure) {
