@@ -245,3 +245,30 @@ TEST_F(SavedListWindowTest, ABatchIsRegisteredForRestartAndTheRestartConvertsWha
     TSavedList Read;
     EXPECT_TRUE(Folder().Load(L"0000000000000009-00000001", Read)) << "kept for the next start";
 }
+
+// "When done: Close Kestrova": the window closes itself after the batch, and its failed file stays
+// saved, with its reason, for the next start; a close the user makes leaves nothing (above).
+TEST_F(SavedListWindowTest, ClosingItselfAfterABatchKeepsTheFailedFilesWithTheirReasons) {
+    HKEY Key = SettingsKey();
+    const DWORD CloseKestrova = 1;
+    RegSetValueExW(Key, L"WhenDone", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&CloseKestrova),
+                   sizeof CloseKestrova);
+    RegCloseKey(Key);
+    const std::wstring Broken = (Dir.Path() / L"broken.webm").wstring();
+    fs::copy_file(SamplesFolder() / L"corrupt.webm", Broken);
+    CreateForm();
+    const std::wstring Id = Form->SavedListId();
+    Drop({Broken});
+    Click(IDC_BTNCONVERT);
+    const ULONGLONG Deadline = GetTickCount64() + 60000;
+    while (IsWindow(Form->Handle()) && GetTickCount64() < Deadline)
+        PumpFor(100);
+    ASSERT_FALSE(IsWindow(Form->Handle())) << "Kestrova closed itself";
+    TSavedList Kept;
+    ASSERT_TRUE(Folder().Load(Id, Kept));
+    EXPECT_EQ(Kept.State, TSavedState::ClosedAfterBatch);
+    ASSERT_EQ(Kept.Rows.size(), 1u);
+    EXPECT_EQ(Kept.Rows[0].Name, L"broken.webm");
+    EXPECT_TRUE(Kept.Rows[0].Failed);
+    EXPECT_FALSE(Kept.Rows[0].Reason.empty());
+}
