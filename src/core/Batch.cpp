@@ -67,8 +67,10 @@ struct TBatch::TPartialFile {
     bool Published = false;
     bool Kept = false;    // converted, but not published: the user's work, never deleted
     bool Removed = false; // already deleted by RemovePartialFilesNow
+    // The list hears of it from the start, before the converter writes, to its end.
     TPartialFile(TBatch& Batch, TReservedOutput Reserved)
         : Batch(Batch), Reserved(std::move(Reserved)) {
+        Batch.List.PartialReserved(this->Reserved.Partial);
         Batch.LivePartials.push_back(this);
     }
     TPartialFile(const TPartialFile&) = delete;
@@ -80,6 +82,15 @@ struct TBatch::TPartialFile {
         // waited for here.
         if (!Published && !Kept && !Removed)
             LeftoverFiles().Remove(Reserved.Partial);
+        // The record is the next start's licence to delete the file: it goes once the file is
+        // published, kept as the user's work, or gone; one still held stays recorded.
+        if (Published || Kept || !PathExists(Reserved.Partial)) {
+            try {
+                Batch.List.PartialGone(Reserved.Partial);
+            } catch (...) {
+                // The record only keeps a name that is gone now: nothing is harmed.
+            }
+        }
     }
 };
 

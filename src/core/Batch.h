@@ -34,6 +34,10 @@ struct TConversionList {
     virtual void SetRowOutcome(int Index, const TConversionOutcome& Outcome) = 0;
     // The owner's refresh after the number of rows has changed.
     virtual void UpdateControlsOnListChange() = 0;
+    // A partial file the batch has just created, before any converter writes into it, so the
+    // owner can record it as its own; PartialGone once it is published or deleted.
+    virtual void PartialReserved(const std::wstring& /*Path*/) {}
+    virtual void PartialGone(const std::wstring& /*Path*/) {}
 };
 
 // The output-folder choice, read afresh for every file.

@@ -123,3 +123,53 @@ TFileClaim CreateHeldFile(const std::wstring& Path, THeldFile& Held, std::wstrin
 // otherwise it is taken again where it can be. Busy when another program holds the file.
 TFileClaim PublishHeldFile(THeldFile& Held, const std::wstring& From, const std::wstring& To,
                            std::wstring& SystemReason);
+// Which file a name leads to, as the file system tells files apart: the volume's serial number and
+// the file's index on it on Windows, st_dev and st_ino elsewhere. Two names with equal identities
+// are the same file; a file deleted and made anew under its name has another identity.
+struct TFileIdentity {
+    uint64_t Volume = 0;
+    uint64_t Index = 0;
+    bool operator==(const TFileIdentity&) const = default;
+};
+
+// The identity of the file at Path (a link itself, not what it points to). False when nothing is
+// there or it cannot be opened to ask.
+bool FileIdentity(const std::wstring& Path, TFileIdentity& Identity);
+
+// The whole content of the file at Path. False when it cannot be opened or read.
+bool ReadWholeFile(const std::wstring& Path, std::string& Bytes);
+
+// Writes Bytes as the whole content of the file at Path (created, or emptied first) and flushes
+// them to the disk before returning. False, with the system's words, when any step fails.
+bool WriteFileFlushed(const std::wstring& Path, const std::string& Bytes,
+                      std::wstring& SystemReason);
+
+// Gives the file at From the name To, replacing whatever file has it, as one step that a power
+// cut leaves either before or after; written through to the disk. For Kestrova's own files only.
+bool RenameReplacing(const std::wstring& From, const std::wstring& To, std::wstring& SystemReason);
+
+// A file held open without sharing for as long as its owner lives: the sign that a process still
+// owns what the file's name stands for. The system lets it go when the process ends however it
+// ends (a crash, a kill, a power cut), so a lock can never outlive its owner.
+class TFileLock {
+public:
+    TFileLock() = default;
+    TFileLock(const TFileLock&) = delete;
+    TFileLock& operator=(const TFileLock&) = delete;
+    TFileLock(TFileLock&& Other) noexcept : Handle(Other.Handle), Path(std::move(Other.Path)) {
+        Other.Handle = -1;
+    }
+    TFileLock& operator=(TFileLock&& Other) noexcept;
+    ~TFileLock() { Release(); }
+
+    // Takes the lock file at Path (created when missing). False when another owner holds it, in
+    // this process or another, or it cannot be created.
+    bool Acquire(const std::wstring& Path);
+    // Lets it go and removes the lock file.
+    void Release();
+    bool Held() const { return Handle != -1; }
+
+private:
+    intptr_t Handle = -1;
+    std::wstring Path;
+};

@@ -37,6 +37,12 @@ struct TUiHooks {
     // which also replaces a reason already set), and its removal (ShutdownBlockReasonDestroy).
     std::function<void(HWND Window, const std::wstring& Reason)> CreateShutdownReason;
     std::function<void(HWND Window)> DestroyShutdownReason;
+    // The user's local application data folder (FOLDERID_LocalAppData), where the lists are
+    // saved; tests give a folder of their own.
+    std::function<std::wstring()> LocalAppDataFolder;
+    // RegisterApplicationRestart and UnregisterApplicationRestart while a batch runs.
+    std::function<HRESULT(const std::wstring& CommandLine, DWORD Flags)> RegisterRestart;
+    std::function<HRESULT()> UnregisterRestart;
 };
 
 class TApplication {

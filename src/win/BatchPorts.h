@@ -19,6 +19,8 @@ public:
     void SetRowImage(int Index, int Image) override;
     void SetRowOutcome(int Index, const TConversionOutcome& Outcome) override;
     void UpdateControlsOnListChange() override;
+    void PartialReserved(const std::wstring& Path) override;
+    void PartialGone(const std::wstring& Path) override;
     bool SameFolderSelected() const override;
     std::wstring OutputFolderText() const override;
     bool ConvertFile(const std::wstring& Source, const std::wstring& Destination,

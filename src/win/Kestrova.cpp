@@ -23,7 +23,10 @@ int WINAPI wWinMain(HINSTANCE Instance, HINSTANCE, LPWSTR, int) {
     TComScope Com(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
 
     // A start for one file of a selection in Explorer hands it to the selection's window.
-    const TStartRequest Request = ReadStartRequest(GetCommandLineW());
+    // A restart Windows made while a batch ran (ResumeSwitch) takes up that window's list.
+    const std::wstring ResumeId = ReadResumeId(GetCommandLineW());
+    const TStartRequest Request =
+        ResumeId.empty() ? ReadStartRequest(GetCommandLineW()) : TStartRequest{};
     THomeElection Election;
     if (Request.FromSelection && !Request.Paths.empty() &&
         Election.Run(Request.Paths) == TElection::HandedOver)
@@ -34,6 +37,8 @@ int WINAPI wWinMain(HINSTANCE Instance, HINSTANCE, LPWSTR, int) {
         TMainForm Form;
         Form.Create();
         Form.Show();
+        // The list of a window that ended without closing, before anything else is listed.
+        Form.TakeOverLeftList(ResumeId);
         // Files and folders handed over by the shell ("Open with", "Send to", a drop on the
         // program's icon), once the window is there to show them and any message.
         try {

@@ -69,6 +69,8 @@ void TMainForm::Show() {
 INT_PTR TMainForm::DialogProc(UINT Msg, WPARAM WParam, LPARAM LParam) {
     if (Msg >= WM_APP && AddSliceMessage(Msg, WParam))
         return TRUE;
+    if ((Msg == WM_TIMER || Msg >= WM_APP) && SavedListMessage(Msg, WParam))
+        return TRUE;
     switch (Msg) {
     case WM_INITDIALOG:
         FormCreate();
@@ -172,9 +174,15 @@ bool TMainForm::Command(int Id, int Code) {
         return true;
     case IDC_RBSAMEFOLDER:
     case IDC_RBOTHERFOLDER:
-        if (Code == BN_CLICKED)
+        if (Code == BN_CLICKED) {
             rbOutputFolderClick();
+            ListChanged();
+        }
         return true;
+    case IDC_EDOUTPUTFOLDER:
+        if (Code == EN_CHANGE)
+            ListChanged();
+        return false;
     case IDC_LBLADDFILES:
         if (Code == STN_DBLCLK)
             lstFilesToConvertDblClick();
@@ -213,7 +221,11 @@ INT_PTR TMainForm::Notify(const NMHDR& Header) {
             lstFilesToConvertSelectItem();
         break;
     }
+    case LVN_INSERTITEM:
+        ListChanged();
+        break;
     case LVN_DELETEITEM:
+        ListChanged();
         if (auto* Data = reinterpret_cast<const TRowData*>(
                 reinterpret_cast<const NMLISTVIEW&>(Header).lParam)) {
             // By position: the key is the entry's own, and must not be read while it goes.
@@ -287,6 +299,7 @@ void TMainForm::FormCreate() {
     LayOutAndCentre();
     UpdateControlsOnListChange();
     lstFilesToConvertSelectItem();
+    StartSavedList();
 }
 
 void TMainForm::FormShow() {
@@ -294,6 +307,7 @@ void TMainForm::FormShow() {
 }
 
 void TMainForm::FormDestroy() {
+    EndSavedList();
     SaveSettings();
     // Not while Windows is ending the session: the browser would only hold it up.
     if (UseCount == 1 && !Application.SessionEnding)

@@ -11,6 +11,7 @@
 #include "FFmpeg.h"
 #include "FolderScan.h"
 #include "ImageIndex.h"
+#include "SavedList.h"
 #include "win32/UiOwners.h"
 
 #include <windows.h>
@@ -18,6 +19,7 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <exception>
@@ -100,6 +102,22 @@ public:
     bool SameFolderChecked() const;
     std::wstring OutputFolderText() const;
 
+    // The saved list (MainSavedList.cpp). Writes the list as it is now and waits until it is on
+    // the disk: for the session's end, when no second may be lost.
+    void SaveListNow();
+    // Writes the list on the saving thread without waiting; the window goes on at once.
+    void SaveListSoon();
+    // Lists again the files of the newest window that ended without closing (its partial files
+    // removed, its save taken over) and says so once the window shows. ResumeId: the window this
+    // start restarts (ResumeSwitch), whose list is taken first and converted at once.
+    void TakeOverLeftList(const std::wstring& ResumeId = L"");
+    // The batch's partial files, recorded before the converter writes into them.
+    void PartialReserved(const std::wstring& Path);
+    void PartialGone(const std::wstring& Path);
+    // The line that said what was listed again (empty when nothing was); tests read it.
+    const std::wstring& TakeOverNote() const { return LeftListNote; }
+    const std::wstring& SavedListId() const { return SaveId; }
+
     // State the tests read back.
     int GetUseCount() const { return UseCount; }
     const std::wstring& GetAppPath() const { return AppPath; }
@@ -121,6 +139,8 @@ private:
         // The full path as the duplicate check compares it: the key of the row's entry in
         // RowStore, kept once for both.
         const std::wstring* FoldedPath = nullptr;
+        // Its texts as listed, so that saving the list reads no text back from the list view.
+        std::wstring Name{}, Location{};
     };
     using TAddFailures = std::vector<std::pair<std::wstring, std::exception_ptr>>;
     // Paths given together (a drop, the command line, the Add dialog, a selection), listed in the
@@ -168,6 +188,34 @@ private:
     int32_t UseCount = 0;
     // How "UseCount" was stored, so text stays text.
     TValueKind UseCountKind = TValueKind::Missing;
+
+    // The saved list: where, under which id, its lock, the thread that writes it, the partial
+    // files recorded, and whether a change waits for the save timer.
+    std::unique_ptr<TSavedListFolder> Saves;
+    std::wstring SaveId;
+    TFileLock SaveLock;
+    std::unique_ptr<TBackgroundWriter<TSavedList>> ListWriter;
+    std::vector<TSavedPartial> Partials;
+    bool ListDirty = false;
+    bool PartialsChanged = false;
+    // When the last save was handed over and what it cost in all, so that saving stays cheap.
+    ULONGLONG LastSaveAt = 0, LastSaveMs = 0;
+    std::atomic<ULONGLONG> WriterMs{0};
+    // Kestrova closes itself after a batch ("When done"): the failed rows stay saved.
+    bool KeepListOnClose = false;
+    std::wstring LeftListNote;
+    bool ResumeAfterTakeOver = false;
+    void StartSavedList();
+    void EndSavedList();
+    // A change to the list or the output choice: saved within a second.
+    void ListChanged();
+    bool SavedListMessage(UINT Msg, WPARAM WParam);
+    TSavedList CurrentList() const;
+    void RestoreList(const TSavedList& List);
+    void SavePartials();
+    // RegisterApplicationRestart while a batch runs.
+    void BatchStarted();
+    void BatchEnded();
 
     // The converter options of the batch that runs, fixed when it starts.
     const wchar_t* BatchOptions = FFmpegOptions;
@@ -261,6 +309,13 @@ private:
     bool MenuItemEnabled(UINT Id) const;
     std::wstring RowText(int Row, int Column) const;
 };
+
+// The command-line switch a restart registered while a batch runs starts Kestrova with, followed
+// by the id of the window to take the list of.
+inline constexpr wchar_t ResumeSwitch[] = L"/resume";
+// The id after ResumeSwitch when the command line begins with it (case ignored), else empty; only
+// the characters an id is made of are taken.
+std::wstring ReadResumeId(const wchar_t* CommandLine);
 
 // The one main window, while it exists.
 extern TMainForm* MainForm;

@@ -123,6 +123,17 @@ void TMainForm::btnConvertClick() {
     auto Form = std::make_unique<TProgressForm>(*this);
     Form->CheckPlayerSafeLengths = PlayerSafeChecked();
     Form->SideBySide = ConversionsAtOnce();
+    BatchStarted();
+    // However the batch ends, an exception included, the restart registration goes with it.
+    struct TBatchEnd {
+        TMainForm& Owner;
+        bool Ended = false;
+        void End() {
+            if (!std::exchange(Ended, true))
+                Owner.BatchEnded();
+        }
+        ~TBatchEnd() { End(); }
+    } BatchEnd{*this};
     Form->ShowModal();
     std::wstring Text = Form->SummaryText(SummaryTexts(), FailureTexts());
     if (!Text.empty() && !Form->LengthsNotRead().empty()) {
@@ -135,12 +146,20 @@ void TMainForm::btnConvertClick() {
     // A cancelled batch has someone in front of the computer: it stays as it is.
     const TWhenDone Then = Form->RanToEnd() ? Form->WhenDone() : TWhenDone::Nothing;
     Form.reset();
+    BatchEnd.End();
+    // Closing itself, Kestrova keeps the files that failed, with their reasons, for its next
+    // start; a close the user asked for behaves as always.
+    KeepListOnClose =
+        !CloseAfterBatch && (Then == TWhenDone::CloseProgram || Then == TWhenDone::ShutDown);
     if (CloseAfterBatch || Then == TWhenDone::CloseProgram) {
         PostMessageW(Window, WM_CLOSE, 0, 0);
         return;
     }
-    if (PowerOffAfterBatch(Window, Then))
+    if (PowerOffAfterBatch(Window, Then)) {
+        SaveListNow();
         return;
+    }
+    KeepListOnClose = false;
     // Whoever walked away from the batch learns from the taskbar that it has ended.
     FlashUntilActive(Window);
     if (!Text.empty())
@@ -185,6 +204,14 @@ TListRow TMainFormBatchPorts::Row(int Index) const {
 
 void TMainFormBatchPorts::DeleteRow(int Index) {
     Form.DeleteRow(Index);
+}
+
+void TMainFormBatchPorts::PartialReserved(const std::wstring& Path) {
+    Form.PartialReserved(Path);
+}
+
+void TMainFormBatchPorts::PartialGone(const std::wstring& Path) {
+    Form.PartialGone(Path);
 }
 
 void TMainFormBatchPorts::SetRowImage(int Index, int Image) {

@@ -115,6 +115,7 @@ void TMainForm::SetRowFailure(int Row, const std::wstring& Reason, const std::ws
             Data->Failure.reset(new TRowData::TFailure{Reason, Details});
     }
     lstFilesToConvertSelectItem();
+    ListChanged();
 }
 
 std::wstring TMainForm::RowFailureReason(int Row) const {
@@ -128,6 +129,7 @@ void TMainForm::SetRowImage(int Row, int ImageIndex) {
     Item.iItem = Row;
     Item.iImage = ImageIndex;
     ListView_SetItem(lstFilesToConvert, &Item);
+    ListChanged();
 }
 
 int TMainForm::RowImage(int Row) const {
@@ -190,6 +192,8 @@ void TMainForm::AddFile(const std::wstring& FileName, int64_t ListedSize) {
     const auto Entry = RowStore.try_emplace(std::move(Folded), TRowData{Size, nullptr}).first;
     TRowData* Kept = &Entry->second;
     Kept->FoldedPath = &Entry->first;
+    Kept->Name = Name;
+    Kept->Location = Location;
     LVITEMW Item{};
     Item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
     Item.iItem = INT_MAX; // at the end

@@ -55,5 +55,6 @@ void TMainForm::EndSession() {
 }
 
 void TMainForm::SaveListForSessionEnd() {
-    // Saves the list (rows, failures, output choice) at once.
+    // On disk before the message returns: the next start lists these files again.
+    SaveListNow();
 }

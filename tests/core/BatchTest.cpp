@@ -46,6 +46,17 @@ public:
         ++row.OutcomesSet;
     }
     void UpdateControlsOnListChange() override { ++Refreshes; }
+    // "+path" when reported reserved (with "(empty)" when the file was there and empty then),
+    // "-path" when reported gone.
+    std::vector<std::wstring> PartialEvents;
+    void PartialReserved(const std::wstring& Path) override {
+        int64_t size = -1;
+        uint32_t error = 0;
+        PartialEvents.push_back(
+            L"+" + Path +
+            (FileSize(Path, size, error) && size == 0 ? L" (empty)" : L" (not empty)"));
+    }
+    void PartialGone(const std::wstring& Path) override { PartialEvents.push_back(L"-" + Path); }
 
     std::vector<std::wstring> Names() const {
         std::vector<std::wstring> names;
@@ -565,6 +576,19 @@ TEST_F(BatchRun, FailureAndCancelDeleteOnlyThePartialFile) {
     EXPECT_FALSE(Exists(L"a(2).partial.avi") || Exists(L"b.partial.avi"));
 }
 
+TEST_F(BatchRun, EveryPartialFileIsReportedBeforeItIsWrittenAndWhenItGoes) {
+    AddRow(L"a.webm", Converts);
+    AddRow(L"b.webm", Fails);
+    ProcessConverter converter;
+    TBatch batch(List, Folder, Display, converter);
+    batch.Run();
+
+    EXPECT_EQ(List.PartialEvents,
+              (std::vector<std::wstring>{
+                  L"+" + Location + L"a.partial.avi (empty)", L"-" + Location + L"a.partial.avi",
+                  L"+" + Location + L"b.partial.avi (empty)", L"-" + Location + L"b.partial.avi"}));
+}
+
 TEST_F(BatchRun, NothingIsUnderTheFinalNameUntilTheFileIsWhole) {
     AddRow(L"a.webm", Duration10s + "create\nstatus 10000 1000 20\nexit 0\n");
     int pumps = 0, finalSeen = 0, partialSeen = 0;
@@ -1044,6 +1068,15 @@ TEST_F(SideBySideBatch, CancelStopsEveryRunningConverterAndDeletesOnlyTheirParti
                                 L"a(2).avi", L"b.avi", L"c.avi", L"d.avi"})
         EXPECT_FALSE(Exists(name)) << fs::path(name).string();
     EXPECT_EQ(Batch.Summary(), TBatchSummary::None);
+    // Each running file was reported reserved while empty, and reported gone.
+    std::vector<std::wstring> events = List.PartialEvents;
+    std::sort(events.begin(), events.end());
+    EXPECT_EQ(events, (std::vector<std::wstring>{L"+" + Location + L"a(2).partial.avi (empty)",
+                                                 L"+" + Location + L"b.partial.avi (empty)",
+                                                 L"+" + Location + L"c.partial.avi (empty)",
+                                                 L"-" + Location + L"a(2).partial.avi",
+                                                 L"-" + Location + L"b.partial.avi",
+                                                 L"-" + Location + L"c.partial.avi"}));
 }
 
 // Converters that do not die when they are ended (stuck on a dead network share): their files are

@@ -9,6 +9,8 @@ void MainFormTest::SetUp() {
                               KEY_ALL_ACCESS, nullptr, &TestRoot, nullptr),
               ERROR_SUCCESS);
     Application.RegistryRoot = TestRoot;
+    AppData = std::make_unique<testing_support::TempFolder>(L"kestrova-appdata");
+    Application.Hooks.LocalAppDataFolder = [this] { return AppData->Wide(); };
     Application.Hooks.ShowMessageBox = [this](HWND, const std::wstring& Text,
                                               const std::wstring& Caption, UINT Type) {
         Boxes.push_back({Text, Caption, Type});

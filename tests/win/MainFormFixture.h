@@ -4,6 +4,7 @@
 
 #include "Application.h"
 #include "Main.h"
+#include "TestSupport.h"
 #include "resource.h"
 
 #include <gtest/gtest.h>
@@ -62,4 +63,6 @@ protected:
     std::wstring FolderChooserStart, FolderChooserInstruction;
     std::wstring NextFolderChoice; // empty: the user cancels
     HDROP LastDrop = nullptr;
+    // Stands for the user's local application data folder, where the lists are saved.
+    std::unique_ptr<testing_support::TempFolder> AppData;
 };

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -215,4 +216,89 @@ TFileClaim PublishHeldFile(THeldFile& Held, const std::wstring& From, const std:
     }
     Held = THeldFile();
     return TFileClaim::Done;
+}
+
+bool FileIdentity(const std::wstring& Path, TFileIdentity& Identity) {
+    struct stat info;
+    if (::lstat(ToUtf8(Path).c_str(), &info) != 0)
+        return false;
+    Identity.Volume = static_cast<uint64_t>(info.st_dev);
+    Identity.Index = static_cast<uint64_t>(info.st_ino);
+    return true;
+}
+
+bool ReadWholeFile(const std::wstring& Path, std::string& Bytes) {
+    Bytes.clear();
+    const int fd = ::open(ToUtf8(Path).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    char buffer[65536];
+    ssize_t got;
+    while ((got = ::read(fd, buffer, sizeof buffer)) > 0)
+        Bytes.append(buffer, static_cast<size_t>(got));
+    ::close(fd);
+    return got == 0;
+}
+
+bool WriteFileFlushed(const std::wstring& Path, const std::string& Bytes,
+                      std::wstring& SystemReason) {
+    SystemReason.clear();
+    const int fd = ::open(ToUtf8(Path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    bool written = fd >= 0;
+    for (size_t done = 0; written && done < Bytes.size();) {
+        const ssize_t put = ::write(fd, Bytes.data() + done, Bytes.size() - done);
+        written = put > 0;
+        done += written ? static_cast<size_t>(put) : 0;
+    }
+    written = written && ::fsync(fd) == 0;
+    const int error = errno;
+    if (fd >= 0)
+        ::close(fd);
+    if (!written)
+        SystemReason = FromUtf8(std::strerror(error));
+    return written;
+}
+
+bool RenameReplacing(const std::wstring& From, const std::wstring& To, std::wstring& SystemReason) {
+    SystemReason.clear();
+    if (::rename(ToUtf8(From).c_str(), ToUtf8(To).c_str()) == 0)
+        return true;
+    SystemReason = FromUtf8(std::strerror(errno));
+    return false;
+}
+
+TFileLock& TFileLock::operator=(TFileLock&& Other) noexcept {
+    if (this != &Other) {
+        Release();
+        Handle = Other.Handle;
+        Other.Handle = -1;
+        Path = std::move(Other.Path);
+    }
+    return *this;
+}
+
+bool TFileLock::Acquire(const std::wstring& LockPath) {
+    Release();
+    // flock belongs to the open file: a second open, in this process or another, is refused
+    // while this one holds it, and the system lets it go when the process ends.
+    const int fd = ::open(ToUtf8(LockPath).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return false;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return false;
+    }
+    Handle = fd;
+    Path = LockPath;
+    return true;
+}
+
+void TFileLock::Release() {
+    if (Handle == -1)
+        return;
+    // Removed while still held, so no one takes a name that is about to vanish.
+    ::unlink(ToUtf8(Path).c_str());
+    ::close(static_cast<int>(Handle));
+    Handle = -1;
+    Path.clear();
 }

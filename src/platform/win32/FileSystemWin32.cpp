@@ -7,8 +7,10 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -354,4 +356,100 @@ TFileClaim PublishHeldFile(THeldFile& Held, const std::wstring& From, const std:
     ::FlushFileBuffers(file.get());
     Held = THeldFile();
     return TFileClaim::Done;
+}
+
+// The saved list's files: identities, whole-file reads and flushed writes, a replacing rename and
+// the owner's lock file.
+
+bool FileIdentity(const std::wstring& Path, TFileIdentity& Identity) {
+    // No access asked beyond the attributes, shared with everything: a converter writing the
+    // file does not stop the question, and the question does not disturb it.
+    const UniqueFileHandle file(::CreateFileW(
+        Win32FilePath(Path).c_str(), FILE_READ_ATTRIBUTES,
+        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+        FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!file || !::GetFileInformationByHandle(file.get(), &info))
+        return false;
+    Identity.Volume = info.dwVolumeSerialNumber;
+    Identity.Index = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    return true;
+}
+
+bool ReadWholeFile(const std::wstring& Path, std::string& Bytes) {
+    Bytes.clear();
+    const UniqueFileHandle file(::CreateFileW(Win32FilePath(Path).c_str(), GENERIC_READ,
+                                              FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size;
+    if (!file || !::GetFileSizeEx(file.get(), &size) || size.QuadPart > 0x40000000)
+        return false;
+    Bytes.resize(static_cast<size_t>(size.QuadPart));
+    size_t done = 0;
+    while (done < Bytes.size()) {
+        DWORD got = 0;
+        const DWORD want = static_cast<DWORD>(std::min<size_t>(Bytes.size() - done, 1 << 20));
+        if (!::ReadFile(file.get(), Bytes.data() + done, want, &got, nullptr) || got == 0)
+            return false;
+        done += got;
+    }
+    return true;
+}
+
+bool WriteFileFlushed(const std::wstring& Path, const std::string& Bytes,
+                      std::wstring& SystemReason) {
+    SystemReason.clear();
+    const UniqueFileHandle file(::CreateFileW(Win32FilePath(Path).c_str(), GENERIC_WRITE, 0,
+                                              nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                              nullptr));
+    bool written = static_cast<bool>(file);
+    for (size_t done = 0; written && done < Bytes.size();) {
+        DWORD put = 0;
+        const DWORD want = static_cast<DWORD>(std::min<size_t>(Bytes.size() - done, 1 << 20));
+        written = ::WriteFile(file.get(), Bytes.data() + done, want, &put, nullptr) && put > 0;
+        done += put;
+    }
+    if (written && ::FlushFileBuffers(file.get()))
+        return true;
+    SystemReason = SystemMessage(::GetLastError());
+    return false;
+}
+
+bool RenameReplacing(const std::wstring& From, const std::wstring& To, std::wstring& SystemReason) {
+    SystemReason.clear();
+    if (::MoveFileExW(Win32FilePath(From).c_str(), Win32FilePath(To).c_str(),
+                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return true;
+    SystemReason = SystemMessage(::GetLastError());
+    return false;
+}
+
+TFileLock& TFileLock::operator=(TFileLock&& Other) noexcept {
+    if (this != &Other) {
+        Release();
+        Handle = std::exchange(Other.Handle, -1);
+        Path = std::move(Other.Path);
+    }
+    return *this;
+}
+
+bool TFileLock::Acquire(const std::wstring& LockPath) {
+    Release();
+    // No sharing at all: while this handle is open, every other open of the name fails. The
+    // system closes it when the process ends, and deleting on close takes the file with it.
+    HANDLE file =
+        ::CreateFileW(Win32FilePath(LockPath).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    Handle = reinterpret_cast<intptr_t>(file);
+    Path = LockPath;
+    return true;
+}
+
+void TFileLock::Release() {
+    if (Handle == -1)
+        return;
+    ::CloseHandle(reinterpret_cast<HANDLE>(std::exchange(Handle, -1)));
+    Path.clear();
 }
