@@ -430,9 +430,9 @@ void TBatch::StartFile(int Row, int FileNumber,
         NotReserved(source, reserved, outcome);
     } else {
         const std::wstring partial = reserved.Partial;
-        auto file = std::unique_ptr<TRunningFile>(new TRunningFile{
-            Row, FileNumber, row, target, TPartialFile{*this, std::move(reserved)},
-            Converter.CreateJob(source, partial)});
+        auto file = std::unique_ptr<TRunningFile>(
+            new TRunningFile{Row, FileNumber, row, target, TPartialFile{*this, std::move(reserved)},
+                             Converter.CreateJob(source, partial)});
         if (!file->Job)
             throw std::logic_error("several files at once need a converter that makes jobs");
         if (file->Job->Start()) {
