@@ -29,6 +29,14 @@
 #include <utility>
 #include <vector>
 
+// The main window's timers, each with an id of its own (the files that use them are several).
+enum TMainTimer : UINT_PTR {
+    SelectionTimerId = 1,
+    AddTimerId,
+    SaveTimerId,
+    ConvertWaitTimerId,
+};
+
 class TMainForm final : public TForm {
 public:
     TMainForm();

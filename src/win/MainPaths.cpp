@@ -17,7 +17,6 @@
 namespace {
 
 constexpr UINT WM_ADDSLICE = WM_APP + 2;
-constexpr UINT_PTR AddTimerId = 2;
 // Long enough that a slice's own costs (drawing, the label) stay small beside its work, short
 // enough that a click waits no longer than a person notices.
 constexpr ULONGLONG SliceMs = 30;

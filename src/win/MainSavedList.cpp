@@ -21,7 +21,6 @@
 
 namespace {
 
-constexpr UINT_PTR SaveTimerId = 3;
 // The most a change waits before it is saved, while a save costs little.
 constexpr UINT SaveDelayMs = 1000;
 // Saving takes at most this share of the time (1 %): a list so big that one save costs more than

@@ -13,8 +13,6 @@
 
 namespace {
 
-constexpr UINT_PTR SelectionTimerId = 1;
-constexpr UINT_PTR ConvertWaitTimerId = 3;
 // How often Convert, waiting for a selection, looks whether its files have all arrived.
 constexpr UINT ConvertWaitRecheckMs = 100;
 // Files that come within this quiet time of each other are listed together.
