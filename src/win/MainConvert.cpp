@@ -53,17 +53,27 @@ TFailureTexts FailureTexts() {
 
 TSummaryTexts SummaryTexts() {
     auto S = [](UINT Id) { return Application.LoadStr(Id); };
-    TSummaryTexts Texts{S(IDS_CONVERSIONFINISHED), S(IDS_SOMENOTCONVERTED),
-                        S(IDS_SUMMARYFAILEDFILE), S(IDS_SUMMARYMORE), S(IDS_SUMMARYENDEDEARLY)};
-    Texts.Plural = Application.Language->Plural;
-    return Texts;
+    return {
+        .Finished = S(IDS_CONVERSIONFINISHED),
+        .SomeFailed = S(IDS_SOMENOTCONVERTED),
+        .FailedFile = S(IDS_SUMMARYFAILEDFILE),
+        .More = S(IDS_SUMMARYMORE),
+        .EndedEarly = S(IDS_SUMMARYENDEDEARLY),
+        .Plural = Application.Language->Plural,
+    };
 }
 
 TPrecheckTexts PrecheckTexts() {
     auto S = [](UINT Id) { return Application.LoadStr(Id); };
-    return {S(IDS_CHECKCONVERTERMISSING), S(IDS_CHECKFOLDEREMPTY),  S(IDS_CHECKFOLDERRELATIVE),
-            S(IDS_CHECKFOLDERNOTCREATED), S(IDS_CHECKFOLDERISFILE), S(IDS_CHECKFOLDERFORBIDDEN),
-            S(IDS_CHECKFOLDERDEVICENAME)};
+    return {
+        .ConverterMissing = S(IDS_CHECKCONVERTERMISSING),
+        .FolderEmpty = S(IDS_CHECKFOLDEREMPTY),
+        .FolderRelative = S(IDS_CHECKFOLDERRELATIVE),
+        .FolderNotCreated = S(IDS_CHECKFOLDERNOTCREATED),
+        .FolderIsFile = S(IDS_CHECKFOLDERISFILE),
+        .FolderForbiddenCharacter = S(IDS_CHECKFOLDERFORBIDDEN),
+        .FolderDeviceName = S(IDS_CHECKFOLDERDEVICENAME),
+    };
 }
 
 // Sleep or Shut down, once the countdown has run out. True when Windows is shutting down: it
