@@ -1318,7 +1318,7 @@ disk_full_run() { # DIR, with DIR/out the small volume
     xdotool type --delay 12 "$folder"
     press_convert || return 1
     await_summary || return 1
-    shot 28-summary-disk-full
+    shot 29-summary-disk-full
     expect_files "$s/out"
     grep -qxF "clip.webm: the disk is full: the AVI file did not fit in $folder" <<<"$summary" ||
         fail "the summary does not say the disk is full: [$summary]"
