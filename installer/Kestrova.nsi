@@ -321,6 +321,10 @@ Section "Uninstall"
   RMDir "$INSTDIR"
   ; The per-user programs folder is made by the first installer that needs it.
   RMDir "$LOCALAPPDATA\Programs"
+  ; Where Kestrova saves its windows' lists: only when empty, so a list left by a crash, with the
+  ; files it would list again, stays.
+  RMDir "$LOCALAPPDATA\${PRODUCT}\Lists"
+  RMDir "$LOCALAPPDATA\${PRODUCT}"
 
   System::Call 'shell32::SHChangeNotify(i 0x08000000, i 0, p 0, p 0)'
 SectionEnd
