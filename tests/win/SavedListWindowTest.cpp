@@ -3,6 +3,7 @@
 // partial files removed, nothing else), a live window's never; and the restart registration
 // while a batch runs, through its seam.
 #include "MainFormFixture.h"
+#include "MessagePump.h"
 
 #include "SavedList.h"
 #include "TestSupport.h"
@@ -16,18 +17,6 @@ using namespace testing_support;
 namespace fs = std::filesystem;
 
 namespace {
-
-void PumpFor(int Ms) {
-    const ULONGLONG End = GetTickCount64() + static_cast<ULONGLONG>(Ms);
-    MSG Msg;
-    while (GetTickCount64() < End) {
-        while (PeekMessageW(&Msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&Msg);
-            DispatchMessageW(&Msg);
-        }
-        Sleep(10);
-    }
-}
 
 struct TRestartCall {
     std::wstring CommandLine;

@@ -4,6 +4,7 @@
 // converters are gone, their partial files deleted and the window closed before anything is
 // shown; asked while idle, the session may end.
 #include "MainFormFixture.h"
+#include "MessagePump.h"
 #include "Power.h"
 #include "Progress.h"
 #include "TestSupport.h"
@@ -27,39 +28,6 @@ struct TReasonCall {
     std::wstring Reason;
     bool operator==(const TReasonCall&) const = default;
 };
-
-// Runs Act every Interval ms, from a thread timer, inside whatever message loop runs.
-class TEvery {
-public:
-    TEvery(UINT Interval, std::function<void()> Act) {
-        Pending = std::move(Act);
-        Timer = SetTimer(nullptr, 0, Interval, Fire);
-    }
-    ~TEvery() {
-        KillTimer(nullptr, Timer);
-        Pending = nullptr;
-    }
-
-private:
-    static void CALLBACK Fire(HWND, UINT, UINT_PTR, DWORD) {
-        if (Pending)
-            Pending();
-    }
-    static inline std::function<void()> Pending;
-    UINT_PTR Timer;
-};
-
-void PumpFor(int Ms) {
-    const ULONGLONG End = GetTickCount64() + static_cast<ULONGLONG>(Ms);
-    MSG Msg;
-    while (GetTickCount64() < End) {
-        while (PeekMessageW(&Msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&Msg);
-            DispatchMessageW(&Msg);
-        }
-        Sleep(10);
-    }
-}
 
 // The converters this process started that still run.
 int ConverterCount() {

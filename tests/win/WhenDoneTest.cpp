@@ -3,6 +3,7 @@
 // countdown, sleep, shutting down and closing, all through the test hooks).
 #include "Countdown.h"
 #include "MainFormFixture.h"
+#include "MessagePump.h"
 #include "Progress.h"
 #include "TestSupport.h"
 #include "WatchedConverter.h"
@@ -41,43 +42,9 @@ private:
     UINT_PTR Timer;
 };
 
-// Runs Act every Interval ms, from a thread timer, inside whatever message loop runs, for as long
-// as it lives.
-class TEvery {
-public:
-    TEvery(UINT Interval, std::function<void()> Act) {
-        Pending = std::move(Act);
-        Timer = SetTimer(nullptr, 0, Interval, Fire);
-    }
-    ~TEvery() {
-        KillTimer(nullptr, Timer);
-        Pending = nullptr;
-    }
-
-private:
-    static void CALLBACK Fire(HWND, UINT, UINT_PTR, DWORD) {
-        if (Pending)
-            Pending();
-    }
-    static inline std::function<void()> Pending;
-    UINT_PTR Timer;
-};
-
 void Press(HWND Window, int Id) {
     PostMessageW(Window, WM_COMMAND, MAKEWPARAM(Id, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(Window, Id)));
-}
-
-void PumpFor(int Ms) {
-    auto End = std::chrono::steady_clock::now() + std::chrono::milliseconds(Ms);
-    MSG Msg;
-    while (std::chrono::steady_clock::now() < End) {
-        while (PeekMessageW(&Msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&Msg);
-            DispatchMessageW(&Msg);
-        }
-        Sleep(10);
-    }
 }
 
 // Converts without converting: the file counts as done at once. Look sees the progress window at
