@@ -166,6 +166,8 @@
 #define IDS_LISTINTERRUPTEDONE 3151
 #define IDS_LISTFAILEDKEPT 3152
 #define IDS_LISTFAILEDKEPTONE 3153
+// A converted file without a free name (the core reports a fault, the window words it)
+#define IDS_NOFREENAME 3400
 
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)

@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <chrono>
 #include <limits>
-#include <stdexcept>
 #include <thread>
 #include <utility>
 
@@ -94,7 +93,7 @@ struct TBatch::TPartialFile {
     }
 };
 
-// A file converting beside others. The job is declared after the partial file, so it goes
+// A file in one of the batch's lanes. The job is declared after the partial file, so it goes
 // first: the converter has ended before its partial file is let go of and deleted.
 struct TBatch::TRunningFile {
     int Row;        // its row's index now; rows above it leave the list as they convert
@@ -102,7 +101,15 @@ struct TBatch::TRunningFile {
     TListRow Source;
     std::wstring Target;
     TPartialFile Partial;
+    // The converter the loop waits on beside others; nullptr for a file converted in place,
+    // through ConvertFile, which reports through UpdateProgress.
     std::unique_ptr<TFFmpegJob> Job;
+    // A file converted in place: ConvertFile's result and outcome, once it has returned.
+    bool InPlaceEnded = false;
+    bool InPlaceConverted = false;
+    TConversionOutcome InPlaceOutcome;
+
+    bool Ended() const { return Job ? Job->Ended() : InPlaceEnded; }
 };
 
 TFileClaim TPublishing::TryPublish(TReservedOutput& Reserved, const std::wstring& Target,
@@ -258,16 +265,6 @@ bool TBatch::Publish(TPartialFile& Partial, const std::wstring& Target,
     return false;
 }
 
-bool TBatch::ConvertAndPublish(const std::wstring& Source, const std::wstring& Target,
-                               TReservedOutput Reserved, TConversionOutcome& Outcome) {
-    // The partial file is this run's own: however the conversion ends short of its final name,
-    // failed, cancelled or interrupted by an exception, it goes, and nothing else does.
-    TPartialFile partial{*this, std::move(Reserved)};
-    if (!Converter.ConvertFile(Source, partial.Reserved.Partial, ::UpdateProgress, Outcome))
-        return false;
-    return Publish(partial, Target, Outcome);
-}
-
 bool TBatch::NotReserved(const std::wstring& Source, const TReservedOutput& Reserved,
                          TConversionOutcome& Outcome) {
     // Without a file of its own to write into, the converter is not started. A source whose
@@ -309,10 +306,7 @@ void TBatch::Run() {
 
     FileTotal = List.RowCount();
     FilesEnded = 0;
-    if (SideBySide > 1 && FileTotal > 1)
-        RunSideBySide(std::min(SideBySide, MaxSideBySide));
-    else
-        RunOneByOne();
+    RunLanes(FileTotal > 1 ? std::clamp(SideBySide, 1, MaxSideBySide) : 1);
     SettleLeftovers();
 }
 
@@ -321,32 +315,6 @@ void TBatch::SettleLeftovers() {
     while (LeftoverFiles().Retry() > 0 && std::chrono::steady_clock::now() < until) {
         Display.ProcessMessages();
         std::this_thread::sleep_for(LeftoverSettlePause);
-    }
-}
-
-void TBatch::RunOneByOne() {
-    int rowIndex = 0;
-    int fileNumber = 1;
-    while (rowIndex < List.RowCount() && !Cancel) {
-        const TListRow row = List.Row(rowIndex);
-        const std::wstring source = row.Location + row.Name;
-        const std::wstring target =
-            GetTargetFileName(row.Location, row.Name, OutputFolder.SameFolderSelected(),
-                              CleanFolderText(OutputFolder.OutputFolderText()));
-        CurFileSize = NonNegative(row.FileSize);
-        Display.SetCurFileCaption(FileCaption(FileCaptionText, row.Name, fileNumber, FileTotal));
-        TReservedOutput reserved = ReserveOutputFile(target);
-
-        TConversionOutcome outcome;
-        if (reserved.Reserved)
-            ConvertAndPublish(source, target, std::move(reserved), outcome);
-        else
-            NotReserved(source, reserved, outcome);
-        // A row that leaves the list lets the next one move up into its index.
-        if (!RecordOutcome(rowIndex, fileNumber, row.Name, std::move(outcome)))
-            ++rowIndex;
-        ProcessedFilesSize = AddSaturated(ProcessedFilesSize, CurFileSize);
-        ++fileNumber;
     }
 }
 
@@ -366,7 +334,8 @@ bool TBatch::RecordOutcome(int Row, int FileNumber, const std::wstring& Name,
     return false;
 }
 
-void TBatch::RunSideBySide(int Places) {
+void TBatch::RunLanes(int Lanes) {
+    OneLane = Lanes == 1;
     // The files running, in the order they started; their lines show in that order.
     std::vector<std::unique_ptr<TRunningFile>> running;
     int nextRow = 0;
@@ -374,24 +343,42 @@ void TBatch::RunSideBySide(int Places) {
     TReportTimer timer;
     bool changed = true; // files started or ended since the last report: show it at once
     for (;;) {
-        while (!Cancel && static_cast<int>(running.size()) < Places && nextRow < List.RowCount()) {
+        // A file converted in place is converted before the next one starts, so no file waits
+        // in a lane without converting.
+        const auto waitsInPlace = [&] {
+            return std::ranges::any_of(running, [](const auto& file) { return !file->Job; });
+        };
+        while (!Cancel && static_cast<int>(running.size()) < Lanes && nextRow < List.RowCount() &&
+               !waitsInPlace()) {
             // A file that fails before its converter runs keeps its row, marked, like any other
             // failed row: the next row is the next file either way.
-            StartFile(nextRow++, fileNumber++, running);
+            StartFile(nextRow++, fileNumber++, Lanes, running);
             changed = true;
         }
         if (running.empty())
             break;
 
+        // A file converted in place holds the loop until it ends, reporting as it goes.
+        bool inPlace = false;
         std::vector<TFFmpegJob*> jobs;
-        for (const auto& file : running)
-            jobs.push_back(file->Job.get());
-        const TReportTimer::TWait wait = timer.NextWait(true);
-        const bool came = StepJobs(jobs, wait.TimeoutMs, wait.WakeOnInput);
+        for (const auto& file : running) {
+            if (file->Job)
+                jobs.push_back(file->Job.get());
+            else if (!file->InPlaceEnded && !inPlace) {
+                ConvertInPlace(*file);
+                inPlace = true;
+            }
+        }
+        bool came = false;
+        TReportTimer::TWait wait{0, false};
+        if (!inPlace) {
+            wait = timer.NextWait(true);
+            came = StepJobs(jobs, wait.TimeoutMs, wait.WakeOnInput);
+        }
 
-        // Ended converters end their files in the order the files started.
+        // Ended files end in the order they started.
         for (size_t i = 0; i < running.size();) {
-            if (!running[i]->Job->Ended()) {
+            if (!running[i]->Ended()) {
                 ++i;
                 continue;
             }
@@ -399,14 +386,18 @@ void TBatch::RunSideBySide(int Places) {
             running.erase(running.begin() + static_cast<std::ptrdiff_t>(i));
             changed = true;
         }
-        if (!timer.ReportNow(came || changed, wait))
+        if (jobs.empty() || (!inPlace && !timer.ReportNow(came || changed, wait)))
             continue;
         changed = false;
-        ReportSideBySide(running);
+        ReportLanes(running);
         if (Cancel) {
             // Every converter is told to stop before any is waited for, so they end together.
-            for (const auto& file : running)
-                file->Job->Cancel();
+            for (const auto& file : running) {
+                if (file->Job)
+                    file->Job->Cancel();
+                else
+                    ConvertInPlace(*file); // not begun: ends cancelled
+            }
             for (const auto& file : running)
                 EndFile(*file, running, nextRow);
             running.clear();
@@ -415,7 +406,7 @@ void TBatch::RunSideBySide(int Places) {
     }
 }
 
-void TBatch::StartFile(int Row, int FileNumber,
+void TBatch::StartFile(int Row, int FileNumber, int Lanes,
                        std::vector<std::unique_ptr<TRunningFile>>& Running) {
     const TListRow row = List.Row(Row);
     const std::wstring source = row.Location + row.Name;
@@ -424,37 +415,63 @@ void TBatch::StartFile(int Row, int FileNumber,
     const std::wstring target =
         GetTargetFileName(row.Location, row.Name, OutputFolder.SameFolderSelected(),
                           CleanFolderText(OutputFolder.OutputFolderText()));
+    // One lane shows its file on the current file's line from the start, also when it fails.
+    if (Lanes == 1)
+        Display.SetCurFileCaption(FileCaption(FileCaptionText, row.Name, FileNumber, FileTotal));
     TReservedOutput reserved = ReserveOutputFile(target);
     TConversionOutcome outcome;
     if (!reserved.Reserved) {
         NotReserved(source, reserved, outcome);
     } else {
         const std::wstring partial = reserved.Partial;
+        // One lane converts in place; a converter that makes no jobs converts in place too.
         auto file = std::unique_ptr<TRunningFile>(
             new TRunningFile{Row, FileNumber, row, target, TPartialFile{*this, std::move(reserved)},
-                             Converter.CreateJob(source, partial)});
-        if (!file->Job)
-            throw std::logic_error("several files at once need a converter that makes jobs");
-        if (file->Job->Start()) {
+                             Lanes > 1 ? Converter.CreateJob(source, partial) : nullptr, false,
+                             false, TConversionOutcome{}});
+        if (!file->Job || file->Job->Start()) {
             Running.push_back(std::move(file));
             return;
         }
         outcome.Failure = TFailureKind::NotStarted;
     }
-    RecordOutcome(Row, FileNumber, row.Name, std::move(outcome));
     ProcessedFilesSize = AddSaturated(ProcessedFilesSize, NonNegative(row.FileSize));
+    RecordOutcome(Row, FileNumber, row.Name, std::move(outcome));
+}
+
+void TBatch::ConvertInPlace(TRunningFile& File) {
+    File.InPlaceEnded = true;
+    if (Cancel) {
+        File.InPlaceOutcome.Failure = TFailureKind::Cancelled;
+        return;
+    }
+    CurFileSize = NonNegative(File.Source.FileSize);
+    if (!OneLane) // beside other lanes, its caption was not shown when it started
+        Display.SetCurFileCaption(
+            FileCaption(FileCaptionText, File.Source.Name, File.FileNumber, FileTotal));
+    File.InPlaceConverted =
+        Converter.ConvertFile(File.Source.Location + File.Source.Name,
+                              File.Partial.Reserved.Partial, ::UpdateProgress, File.InPlaceOutcome);
 }
 
 void TBatch::EndFile(TRunningFile& File, std::vector<std::unique_ptr<TRunningFile>>& Running,
                      int& NextRow) {
-    std::wstring output;
-    // The window answers while a converter that was ended takes its time to go.
-    const TFFmpegRun run = File.Job->Finish(output, [this] {
-        Display.ProcessMessages();
-        return Cancel;
-    });
-    TConversionOutcome outcome = JudgeRun(run, File.Job->Destination());
-    if (outcome.Converted)
+    TConversionOutcome outcome;
+    bool converted = false;
+    if (File.Job) {
+        std::wstring output;
+        // The window answers while a converter that was ended takes its time to go.
+        const TFFmpegRun run = File.Job->Finish(output, [this] {
+            Display.ProcessMessages();
+            return Cancel;
+        });
+        outcome = JudgeRun(run, File.Job->Destination());
+        converted = outcome.Converted;
+    } else {
+        outcome = std::move(File.InPlaceOutcome);
+        converted = File.InPlaceConverted;
+    }
+    if (converted)
         Publish(File.Partial, File.Target, outcome);
     ProcessedFilesSize = AddSaturated(ProcessedFilesSize, NonNegative(File.Source.FileSize));
     if (!RecordOutcome(File.Row, File.FileNumber, File.Source.Name, std::move(outcome)))
@@ -468,10 +485,12 @@ void TBatch::EndFile(TRunningFile& File, std::vector<std::unique_ptr<TRunningFil
         --NextRow;
 }
 
-void TBatch::ReportSideBySide(const std::vector<std::unique_ptr<TRunningFile>>& Running) {
+void TBatch::ReportLanes(const std::vector<std::unique_ptr<TRunningFile>>& Running) {
     std::vector<TFileLine> lines;
     int64_t done = ProcessedFilesSize;
     for (const auto& file : Running) {
+        if (!file->Job)
+            continue; // reported through UpdateProgress
         TFileLine line;
         line.Caption = FileCaption(FileCaptionText, file->Source.Name, file->FileNumber, FileTotal);
         const int64_t position = std::max(file->Job->Position(), 0);

@@ -228,9 +228,10 @@ public:
     // The user asked to stop; the loop ends before the next file and the running ones are
     // stopped at the next progress report.
     bool Cancel = false;
-    // How many files may convert at once (1 to MaxSideBySide); more than 1 needs a converter that
-    // makes jobs (CreateJob). With 1, one after another through ConvertFile. Files start in list
-    // order, never more at once than are left.
+    // How many files may convert at once (1 to MaxSideBySide), each in a lane of its own. With
+    // 1, one after another through ConvertFile; with more, through the converter's jobs
+    // (CreateJob; one that makes none converts its files one at a time all the same). Files
+    // start in list order, never more at once than are left.
     int SideBySide = 1;
     // Publishing's tries and clock (tests replace them).
     std::unique_ptr<TPublishing> Publishing = std::make_unique<TPublishing>();
@@ -247,34 +248,35 @@ protected:
 private:
     struct TPartialFile;
     struct TRunningFile;
-    // The loop for one file at a time, through ConvertFile.
-    void RunOneByOne();
     // At the batch's end: tries for a moment more to delete partial files that converters still
     // held, letting the window answer.
     void SettleLeftovers();
-    // The loop for SideBySide > 1: starts files into free places, waits on all converters at
-    // once, reports at least every QuietReportIntervalMs and ends each file as its converter ends.
-    void RunSideBySide(int Places);
+    // The one loop: starts files in list order into free lanes (1 to MaxSideBySide), ends each
+    // file as its converter ends, in the order they started, and stops them all on Cancel. One
+    // lane converts in place, through ConvertFile, which reports through UpdateProgress; with
+    // more, the lanes' converters are jobs waited on all at once, reported at least every
+    // QuietReportIntervalMs.
+    void RunLanes(int Lanes);
     // Starts the file of Row into Running; one whose partial file cannot be reserved or whose
-    // converter cannot start fails at once.
-    void StartFile(int Row, int FileNumber, std::vector<std::unique_ptr<TRunningFile>>& Running);
+    // converter cannot start fails at once. Beside other lanes it gets a job (CreateJob); alone,
+    // or from a converter that makes none, it is converted in place.
+    void StartFile(int Row, int FileNumber, int Lanes,
+                   std::vector<std::unique_ptr<TRunningFile>>& Running);
+    // Converts a file without a job through ConvertFile, the loop waiting; after Cancel it ends
+    // cancelled without starting.
+    void ConvertInPlace(TRunningFile& File);
     // A running file whose converter has ended: judged, published, its row updated.
     void EndFile(TRunningFile& File, std::vector<std::unique_ptr<TRunningFile>>& Running,
                  int& NextRow);
-    // The row's outcome in the list and the notes, the way the one-at-a-time loop does it.
-    // Returns whether the row left the list.
+    // The row's outcome in the list and the notes. Returns whether the row left the list.
     bool RecordOutcome(int Row, int FileNumber, const std::wstring& Name,
                        TConversionOutcome Outcome);
-    void ReportSideBySide(const std::vector<std::unique_ptr<TRunningFile>>& Running);
+    // One line per lane with a job (SetFileLines), the overall bar and its percentage.
+    void ReportLanes(const std::vector<std::unique_ptr<TRunningFile>>& Running);
     // Gives a converted partial file its final name, waiting out another program that holds it
     // (up to PublishPatienceMs, the window answering, Cancel acting at once); on failure
     // Outcome says why, and a partial file still there is kept and named in Outcome.
     bool Publish(TPartialFile& Partial, const std::wstring& Target, TConversionOutcome& Outcome);
-    // Converts into the reserved partial file and gives it its final name; false when either
-    // fails (Outcome says why). The partial file is gone afterwards unless it was published or
-    // kept.
-    bool ConvertAndPublish(const std::wstring& Source, const std::wstring& Target,
-                           TReservedOutput Reserved, TConversionOutcome& Outcome);
     // The outcome for a file whose partial file could not be created.
     static bool NotReserved(const std::wstring& Source, const TReservedOutput& Reserved,
                             TConversionOutcome& Outcome);
@@ -293,6 +295,7 @@ private:
     std::vector<int> EndedEarlyNumbers;
     int FileTotal = 0;
     int FilesEnded = 0;
+    bool OneLane = true; // the run has a single lane
     // The partial files of the conversions under way, not yet published or deleted.
     std::vector<TPartialFile*> LivePartials;
 };

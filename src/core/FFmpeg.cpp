@@ -4,7 +4,7 @@
 #include "FFmpegRun.h"
 
 void ParseFFmpegProgress(const std::wstring& Output, int32_t& Position, int32_t& Duration) {
-    TFFmpegOutput::ReadProgress(Output, Position, Duration);
+    TFFmpegOutput::ProgressOf(Output, Position, Duration);
 }
 
 bool ExecuteFFmpeg(const std::wstring& FFmpegPath, const std::wstring& Source,

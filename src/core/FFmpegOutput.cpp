@@ -33,6 +33,11 @@ View TrimRight(View Text) {
     return Text;
 }
 
+// A line as the reader reads it: its first LineLimit characters, without trailing blanks.
+View ReadableLine(View Raw) {
+    return TrimRight(Raw.substr(0, TFFmpegOutput::LineLimit));
+}
+
 int64_t Saturated(int64_t Value) {
     return std::clamp<int64_t>(Value, -Limit, Limit);
 }
@@ -107,7 +112,7 @@ struct TTime {
 };
 
 // A status line's time field, Text starting just after "time=". Current converters print
-// "H...H:MM:SS.cc" (negative before the first frame, "N/A" when nothing is known); old ones
+// "H...H:MM:SS.cc" (negative before the first frame, "N/A" when nothing is known); earlier versions
 // printed plain seconds, "SSSS.cc". Text may end inside the field while the line is still
 // arriving: the form is then Incomplete.
 TTime ReadTime(View Text) {
@@ -316,7 +321,7 @@ void TFFmpegOutput::Finish() {
 }
 
 void TFFmpegOutput::EndLine() {
-    const View line = TrimRight(Line);
+    const View line = ReadableLine(Line);
     if (!line.empty() && ReadLine(line) && !StatusSeen) {
         StatusSeen = true;
         OpeningEnd = LineStart;
@@ -418,52 +423,34 @@ void TFFmpegOutput::Progress(int32_t& Position, int32_t& Duration) const {
         Position = To32(StatusPosition.value_or(0));
 }
 
-void TFFmpegOutput::ReadProgress(std::wstring_view Output, int32_t& Position, int32_t& Duration) {
-    Position = 0;
-    Duration = 0;
-    // The line still arriving: what follows the last line break, as Append would hold it.
+void TFFmpegOutput::ProgressOf(std::wstring_view Output, int32_t& Position, int32_t& Duration) {
+    // The reader itself reads the text, but only the lines the progress depends on: forwards
+    // until its duration, then from the newest status line whose time is complete (found
+    // backwards, by the reader's own line rules) to the end. What lies between changes neither.
+    TFFmpegOutput reader;
     const size_t lastBreak = Output.find_last_of(L"\r\n");
     const size_t arrivingAt = lastBreak == View::npos ? 0 : lastBreak + 1;
-    const View arriving = Output.substr(arrivingAt, LineLimit);
-    auto lineAt = [&](size_t Start, size_t End) {
-        return TrimRight(Output.substr(Start, std::min(End - Start, LineLimit)));
-    };
-
-    // Forwards to the duration, keeping track of the sections as ReadLine does.
-    std::optional<int64_t> duration;
-    bool seen = false;
-    TSection section = TSection::None;
-    for (size_t start = 0; start < arrivingAt && !seen;) {
-        const size_t end = Output.find_first_of(L"\r\n", start);
-        const View line = lineAt(start, end);
-        start = end + 1;
-        if (line.empty())
-            continue;
-        if (const auto lineDuration =
-                DurationOfLine(line, section == TSection::Input, section == TSection::None)) {
-            seen = true;
-            duration = *lineDuration;
-        } else if (line.front() != L' ' && line.front() != L'\t') {
-            section = NextSection(line, section);
+    size_t at = 0;
+    while (at < arrivingAt && !reader.DurationSeen) {
+        const size_t end = Output.find_first_of(L"\r\n", at) + 1;
+        reader.Append(Output.substr(at, end - at));
+        at = end;
+    }
+    size_t from = arrivingAt;
+    if (reader.DurationSeen) {
+        for (size_t end = lastBreak; end != View::npos && end > at;) {
+            const size_t before = Output.find_last_of(L"\r\n", end - 1);
+            const size_t start = before == View::npos ? 0 : before + 1;
+            if (start < at)
+                break;
+            int32_t position = 0;
+            if (PositionOfLine(ReadableLine(Output.substr(start, end - start)), position)) {
+                from = start;
+                break;
+            }
+            end = before;
         }
     }
-    if (!seen) {
-        const auto arrivingDuration =
-            DurationOfLine(arriving, section == TSection::Input, section == TSection::None);
-        if (!arrivingDuration)
-            return; // no position is looked for before the duration
-        duration = *arrivingDuration;
-    }
-    Duration = To32(duration.value_or(0));
-
-    // Backwards to the newest status line whose time is complete.
-    if (PositionOfLine(arriving, Position))
-        return;
-    for (size_t end = lastBreak; end != View::npos && end > 0;) {
-        const size_t before = Output.find_last_of(L"\r\n", end - 1);
-        const size_t start = before == View::npos ? 0 : before + 1;
-        if (PositionOfLine(lineAt(start, end), Position))
-            return;
-        end = before;
-    }
+    reader.Append(Output.substr(std::max(at, from)));
+    reader.Progress(Position, Duration);
 }

@@ -32,9 +32,11 @@ public:
     // while it is still arriving, once its time field is whole). Both 0 until a Duration line
     // has come; both saturate at the 32-bit limit.
     void Progress(int32_t& Position, int32_t& Duration) const;
-    // The same for a whole text read so far, at a cost that does not grow with the text: the
-    // lines up to the duration and back from the end to the newest status line.
-    static void ReadProgress(std::wstring_view Output, int32_t& Position, int32_t& Duration);
+    // The same for a whole text read so far (ParseFFmpegProgress), by a reader of its own that is
+    // given only the lines the values depend on: those up to the duration, and those from the
+    // newest status line whose time is complete to the end. The cost does not grow with the
+    // status lines in between.
+    static void ProgressOf(std::wstring_view Output, int32_t& Position, int32_t& Duration);
 
     // What the complete lines reported (after Finish, every line).
     const TFFmpegReport& Report() const { return Read; }

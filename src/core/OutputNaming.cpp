@@ -1,9 +1,9 @@
 #include "OutputNaming.h"
 
+#include "CoreFault.h"
 #include "FileSystem.h"
 
 #include <limits>
-#include <stdexcept>
 
 namespace {
 
@@ -28,9 +28,10 @@ std::wstring Candidate(const std::wstring& Target, int N) {
     return N == 1 ? Target : AppendFileNumber(Target, N);
 }
 
-int NextNumber(int N) {
+// The number after N for the names of Target.
+int NextNumber(const std::wstring& Target, int N) {
     if (N == std::numeric_limits<int>::max())
-        throw std::overflow_error("No free name is left for the converted file");
+        throw ECoreFault(TCoreFaultKind::NoFreeName, {Target});
     return N + 1;
 }
 
@@ -40,7 +41,7 @@ std::wstring GetUniqueFileName(const std::wstring& Name) {
     // Every candidate is derived from Name, so numbers never pile up as "clip(2)(3).avi".
     int n = 1;
     while (PathExists(Candidate(Name, n)))
-        n = NextNumber(n);
+        n = NextNumber(Name, n);
     return Candidate(Name, n);
 }
 
@@ -65,7 +66,7 @@ std::wstring PartialFileName(const std::wstring& Name) {
 
 TReservedOutput ReserveOutputFile(const std::wstring& Target) {
     TReservedOutput reserved;
-    for (int n = 1;; n = NextNumber(n)) {
+    for (int n = 1;; n = NextNumber(Target, n)) {
         const std::wstring name = Candidate(Target, n);
         if (PathExists(name))
             continue;
@@ -86,7 +87,7 @@ TReservedOutput ReserveOutputFile(const std::wstring& Target) {
 
 TFileClaim PublishOutputFile(TReservedOutput& Reserved, const std::wstring& Target,
                              std::wstring& Final, std::wstring& SystemReason) {
-    for (int n = Reserved.Number;; n = NextNumber(n)) {
+    for (int n = Reserved.Number;; n = NextNumber(Target, n)) {
         const std::wstring name = Candidate(Target, n);
         const TFileClaim claim =
             PublishHeldFile(Reserved.Hold, Reserved.Partial, name, SystemReason);

@@ -7,6 +7,8 @@
 
 // Name itself when nothing exists there; otherwise the first of AppendFileNumber(Name, 2),
 // (Name, 3), ... that is free. Anything at all (a file, a directory, a link) makes a name taken.
+// When every number up to the largest int is taken, the calls here throw ECoreFault NoFreeName
+// (CoreFault.h) with Name (Target).
 std::wstring GetUniqueFileName(const std::wstring& Name);
 
 // Name with "(N)" put directly in front of its extension, or at its end when it has none:

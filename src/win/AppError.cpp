@@ -24,6 +24,16 @@ std::wstring InOutErrorMessage(DWORD Code) {
     }
 }
 
+std::wstring CoreFaultMessage(const ECoreFault& Fault) {
+    UINT Id = IDS_UNEXPECTEDERROR;
+    switch (Fault.Kind()) {
+    case TCoreFaultKind::NoFreeName:
+        Id = IDS_NOFREENAME;
+        break;
+    }
+    return FormatTemplate(Application.LoadStr(Id), Fault.Values());
+}
+
 EInOutError::EInOutError(DWORD Code) : EAppError(InOutErrorMessage(Code)), Code(Code) {}
 
 std::wstring SystemErrorText(DWORD Code) {

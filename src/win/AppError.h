@@ -1,6 +1,8 @@
 // Exceptions that carry a message written for the user; the top-level handler shows it.
 #pragma once
 
+#include "CoreFault.h"
+
 #include <windows.h>
 
 #include <exception>
@@ -33,3 +35,6 @@ std::wstring InOutErrorMessage(DWORD Code);
 
 // The system's own words for an error code, without a closing full stop.
 std::wstring SystemErrorText(DWORD Code);
+
+// The user's text for a fault the core reports, from the string table in the user's language.
+std::wstring CoreFaultMessage(const ECoreFault& Fault);

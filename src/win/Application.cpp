@@ -16,6 +16,8 @@ std::wstring ExceptionMessage(const std::exception_ptr& Error) {
         std::rethrow_exception(Error);
     } catch (const EAppError& E) {
         Text = E.Message();
+    } catch (const ECoreFault& E) {
+        Text = CoreFaultMessage(E);
     } catch (const std::bad_alloc&) {
         Text = Application.LoadStr(IDS_OUTOFMEMORY);
     } catch (const std::exception& E) {

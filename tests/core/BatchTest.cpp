@@ -1322,3 +1322,40 @@ TEST_F(SideBySideBatch, PartialFilesRemovedAtTheEndOfTheSessionAreNotDeletedAgai
     EXPECT_EQ(Batch.FileCount(), 3);
     EXPECT_EQ(Batch.FilesEndedCount(), 2);
 }
+
+TEST_F(BatchRun, AConverterWithoutJobsConvertsASideBySideBatchOneFileAtATime) {
+    // Its files take the lanes one at a time, in place, exactly as a batch of one lane; Cancel
+    // stops the file under way and leaves the rest untouched.
+    AddRow(L"a.webm", Converts);
+    AddRow(L"b.webm", Fails);
+    AddRow(L"c.webm", Duration10s + "create\nstatus 10000 500 100\nexit 0\n");
+    AddRow(L"d.webm", Converts);
+    ProcessConverter converter;
+    TBatch batch(List, Folder, Display, converter);
+    batch.SideBySide = 3;
+    Display.OnPump = [&] {
+        if (Display.Now.Caption.find(L"(3 of 4)") != std::wstring::npos)
+            batch.Cancel = true;
+    };
+    batch.Run();
+
+    EXPECT_TRUE(batch.IsDone());
+    EXPECT_EQ(converter.Destinations,
+              (std::vector<std::wstring>{Location + L"a.partial.avi", Location + L"b.partial.avi",
+                                         Location + L"c.partial.avi"}));
+    ASSERT_EQ(List.Names(), (std::vector<std::wstring>{L"b.webm", L"c.webm", L"d.webm"}));
+    EXPECT_EQ(List.Rows[0].Image, iiFailed);
+    EXPECT_EQ(List.Rows[1].Outcome.Failure, TFailureKind::Cancelled);
+    EXPECT_EQ(List.Rows[2].Image, iiFilmReel) << "the loop never got to it";
+    EXPECT_TRUE(Exists(L"a.avi"));
+    EXPECT_FALSE(Exists(L"b.avi") || Exists(L"c.avi") || Exists(L"c.partial.avi") ||
+                 Exists(L"d.partial.avi"));
+    std::vector<std::wstring> captions;
+    for (const Shown& shown : Display.AtCaption)
+        captions.push_back(shown.Caption);
+    EXPECT_EQ(captions, (std::vector<std::wstring>{L"a.webm (1 of 4):", L"b.webm (2 of 4):",
+                                                   L"c.webm (3 of 4):"}));
+    ASSERT_FALSE(Display.PumpsDuring(L"(1 of 4)").empty())
+        << "progress came through UpdateProgress";
+    EXPECT_EQ(Display.PumpsDuring(L"(1 of 4)").back().CurLabel, L"100%");
+}

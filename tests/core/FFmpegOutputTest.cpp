@@ -195,4 +195,44 @@ TEST(FFmpegOutput, OverlongLinesAreReadByTheirStart) {
     EXPECT_EQ(r.LastLines[0].size(), TFFmpegOutput::LineLimit);
 }
 
+TEST(FFmpegOutput, TheWholeTextsProgressIsTheArrivingReadersAtEveryCut) {
+    // ParseFFmpegProgress reads only the lines the values depend on: cut anywhere, it must agree
+    // with a reader that was given every line. Around the cuts: a status line before the
+    // duration, a second input's duration, a tag that holds one, both kinds of line break, a
+    // status line whose time lies past the line limit, and messages after the last status line.
+    const std::wstring longStatus = L"frame=  9 size=  1kB " +
+                                    std::wstring(TFFmpegOutput::LineLimit, L'x') +
+                                    L" time=00:00:08.00 bitrate=1\r";
+    const std::wstring head = L"time=00:00:07.00 speed=1x\r\n"
+                              L"Input #1, matroska,webm, from 'b.webm':\n"
+                              L"  Duration: 00:09:00.00, start: 0.000000\n"
+                              L"Input #0, matroska,webm, from 'time=00:00:06.00.webm':\n"
+                              L"  Metadata:\n"
+                              L"    comment         : Duration: 99:00:00.00\n"
+                              L"  Duration: 00:00:10.00, start: 0.000000, bitrate: 1 kb/s\r\n"
+                              L"Output #0, avi, to 'a.avi':\n"
+                              L"frame=  1 fps=0.0 q=2.0 size=  1kB time=00:00:01.50 bitrate=1\r"
+                              L"frame=  2 fps=0.0 q=2.0 size=  1kB time=00:00:0";
+    const std::wstring tail = L"2.25 bitrate=1\r\n"
+                              L"[mp3 @ 0x1] Queue input is backward in time\n"
+                              L"frame=  3 size=  1kB time=N/A bitrate=N/A\r"
+                              L"video:1kB audio:1kB subtitle:0kB\n";
+    const std::wstring text = head + tail + longStatus + L"Error writing trailer\n";
+    TFFmpegOutput reader;
+    size_t done = 0;
+    for (size_t cut = 0; cut <= text.size(); cut += cut < head.size() + tail.size() ? 1 : 4999) {
+        reader.Append(std::wstring_view(text).substr(done, cut - done));
+        done = cut;
+        Progress arriving;
+        reader.Progress(arriving.Position, arriving.Duration);
+        const Progress whole = Parse(text.substr(0, cut));
+        ASSERT_EQ(whole.Position, arriving.Position) << "cut at " << cut;
+        ASSERT_EQ(whole.Duration, arriving.Duration) << "cut at " << cut;
+    }
+    const Progress end = Parse(text);
+    EXPECT_EQ(end.Duration, 10000);
+    EXPECT_EQ(end.Position, 0) << "N/A is the newest time; the long line's time is past its limit";
+    EXPECT_EQ(Parse(head + L"2.25 bitrate=1\r").Position, 2250);
+}
+
 } // namespace

@@ -1,4 +1,5 @@
 #include "OutputNaming.h"
+#include "CoreFault.h"
 #include "FileSystem.h"
 #include "TestSupport.h"
 
@@ -6,6 +7,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <limits>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -125,6 +127,25 @@ TEST_F(OutputNaming, PublishingTakesTheNextFreeNameAndReplacesNothing) {
               TFileClaim::Failed)
         << "the partial file is gone";
     EXPECT_FALSE(reason.empty());
+}
+
+TEST_F(OutputNaming, TheLastNumberTakenIsAFactNotASentence) {
+    // The largest "(N)" name is taken as the file is published: no number is left, and the core
+    // says so by a fault kind and the name, which the window words in the user's language.
+    TReservedOutput reserved = ReserveOutputFile(Folder + L"clip.avi");
+    ASSERT_TRUE(reserved.Reserved);
+    reserved.Number = std::numeric_limits<int>::max();
+    Touch(L"clip(2147483647).avi");
+    std::wstring published, reason;
+    try {
+        PublishOutputFile(reserved, Folder + L"clip.avi", published, reason);
+        ADD_FAILURE() << "no name was left";
+    } catch (const ECoreFault& Fault) {
+        EXPECT_EQ(Fault.Kind(), TCoreFaultKind::NoFreeName);
+        EXPECT_EQ(Fault.Values(), std::vector<std::wstring>{Folder + L"clip.avi"});
+    }
+    EXPECT_TRUE(PathExists(reserved.Partial)) << "the converted work stays where it is";
+    EXPECT_TRUE(published.empty());
 }
 
 #ifdef _WIN32

@@ -2,6 +2,7 @@
 // resources, and at every scaling each text fits its control, which stays inside its window.
 #include "MainFormFixture.h"
 
+#include "AppError.h"
 #include "Countdown.h"
 #include "Details.h"
 #include "Dpi.h"
@@ -160,6 +161,19 @@ TEST(LocalizedResources, AStringALanguageLacksComesInEnglish) {
     EXPECT_EQ(LoadLocalizedString(Program, 2999, Russian), L"");
     EXPECT_EQ(LoadLocalizedString(Program, IDS_SHELLVERB, FindLanguage(L"ko")->LangId),
               L"Kestrova로 AVI 변환");
+}
+
+TEST(LocalizedResources, AFaultOfTheCoreIsWordedInTheUsersLanguage) {
+    // The core reports a fact; the error box's text is the string table's, in the language set.
+    const std::wstring Name = L"C:\\Videos\\clip.avi";
+    const auto Message = [&] {
+        return ExceptionMessage(
+            std::make_exception_ptr(ECoreFault(TCoreFaultKind::NoFreeName, {Name})));
+    };
+    EXPECT_EQ(Message(), L"No free name is left for the converted file " + Name + L".");
+    TLanguageScope German(*FindLanguage(L"de"));
+    EXPECT_EQ(Message(),
+              L"Für die konvertierte Datei " + Name + L" ist kein freier Name mehr übrig.");
 }
 
 TEST_F(MainFormTest, CountdownCountsInTheLanguagesOwnForms) {
