@@ -25,13 +25,14 @@ std::wstring InOutErrorMessage(DWORD Code) {
 }
 
 std::wstring CoreFaultMessage(const ECoreFault& Fault) {
-    UINT Id = IDS_UNEXPECTEDERROR;
+    const auto Value = [&](size_t Index) {
+        return Index < Fault.Values().size() ? Fault.Values()[Index] : std::wstring();
+    };
     switch (Fault.Kind()) {
     case TCoreFaultKind::NoFreeName:
-        Id = IDS_NOFREENAME;
-        break;
+        return FormatTemplate(Application.LoadStr(IDS_NOFREENAME), {Value(0)});
     }
-    return FormatTemplate(Application.LoadStr(Id), Fault.Values());
+    return Application.LoadStr(IDS_UNEXPECTEDERROR);
 }
 
 EInOutError::EInOutError(DWORD Code) : EAppError(InOutErrorMessage(Code)), Code(Code) {}
