@@ -10,7 +10,7 @@
 #include <string_view>
 
 // The settings' key under the current user's hive. A constant, never built from a translated
-// text; the installer's uninstaller names it too (installer/Kestrova.nsi).
+// text; the uninstaller leaves it in place for a later installation (installer/Kestrova.nsi).
 inline constexpr wchar_t SettingsKeyPath[] = L"Software\\Tamblin\\Kestrova";
 
 // How a value is stored. Other is a type no rule reads (binary data, a list of texts, a number
