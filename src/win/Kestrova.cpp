@@ -24,9 +24,9 @@ int WINAPI wWinMain(HINSTANCE Instance, HINSTANCE, LPWSTR, int) {
 
     // A start for one file of a selection in Explorer hands it to the selection's window.
     // A restart Windows made while a batch ran (ResumeSwitch) takes up that window's list.
-    const std::wstring ResumeId = ReadResumeId(GetCommandLineW());
-    const TStartRequest Request =
-        ResumeId.empty() ? ReadStartRequest(GetCommandLineW()) : TStartRequest{};
+    const std::vector<std::wstring> Arguments = SplitCommandLine(GetCommandLineW());
+    const std::wstring ResumeId = ReadResumeId(Arguments);
+    const TStartRequest Request = ResumeId.empty() ? ReadStartRequest(Arguments) : TStartRequest{};
     THomeElection Election;
     if (Request.FromSelection && !Request.Paths.empty() &&
         Election.Run(Request.Paths) == TElection::HandedOver)

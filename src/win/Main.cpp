@@ -9,6 +9,7 @@
 #include "Progress.h"
 #include "Selection.h"
 #include "SystemLibraries.h"
+#include "TextTemplate.h"
 #include "Translation.h"
 
 #include "resource.h"
@@ -24,20 +25,6 @@ TMainForm* MainForm = nullptr;
 
 namespace {
 
-constexpr wchar_t UseCountName[] = L"UseCount";
-constexpr wchar_t PlayerSafeName[] = L"PlayerSafe";
-
-// The player-safe choice as stored: 1 is ticked; a missing value, any other number, a value of
-// another type or a key that cannot be read all mean unticked, without a word.
-bool ReadPlayerSafeChoice(const std::wstring& RegistryKey) {
-    try {
-        UniqueHKey Key = OpenOrCreateKey(Application.RegistryRoot, RegistryKey);
-        TIntegerValue Stored = ReadIntegerValue(Key.get(), PlayerSafeName, 0);
-        return Stored.Kind != TValueKind::Missing && Stored.Value == 1;
-    } catch (...) {
-        return false;
-    }
-}
 constexpr int ButtonIds[3] = {IDC_BTNADDFILES, IDC_BTNREMOVE, IDC_BTNCONVERT};
 constexpr TImageIndex ButtonImageIndices[3] = {iiAdd, iiRemove, iiConvert};
 
@@ -263,7 +250,6 @@ void TMainForm::FormCreate() {
     Application.Title = Application.LoadStr(IDS_TITLE);
     SetWindowTextW(Control(IDC_LBLFILESTOCONVERT), Application.LoadStr(IDS_FILESTOCONVERT).c_str());
     SetWindowTextW(Window, Application.Title.c_str());
-    RegistryKey = L"Software\\Tamblin\\" + Application.Title;
     LoadSettings();
     AppPath = ExecutableFolder();
     SetWindowTextW(Control(IDC_BTNWEBSITE), Application.LoadStr(IDS_WEBSITE).c_str());
@@ -316,24 +302,25 @@ void TMainForm::FormDestroy() {
 
 void TMainForm::LoadSettings() {
     try {
-        UniqueHKey Key = OpenOrCreateKey(Application.RegistryRoot, RegistryKey);
-        TIntegerValue Stored = ReadIntegerValue(Key.get(), UseCountName, 0);
+        const TSettingValue Stored = KeptSettings.StoredStartCount();
+        if (Stored.Kind == TValueKind::Other)
+            throw EAppError(FormatTemplate(Application.LoadStr(IDS_INVALIDDATATYPE),
+                                           {std::wstring(UseCountSetting.Name)}));
         UseCountKind = Stored.Kind;
-        // A count at the top of the range stays there rather than turning negative.
-        UseCount = Stored.Value == INT32_MAX ? INT32_MAX : Stored.Value + 1;
+        UseCount = StartCountAfter(Stored.Value);
     } catch (...) {
         // The window is still completed; the count stays 0, so the site is not opened at exit.
         UseCount = 0;
         UseCountKind = TValueKind::Missing;
         Application.HandleException();
     }
-    Button_SetCheck(cbPlayerSafe, ReadPlayerSafeChoice(RegistryKey) ? BST_CHECKED : BST_UNCHECKED);
+    // Missing, damaged or unreadable: unticked, without a word.
+    Button_SetCheck(cbPlayerSafe, KeptSettings.PlayerSafe() ? BST_CHECKED : BST_UNCHECKED);
 }
 
 void TMainForm::SaveSettings() {
-    UniqueHKey Key = OpenOrCreateKey(Application.RegistryRoot, RegistryKey);
-    WriteIntegerValue(Key.get(), UseCountName, UseCount, UseCountKind);
-    WriteIntegerValue(Key.get(), PlayerSafeName, PlayerSafeChecked() ? 1 : 0, TValueKind::Integer);
+    KeptSettings.SaveStartCount(UseCount, UseCountKind);
+    KeptSettings.SavePlayerSafe(PlayerSafeChecked());
 }
 
 bool TMainForm::PlayerSafeChecked() const {
@@ -342,8 +329,7 @@ bool TMainForm::PlayerSafeChecked() const {
 
 void TMainForm::cbPlayerSafeClick() {
     // Kept at once, so the choice survives however the program ends.
-    UniqueHKey Key = OpenOrCreateKey(Application.RegistryRoot, RegistryKey);
-    WriteIntegerValue(Key.get(), PlayerSafeName, PlayerSafeChecked() ? 1 : 0, TValueKind::Integer);
+    KeptSettings.SavePlayerSafe(PlayerSafeChecked());
 }
 
 void TMainForm::ScaleOwnParts(UINT OldDpi) {
@@ -379,10 +365,15 @@ void TMainForm::BuildImageLists() {
     }
 }
 
+TBatch* TMainForm::RunningBatch() const {
+    return ProgressForm && !ProgressForm->IsDone() ? ProgressForm : nullptr;
+}
+
 bool TMainForm::CancelRunningBatch() {
-    if (!ProgressForm || ProgressForm->IsDone())
+    TBatch* Batch = RunningBatch();
+    if (!Batch)
         return false;
-    ProgressForm->Cancel = true;
+    Batch->Cancel = true;
     return true;
 }
 

@@ -7,6 +7,7 @@
 #include "Selection.h"
 #include "Shell.h"
 
+#include "Batch.h"
 #include "Conversion.h"
 #include "FFmpeg.h"
 #include "FolderScan.h"
@@ -55,6 +56,8 @@ public:
     // How many files a batch converts at once: the hidden "ConversionsAtOnce" setting when it
     // holds 1 to MaxSideBySide, otherwise chosen from the machine's logical processors.
     int ConversionsAtOnce() const;
+    // Kestrova's settings, read and written where they are kept.
+    const TSettings& Settings() const { return KeptSettings; }
 
     // Adds files, and the WebM files in folders and their subfolders (in natural name order), by
     // the list's rules; the failures are reported together once all were tried. For paths that
@@ -69,6 +72,9 @@ public:
     // Files of a selection in Explorer (this start's own, or handed over by another start): listed
     // with the others that come within a short quiet time, in natural name order.
     void QueueSelection(const std::vector<std::wstring>& Paths);
+    // The batch that has started and not ended yet (its progress window, ProgressForm), or none:
+    // the one answer to "is a batch running?".
+    TBatch* RunningBatch() const;
     // Whether files handed over by another start are taken now: not during a batch, nor while a
     // modal window waits for the user.
     bool TakesHandover() const;
@@ -129,7 +135,7 @@ public:
     // State the tests read back.
     int GetUseCount() const { return UseCount; }
     const std::wstring& GetAppPath() const { return AppPath; }
-    const std::wstring& GetRegistryKey() const { return RegistryKey; }
+    std::wstring GetRegistryKey() const { return SettingsKeyPath; }
     const TOpenDialog& GetOpenDialog() const { return OpenDialog; }
     HMENU GetPopupMenu() const { return PopupMenu; }
     HWND Control(int Id) const { return GetDlgItem(Window, Id); }
@@ -192,7 +198,8 @@ private:
     TOpenDialog OpenDialog;
 
     std::wstring AppPath;
-    std::wstring RegistryKey;
+    TRegistrySettingsStore SettingsStore;
+    TSettings KeptSettings{SettingsStore};
     int32_t UseCount = 0;
     // How "UseCount" was stored, so text stays text.
     TValueKind UseCountKind = TValueKind::Missing;
@@ -321,9 +328,9 @@ private:
 // The command-line switch a restart registered while a batch runs starts Kestrova with, followed
 // by the id of the window to take the list of.
 inline constexpr wchar_t ResumeSwitch[] = L"/resume";
-// The id after ResumeSwitch when the command line begins with it (case ignored), else empty; only
-// the characters an id is made of are taken.
-std::wstring ReadResumeId(const wchar_t* CommandLine);
+// The id after ResumeSwitch when the command line's Arguments (SplitCommandLine) begin with it
+// (case ignored), else empty; only the characters an id is made of are taken.
+std::wstring ReadResumeId(const std::vector<std::wstring>& Arguments);
 
 // The one main window, while it exists.
 extern TMainForm* MainForm;

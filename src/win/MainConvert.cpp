@@ -9,7 +9,6 @@
 #include "Power.h"
 #include "Precheck.h"
 #include "Progress.h"
-#include "Registry.h"
 #include "TextTemplate.h"
 #include "Translation.h"
 #include "resource.h"
@@ -18,9 +17,6 @@
 #include <utility>
 
 namespace {
-
-// Hidden: fixes how many files a batch converts at once, for people who want to.
-constexpr wchar_t ConversionsAtOnceName[] = L"ConversionsAtOnce";
 
 TFailureTexts FailureTexts() {
     auto S = [](UINT Id) { return Application.LoadStr(Id); };
@@ -192,15 +188,9 @@ std::unique_ptr<TFFmpegJob> TMainForm::CreateJob(const std::wstring& Source,
 }
 
 int TMainForm::ConversionsAtOnce() const {
-    try {
-        UniqueHKey Key = OpenOrCreateKey(Application.RegistryRoot, RegistryKey);
-        TIntegerValue Stored = ReadIntegerValue(Key.get(), ConversionsAtOnceName, 0);
-        if (Stored.Kind != TValueKind::Missing && Stored.Value >= 1 &&
-            Stored.Value <= MaxSideBySide)
-            return Stored.Value;
-    } catch (...) {
-        // An unreadable setting is no setting: the machine decides.
-    }
+    // Not set, damaged or unreadable: the machine decides.
+    if (const int Fixed = KeptSettings.ConversionsAtOnce())
+        return Fixed;
     return ChooseSideBySide(GetActiveProcessorCount(ALL_PROCESSOR_GROUPS));
 }
 

@@ -26,10 +26,6 @@ constexpr UINT BatchRecheckMs = 100;
 // as a slice's work (under Wine, 30 to 60 ms), so it is not done after every slice.
 constexpr ULONGLONG DrawEveryMs = 200;
 
-bool BatchRunning() {
-    return ProgressForm && !ProgressForm->IsDone();
-}
-
 } // namespace
 
 void TMainForm::AddPaths(const std::vector<std::wstring>& Paths) {
@@ -58,7 +54,7 @@ void TMainForm::ScheduleAddSlice() {
     AddSliceScheduled = true;
     // A posted message comes before the user's input and before painting; when either waits,
     // the next slice comes after it, by the timer, which comes last.
-    if (BatchRunning())
+    if (RunningBatch())
         SetTimer(Window, AddTimerId, BatchRecheckMs, nullptr);
     else if (HIWORD(GetQueueStatus(QS_INPUT | QS_PAINT)) != 0)
         SetTimer(Window, AddTimerId, USER_TIMER_MINIMUM, nullptr);
@@ -83,7 +79,7 @@ void TMainForm::AddSlice() {
     if (AddQueue.empty())
         return;
     // Rows that came in the middle of a batch would change the list under it; the add waits.
-    if (BatchRunning()) {
+    if (RunningBatch()) {
         ScheduleAddSlice();
         return;
     }

@@ -32,12 +32,12 @@ constexpr UINT WM_LEFTLIST = WM_APP + 5;
 std::wstring LocalAppDataFolder() {
     if (Application.Hooks.LocalAppDataFolder)
         return Application.Hooks.LocalAppDataFolder();
-    PWSTR Path = nullptr;
-    std::wstring Folder;
-    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_DEFAULT, nullptr, &Path)))
-        Folder = Path;
-    CoTaskMemFree(Path);
-    return Folder;
+    // Freed whether or not the call succeeds, as the shell asks.
+    UniqueCoTaskMem<PWSTR> Path;
+    if (SUCCEEDED(
+            SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_DEFAULT, nullptr, Path.put())))
+        return Path.get();
+    return {};
 }
 
 HRESULT RegisterRestart(const std::wstring& CommandLine, DWORD Flags) {
@@ -58,18 +58,15 @@ bool IsIdCharacter(wchar_t C) {
 
 } // namespace
 
-std::wstring ReadResumeId(const wchar_t* CommandLine) {
-    int Count = 0;
-    LPWSTR* Arguments = CommandLineToArgvW(CommandLine, &Count);
+std::wstring ReadResumeId(const std::vector<std::wstring>& Arguments) {
     std::wstring Id;
-    if (Arguments && Count > 2 &&
-        CompareStringOrdinal(Arguments[1], -1, ResumeSwitch, -1, TRUE) == CSTR_EQUAL) {
+    if (Arguments.size() > 2 &&
+        CompareStringOrdinal(Arguments[1].c_str(), -1, ResumeSwitch, -1, TRUE) == CSTR_EQUAL) {
         Id = Arguments[2];
         // It names files in the saves' folder: nothing that could lead out of it.
         if (Id.empty() || Id.size() > 40 || !std::all_of(Id.begin(), Id.end(), IsIdCharacter))
             Id.clear();
     }
-    LocalFree(Arguments);
     return Id;
 }
 
@@ -151,7 +148,7 @@ bool TMainForm::SavedListMessage(UINT Msg, WPARAM WParam) {
 TSavedList TMainForm::CurrentList() const {
     TSavedList List;
     List.State = KeepListOnClose ? TSavedState::ClosedAfterBatch : TSavedState::Open;
-    List.BatchRunning = ProgressForm && !ProgressForm->IsDone();
+    List.BatchRunning = RunningBatch() != nullptr;
     List.SameFolder = SameFolderChecked();
     List.OutputFolder = OutputFolderText();
     const int Count = RowCount();

@@ -45,8 +45,7 @@ int CALLBACK CompareRows(LPARAM A, LPARAM B, LPARAM Context) {
 bool TMainForm::TakesHandover() const {
     // Not while a batch runs, and not while a modal window (a question, the Add dialog) waits
     // for the user: a list that changed under it would surprise.
-    const bool Converting = ProgressForm && !ProgressForm->IsDone();
-    return Window && IsWindowEnabled(Window) && !Converting && !CloseAfterBatch;
+    return Window && IsWindowEnabled(Window) && !RunningBatch() && !CloseAfterBatch;
 }
 
 void TMainForm::QueueSelection(const std::vector<std::wstring>& Paths) {

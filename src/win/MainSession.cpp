@@ -13,20 +13,10 @@
 
 #include <utility>
 
-namespace {
-
-// The progress window whose batch has not ended yet, if any.
-TProgressForm* RunningProgress() {
-    auto* Progress = dynamic_cast<TProgressForm*>(ProgressForm);
-    return Progress && !Progress->IsDone() ? Progress : nullptr;
-}
-
-} // namespace
-
 bool TMainForm::QueryEndSession() {
     if (SessionEnded)
         return true;
-    TProgressForm* Progress = RunningProgress();
+    auto* Progress = dynamic_cast<TProgressForm*>(RunningBatch());
     if (!Progress)
         return true;
     Progress->HoldSessionEnd();
@@ -44,7 +34,7 @@ void TMainForm::EndSession() {
     ConvertAfterAdd = false;
     PendingSelection.clear();
     MarkHandoverTarget(Window, false);
-    if (TProgressForm* Progress = RunningProgress())
+    if (auto* Progress = dynamic_cast<TProgressForm*>(RunningBatch()))
         Progress->EndForSession();
     // Inside Convert (the batch, or its window still closing) the window closes once that modal
     // loop has returned; otherwise now.

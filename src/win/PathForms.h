@@ -4,9 +4,13 @@
 #include <string>
 #include <vector>
 
-// The paths given to the program on its command line (after the program's own name), each made
-// absolute against the current folder and in its ordinary form; empty arguments are skipped.
-std::vector<std::wstring> CommandLinePaths(const wchar_t* CommandLine);
+// CommandLine split into its arguments by the system's rules, the program's name first. The
+// program splits its own once, at start, and hands the parts on.
+std::vector<std::wstring> SplitCommandLine(const wchar_t* CommandLine);
+
+// The paths among a command line's Arguments (after the program's own name), each made absolute
+// against the current folder and in its ordinary form; empty arguments are skipped.
+std::vector<std::wstring> CommandLinePaths(const std::vector<std::wstring>& Arguments);
 
 // A form of Path the shell's verbs can open: Path itself when it is short, otherwise its short
 // (8.3) form where that fits the old limit, otherwise Path all the same.

@@ -1,7 +1,6 @@
 #include "Power.h"
 
 #include "Application.h"
-#include "Registry.h"
 #include "SystemLibraries.h"
 #include "win32/UniqueHandle.h"
 
@@ -13,8 +12,6 @@ void SetExecutionState(EXECUTION_STATE State) {
     else
         SetThreadExecutionState(State);
 }
-
-constexpr wchar_t WhenDoneName[] = L"WhenDone";
 
 // The right to shut the computer down is held by every interactive account, but it is off in a
 // process's token until asked for.
@@ -57,23 +54,6 @@ void FlashUntilActive(HWND Window) {
     Flash.hwnd = Window;
     Flash.dwFlags = FLASHW_ALL | FLASHW_TIMERNOFG;
     FlashWindowEx(&Flash);
-}
-
-TWhenDone ReadWhenDoneChoice(const std::wstring& RegistryKey) {
-    try {
-        UniqueHKey Key = OpenOrCreateKey(Application.RegistryRoot, RegistryKey);
-        TIntegerValue Stored = ReadIntegerValue(Key.get(), WhenDoneName, 0);
-        if (Stored.Value >= 0 && Stored.Value <= static_cast<int32_t>(TWhenDone::ShutDown))
-            return static_cast<TWhenDone>(Stored.Value);
-    } catch (...) {
-        // A choice that cannot be read is no reason to stop a batch: nothing happens at its end.
-    }
-    return TWhenDone::Nothing;
-}
-
-void SaveWhenDoneChoice(const std::wstring& RegistryKey, TWhenDone Choice) {
-    UniqueHKey Key = OpenOrCreateKey(Application.RegistryRoot, RegistryKey);
-    WriteIntegerValue(Key.get(), WhenDoneName, static_cast<int32_t>(Choice), TValueKind::Integer);
 }
 
 DWORD PutComputerToSleep() {

@@ -2,6 +2,8 @@
 // tells that the batch has ended, and what the computer does once it has ("When done:").
 #pragma once
 
+#include "Settings.h" // TWhenDone, the choice as kept
+
 #include <windows.h>
 
 #include <string>
@@ -19,15 +21,6 @@ public:
 // Flashes Window's taskbar button until the user brings the window to the front, unless the
 // program is in front already.
 void FlashUntilActive(HWND Window);
-
-// What happens once a batch has run to its end; the order of the progress window's list.
-enum class TWhenDone { Nothing, CloseProgram, Sleep, ShutDown };
-
-// The choice as kept in the settings key under RegistryKey; Nothing when missing, unreadable or
-// out of range.
-TWhenDone ReadWhenDoneChoice(const std::wstring& RegistryKey);
-// Keeps the choice at once, so it survives however the program ends.
-void SaveWhenDoneChoice(const std::wstring& RegistryKey, TWhenDone Choice);
 
 // Asks Windows to sleep (not hibernate, wake-up events kept). 0 when Windows took the request,
 // otherwise the system's error code.

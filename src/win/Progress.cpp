@@ -135,7 +135,7 @@ void TProgressForm::FormCreate() {
          {IDS_WHENDONENOTHING, IDS_WHENDONECLOSE, IDS_WHENDONESLEEP, IDS_WHENDONESHUTDOWN})
         SendMessageW(cbWhenDone, CB_ADDSTRING, 0,
                      reinterpret_cast<LPARAM>(Application.LoadStr(Text).c_str()));
-    WhenDoneChoice = ReadWhenDoneChoice(Form.GetRegistryKey());
+    WhenDoneChoice = Form.Settings().WhenDone();
     SendMessageW(cbWhenDone, CB_SETCURSEL, static_cast<WPARAM>(WhenDoneChoice), 0);
 
     LayOutAndCentre();
@@ -173,6 +173,7 @@ void TProgressForm::FormActivate() {
 
 void TProgressForm::FormDestroy() {
     KillTimer(Window, TimerId);
+    ExtraLines.clear(); // while their parent still exists: a destroyed window's handle is reused
     RemoveShutdownReason();
     if (Taskbar) {
         Taskbar->SetProgressState(Owner, TBPF_NOPROGRESS);
@@ -192,7 +193,7 @@ void TProgressForm::cbWhenDoneChange() {
     if (Chosen == CB_ERR)
         return;
     WhenDoneChoice = static_cast<TWhenDone>(Chosen);
-    SaveWhenDoneChoice(Form.GetRegistryKey(), WhenDoneChoice);
+    Form.Settings().SaveWhenDone(WhenDoneChoice);
 }
 
 void TProgressForm::TimerTimer() {
@@ -365,13 +366,13 @@ void TProgressForm::SetFileLines(const std::vector<TFileLine>& Lines) {
     for (size_t Line = 1; Line < Lines.size(); ++Line) {
         const TFileLine& Shown = Lines[Line];
         TExtraLine& Extra = ExtraLines[Line - 1];
-        if (WindowText(Extra.Caption) != Shown.Caption)
-            SetWindowTextW(Extra.Caption, Shown.Caption.c_str());
+        if (WindowText(Extra.Caption.get()) != Shown.Caption)
+            SetWindowTextW(Extra.Caption.get(), Shown.Caption.c_str());
         if (Extra.Style != Shown.Style) {
             Extra.Style = Shown.Style;
-            SetBarStyle(Extra.Bar, Shown.Style);
+            SetBarStyle(Extra.Bar.get(), Shown.Style);
         }
-        SendMessageW(Extra.Bar, PBM_SETPOS, static_cast<WPARAM>(Shown.Position), 0);
+        SendMessageW(Extra.Bar.get(), PBM_SETPOS, static_cast<WPARAM>(Shown.Position), 0);
         SetPercentage(FileLineId(static_cast<int>(Line), TFileLinePart::Percentage),
                       Shown.Percentage);
     }
@@ -381,13 +382,8 @@ void TProgressForm::SetFileLineCount(int Count) {
     Count = std::max(Count, 1);
     if (static_cast<size_t>(Count) == ExtraLines.size() + 1)
         return;
-    while (ExtraLines.size() + 1 > static_cast<size_t>(Count)) {
-        const TExtraLine& Extra = ExtraLines.back();
-        DestroyWindow(Extra.Caption);
-        DestroyWindow(Extra.Percentage);
-        DestroyWindow(Extra.Bar);
+    while (ExtraLines.size() + 1 > static_cast<size_t>(Count))
         ExtraLines.pop_back();
-    }
     HINSTANCE Instance = GetModuleHandleW(nullptr);
     auto Create = [&](const wchar_t* Class, DWORD Style, int Line, TFileLinePart Part) {
         // Placed and given the dialog's font by the layout below.
@@ -398,13 +394,14 @@ void TProgressForm::SetFileLineCount(int Count) {
     };
     while (ExtraLines.size() + 1 < static_cast<size_t>(Count)) {
         const int Line = static_cast<int>(ExtraLines.size()) + 1;
-        TExtraLine Extra{
-            Create(WC_STATICW, SS_LEFT | SS_ENDELLIPSIS | SS_NOPREFIX, Line,
-                   TFileLinePart::Caption),
-            Create(WC_STATICW, SS_RIGHT | SS_NOPREFIX, Line, TFileLinePart::Percentage),
-            Create(PROGRESS_CLASSW, 0, Line, TFileLinePart::Bar), TBarStyle::Normal};
-        SendMessageW(Extra.Bar, PBM_SETRANGE32, 0, 100);
-        ExtraLines.push_back(Extra);
+        TExtraLine Extra;
+        Extra.Caption.reset(Create(WC_STATICW, SS_LEFT | SS_ENDELLIPSIS | SS_NOPREFIX, Line,
+                                   TFileLinePart::Caption));
+        Extra.Percentage.reset(
+            Create(WC_STATICW, SS_RIGHT | SS_NOPREFIX, Line, TFileLinePart::Percentage));
+        Extra.Bar.reset(Create(PROGRESS_CLASSW, 0, Line, TFileLinePart::Bar));
+        SendMessageW(Extra.Bar.get(), PBM_SETRANGE32, 0, 100);
+        ExtraLines.push_back(std::move(Extra));
     }
     // The window grows or shrinks by the lines, its top edge kept, and stays on its monitor.
     CurrentLayout = ProgressLayoutForLines(Count, Places);

@@ -109,10 +109,11 @@ private:
     // The layout for the lines shown now; the form places its controls from it.
     std::vector<TControlPlace> Places;
     TFormLayout CurrentLayout = ProgressFormLayout;
-    // The lines below the first: caption, percentage and bar, and the bar's style.
+    // The lines below the first: caption, percentage and bar, and the bar's style. They go with
+    // their line, or at the latest in FormDestroy, while the window is still there.
     struct TExtraLine {
-        HWND Caption, Percentage, Bar;
-        TBarStyle Style;
+        UniqueWindow Caption, Percentage, Bar;
+        TBarStyle Style = TBarStyle::Normal;
     };
     std::vector<TExtraLine> ExtraLines;
 

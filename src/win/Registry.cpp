@@ -2,11 +2,11 @@
 
 #include "AppError.h"
 #include "Application.h"
-#include "IntegerText.h"
 #include "TextTemplate.h"
 
 #include "resource.h"
 
+#include <cstring>
 #include <vector>
 
 UniqueHKey OpenOrCreateKey(HKEY Root, const std::wstring& Path) {
@@ -18,7 +18,7 @@ UniqueHKey OpenOrCreateKey(HKEY Root, const std::wstring& Path) {
     return Key;
 }
 
-TIntegerValue ReadIntegerValue(HKEY Key, const std::wstring& Name, int32_t Default) {
+TStoredValue ReadRegistryValue(HKEY Key, const std::wstring& Name) {
     // The value may be rewritten by another copy between asking its size and reading it: ask
     // again, a few times, rather than read a torn value.
     LSTATUS Status = ERROR_MORE_DATA;
@@ -29,42 +29,54 @@ TIntegerValue ReadIntegerValue(HKEY Key, const std::wstring& Name, int32_t Defau
         Status = RegQueryValueExW(Key, Name.c_str(), nullptr, &Type, nullptr, &Size);
         if (Status != ERROR_SUCCESS)
             break;
-        // Room for a terminator the stored text may lack.
-        Data.assign(Size + sizeof(wchar_t), 0);
+        Data.assign(Size, 0);
         Status = RegQueryValueExW(Key, Name.c_str(), nullptr, &Type, Data.data(), &Size);
         Data.resize(Size);
     }
+    TStoredValue Value;
     if (Status == ERROR_FILE_NOT_FOUND)
-        return {Default, TValueKind::Missing};
+        return Value;
     if (Status != ERROR_SUCCESS)
         throw EAppError(FormatTemplate(Application.LoadStr(IDS_VALUENOTREAD),
                                        {Name, SystemErrorText(static_cast<DWORD>(Status))}));
     if (Type == REG_DWORD && Data.size() == sizeof(DWORD)) {
         DWORD Raw;
         memcpy(&Raw, Data.data(), sizeof Raw);
-        return {static_cast<int32_t>(Raw), TValueKind::Integer};
+        Value.Kind = TValueKind::Integer;
+        Value.Number = static_cast<int32_t>(Raw);
+    } else if (Type == REG_SZ || Type == REG_EXPAND_SZ) {
+        // The stored text may lack its terminator, or carry more than one: TSettings reads up
+        // to the first.
+        Value.Kind = TValueKind::Text;
+        Value.Text.resize(Data.size() / sizeof(wchar_t));
+        memcpy(Value.Text.data(), Data.data(), Value.Text.size() * sizeof(wchar_t));
+    } else {
+        Value.Kind = TValueKind::Other;
     }
-    if (Type == REG_SZ || Type == REG_EXPAND_SZ) {
-        std::wstring Text(reinterpret_cast<const wchar_t*>(Data.data()),
-                          Data.size() / sizeof(wchar_t));
-        Text.resize(wcsnlen(Text.c_str(), Text.size()));
-        return {TextToInt(Text, Default), TValueKind::Text};
-    }
-    throw EAppError(FormatTemplate(Application.LoadStr(IDS_INVALIDDATATYPE), {Name}));
+    return Value;
 }
 
-void WriteIntegerValue(HKEY Key, const std::wstring& Name, int32_t Value, TValueKind Kind) {
+void WriteRegistryValue(HKEY Key, const std::wstring& Name, const TStoredValue& Value) {
     LSTATUS Status;
-    if (Kind == TValueKind::Text) {
-        std::wstring Text = std::to_wstring(Value);
+    if (Value.Kind == TValueKind::Text) {
         Status = RegSetValueExW(Key, Name.c_str(), 0, REG_SZ,
-                                reinterpret_cast<const BYTE*>(Text.c_str()),
-                                static_cast<DWORD>((Text.size() + 1) * sizeof(wchar_t)));
+                                reinterpret_cast<const BYTE*>(Value.Text.c_str()),
+                                static_cast<DWORD>((Value.Text.size() + 1) * sizeof(wchar_t)));
     } else {
-        DWORD Raw = static_cast<DWORD>(Value);
+        DWORD Raw = static_cast<DWORD>(Value.Number);
         Status = RegSetValueExW(Key, Name.c_str(), 0, REG_DWORD,
                                 reinterpret_cast<const BYTE*>(&Raw), sizeof Raw);
     }
     if (Status != ERROR_SUCCESS)
         throw EAppError(FormatTemplate(Application.LoadStr(IDS_VALUENOTSET), {Name}));
+}
+
+TStoredValue TRegistrySettingsStore::Read(std::wstring_view Name) {
+    UniqueHKey Key = OpenOrCreateKey(Application.RegistryRoot, SettingsKeyPath);
+    return ReadRegistryValue(Key.get(), std::wstring(Name));
+}
+
+void TRegistrySettingsStore::Write(std::wstring_view Name, const TStoredValue& Value) {
+    UniqueHKey Key = OpenOrCreateKey(Application.RegistryRoot, SettingsKeyPath);
+    WriteRegistryValue(Key.get(), std::wstring(Name), Value);
 }

@@ -1,26 +1,28 @@
-// Reading and writing the program's integer setting in the registry.
+// Kestrova's settings kept in the registry: the store behind TSettings (Settings.h).
 #pragma once
+
+#include "Settings.h"
 
 #include "win32/UniqueHandle.h"
 
-#include <cstdint>
 #include <string>
-
-// How an integer value is stored; text is kept as text when written back.
-enum class TValueKind { Missing, Integer, Text };
-
-struct TIntegerValue {
-    int32_t Value = 0;
-    TValueKind Kind = TValueKind::Missing;
-};
 
 // Opens Path under Root with full access, creating it when missing; throws
 // "Failed to create key <Path>" when neither works.
 UniqueHKey OpenOrCreateKey(HKEY Root, const std::wstring& Path);
 
-// REG_DWORD as a signed number, REG_SZ/REG_EXPAND_SZ through the integer rule, Default when the
-// value is missing; any other type throws "Invalid data type for '<Name>'".
-TIntegerValue ReadIntegerValue(HKEY Key, const std::wstring& Name, int32_t Default);
+// REG_DWORD as a signed number, REG_SZ/REG_EXPAND_SZ as text, Missing when the value is not
+// there, Other for any other type or size; throws "Failed to read '<Name>': <reason>" when the
+// value cannot be read.
+TStoredValue ReadRegistryValue(HKEY Key, const std::wstring& Name);
 
-// Text kind writes decimal text (REG_SZ), every other kind a REG_DWORD.
-void WriteIntegerValue(HKEY Key, const std::wstring& Name, int32_t Value, TValueKind Kind);
+// Text as REG_SZ, anything else as a REG_DWORD; throws "Failed to set value '<Name>'".
+void WriteRegistryValue(HKEY Key, const std::wstring& Name, const TStoredValue& Value);
+
+// The settings key (SettingsKeyPath) under Application.RegistryRoot, opened with full access and
+// created when missing for each read and write, so that a key deleted meanwhile is made again.
+class TRegistrySettingsStore final : public TSettingsStore {
+public:
+    TStoredValue Read(std::wstring_view Name) override;
+    void Write(std::wstring_view Name, const TStoredValue& Value) override;
+};

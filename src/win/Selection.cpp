@@ -3,8 +3,6 @@
 #include "Handover.h"
 #include "PathForms.h"
 
-#include <shellapi.h>
-
 #include <cwctype>
 #include <utility>
 
@@ -64,20 +62,15 @@ BOOL CALLBACK OfferToWindow(HWND Window, LPARAM Param) {
 
 } // namespace
 
-TStartRequest ReadStartRequest(const wchar_t* CommandLine) {
+TStartRequest ReadStartRequest(const std::vector<std::wstring>& Arguments) {
     TStartRequest Request;
-    Request.Paths = CommandLinePaths(CommandLine);
+    Request.Paths = CommandLinePaths(Arguments);
     // The switch cannot be a file name ("/" is not allowed in one), but CommandLinePaths has made
     // it absolute against the current drive: recognise it by its raw form.
-    int Count = 0;
-    LPWSTR* Arguments = CommandLineToArgvW(CommandLine, &Count);
-    if (Arguments) {
-        if (Count > 1 && SameTextIgnoringCase(Arguments[1], SelectionSwitch)) {
-            Request.FromSelection = true;
-            if (!Request.Paths.empty())
-                Request.Paths.erase(Request.Paths.begin());
-        }
-        LocalFree(Arguments);
+    if (Arguments.size() > 1 && SameTextIgnoringCase(Arguments[1], SelectionSwitch)) {
+        Request.FromSelection = true;
+        if (!Request.Paths.empty())
+            Request.Paths.erase(Request.Paths.begin());
     }
     return Request;
 }
@@ -104,16 +97,15 @@ TAnnouncedStart::TAnnouncedStart() {
         const DWORD Got = WaitForSingleObject(Candidate.get(), 0);
         if (Got == WAIT_OBJECT_0 || Got == WAIT_ABANDONED) {
             Slot = std::move(Candidate);
+            Held.reset(Slot.get());
             return;
         }
     }
 }
 
 void TAnnouncedStart::End() {
-    if (Slot) {
-        ReleaseMutex(Slot.get());
-        Slot.reset();
-    }
+    Held.reset();
+    Slot.reset();
 }
 
 bool SelectionStartsUnderWay() {
@@ -127,7 +119,7 @@ bool SelectionStartsUnderWay() {
         if (Got == WAIT_TIMEOUT)
             return true;
         if (Got == WAIT_OBJECT_0 || Got == WAIT_ABANDONED)
-            ReleaseMutex(Slot.get());
+            UniqueMutexOwnership Taken(Slot.get()); // free: given back at once
     }
     return false;
 }
@@ -147,7 +139,7 @@ TElection THomeElection::Run(const std::vector<std::wstring>& Paths, DWORD WaitM
             const DWORD Got = WaitForSingleObject(Lock.get(), 0);
             // An abandoned lock: the start that held it ended before its window was there.
             if (Got == WAIT_OBJECT_0 || Got == WAIT_ABANDONED) {
-                Held = true;
+                Held.reset(Lock.get());
                 // A home may have settled between the offer above and taking the lock.
                 if (HandOverToOpenWindow(Paths) == THandover::Taken) {
                     Settle();
@@ -163,10 +155,7 @@ TElection THomeElection::Run(const std::vector<std::wstring>& Paths, DWORD WaitM
 }
 
 void THomeElection::Settle() {
-    if (Held) {
-        ReleaseMutex(Lock.get());
-        Held = false;
-    }
+    Held.reset();
 }
 
 void MarkHandoverTarget(HWND Window, bool Target) {

@@ -24,9 +24,9 @@ struct TStartRequest {
     std::vector<std::wstring> Paths;
 };
 
-// The command line's request: the switch (case ignored) and the paths, as CommandLinePaths
-// reads them.
-TStartRequest ReadStartRequest(const wchar_t* CommandLine);
+// The request of a command line split into Arguments (SplitCommandLine): the switch (case
+// ignored) and the paths, as CommandLinePaths reads them.
+TStartRequest ReadStartRequest(const std::vector<std::wstring>& Arguments);
 
 enum class TElection {
     HandedOver, // a window took the files: this start is done
@@ -42,7 +42,6 @@ enum class TElection {
 class TAnnouncedStart {
 public:
     TAnnouncedStart();
-    ~TAnnouncedStart() { End(); }
     TAnnouncedStart(const TAnnouncedStart&) = delete;
     TAnnouncedStart& operator=(const TAnnouncedStart&) = delete;
     // The start's files were handed over, or it opens a window of its own.
@@ -50,6 +49,7 @@ public:
 
 private:
     UniqueHandle Slot;
+    UniqueMutexOwnership Held; // released before Slot is closed
 };
 
 // Whether a start of a selection, in another process or thread, has announced itself and not
@@ -67,7 +67,7 @@ public:
 
 private:
     UniqueHandle Lock;
-    bool Held = false;
+    UniqueMutexOwnership Held; // released before Lock is closed
 };
 
 enum class THandover {

@@ -16,6 +16,7 @@
 #include <vector>
 
 #ifdef _WIN32
+#include "win32/FullPath.h"
 #include "win32/ShortPath.h"
 #include "win32/Win32Path.h"
 #endif
@@ -153,6 +154,18 @@ TEST(Win32FilePath, LongPathsOfEveryKindGetTheExtendedFormAndOthersStayAsTheyAre
     const std::wstring Relative = Win32FilePath(Long);
     EXPECT_EQ(Relative.rfind(L"\\\\?\\", 0), 0u) << fs::path(Relative).string();
     EXPECT_EQ(Relative.substr(Relative.size() - Long.size() - 1), L"\\" + Long);
+}
+
+TEST(FullPathName, ResolvesAgainstTheCurrentFolderAtAnyLength) {
+    const std::wstring Here = FullPathName(L".");
+    ASSERT_FALSE(Here.empty());
+    ASSERT_NE(Here.back(), L'\\') << "not a drive's root";
+    EXPECT_EQ(FullPathName(L"a\\..\\b\\.\\c.webm"), Here + L"\\b\\c.webm");
+    // Several times the old limit of 260 characters.
+    const std::wstring Deep = std::wstring(700, L'd') + L"\\" + std::wstring(700, L'e');
+    EXPECT_EQ(FullPathName(Deep), Here + L"\\" + Deep);
+    EXPECT_EQ(FullPathName(L"\\\\?\\C:\\x"), L"\\\\?\\C:\\x");
+    EXPECT_EQ(FullPathName(L""), L"") << "the system cannot tell an empty path's form";
 }
 #endif
 

@@ -128,13 +128,13 @@ TEST_F(OutsidePathsTest, CommandLinePathsAreMadeAbsoluteAndOrdinary) {
     wchar_t Saved[MAX_PATH] = {};
     GetCurrentDirectoryW(MAX_PATH, Saved);
     ASSERT_TRUE(SetCurrentDirectoryW(In(L"here").c_str()));
-    std::vector<std::wstring> Paths = CommandLinePaths(
+    std::vector<std::wstring> Paths = CommandLinePaths(SplitCommandLine(
         LR"("C:\Program Files\Kestrova\Kestrova.exe" clip.webm "" ..\here\.\clip.webm )"
-        LR"("\\?\C:\a b\c.webm" "D:\with space\x.webm")");
+        LR"("\\?\C:\a b\c.webm" "D:\with space\x.webm")"));
     SetCurrentDirectoryW(Saved);
     EXPECT_EQ(Paths, (std::vector<std::wstring>{In(L"here\\clip.webm"), In(L"here\\clip.webm"),
                                                 L"C:\\a b\\c.webm", L"D:\\with space\\x.webm"}));
-    EXPECT_TRUE(CommandLinePaths(L"Kestrova.exe").empty());
+    EXPECT_TRUE(CommandLinePaths(SplitCommandLine(L"Kestrova.exe")).empty());
 }
 
 TEST_F(OutsidePathsTest, CommandLineFailuresGetTheListsMessages) {

@@ -4,6 +4,7 @@
 // while a batch runs, through its seam.
 #include "MainFormFixture.h"
 #include "MessagePump.h"
+#include "PathForms.h"
 
 #include "SavedList.h"
 #include "TestSupport.h"
@@ -204,9 +205,10 @@ TEST_F(SavedListWindowTest, ABatchIsRegisteredForRestartAndTheRestartConvertsWha
         ++Unregistered;
         return S_OK;
     };
-    EXPECT_EQ(ReadResumeId(L"Kestrova.exe /RESUME 0123abcd-0001"), L"0123abcd-0001");
-    EXPECT_EQ(ReadResumeId(L"Kestrova.exe /resume ..\\..\\x"), L"");
-    EXPECT_EQ(ReadResumeId(L"Kestrova.exe C:\\a.webm"), L"");
+    EXPECT_EQ(ReadResumeId(SplitCommandLine(L"Kestrova.exe /RESUME 0123abcd-0001")),
+              L"0123abcd-0001");
+    EXPECT_EQ(ReadResumeId(SplitCommandLine(L"Kestrova.exe /resume ..\\..\\x")), L"");
+    EXPECT_EQ(ReadResumeId(SplitCommandLine(L"Kestrova.exe C:\\a.webm")), L"");
 
     // A window ended mid-batch; this start is its restart.
     const std::wstring Source = File(L"clip.webm");

@@ -4,6 +4,7 @@
 #include "MainFormFixture.h"
 
 #include "Handover.h"
+#include "PathForms.h"
 #include "TestSupport.h"
 
 #include <atomic>
@@ -82,15 +83,17 @@ TEST_F(MainFormTest, BusyWindowRefusesHandedOverFiles) {
 }
 
 TEST(StartRequest, SwitchMarksASelectionStart) {
-    TStartRequest Request = ReadStartRequest(L"Kestrova.exe /Selection \"C:\\Films\\a b.webm\"");
+    TStartRequest Request =
+        ReadStartRequest(SplitCommandLine(L"Kestrova.exe /Selection \"C:\\Films\\a b.webm\""));
     EXPECT_TRUE(Request.FromSelection);
     EXPECT_EQ(Request.Paths, std::vector<std::wstring>{L"C:\\Films\\a b.webm"});
 
-    Request = ReadStartRequest(L"Kestrova.exe \"C:\\Films\\a b.webm\" C:\\x.webm");
+    Request =
+        ReadStartRequest(SplitCommandLine(L"Kestrova.exe \"C:\\Films\\a b.webm\" C:\\x.webm"));
     EXPECT_FALSE(Request.FromSelection);
     EXPECT_EQ(Request.Paths.size(), 2u);
     // The switch counts only in first place.
-    Request = ReadStartRequest(L"Kestrova.exe C:\\x.webm /selection");
+    Request = ReadStartRequest(SplitCommandLine(L"Kestrova.exe C:\\x.webm /selection"));
     EXPECT_FALSE(Request.FromSelection);
 }
 

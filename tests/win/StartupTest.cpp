@@ -249,14 +249,16 @@ TEST(Registry, AFailedReadSaysWhatHappenedRatherThanBlamingTheType) {
                             KEY_SET_VALUE, &WriteOnly),
               ERROR_SUCCESS);
     try {
-        ReadIntegerValue(WriteOnly, L"UseCount", 0);
+        ReadRegistryValue(WriteOnly, L"UseCount");
         ADD_FAILURE() << "the read should have failed";
     } catch (const EAppError& Error) {
         EXPECT_EQ(Error.Message().rfind(L"Failed to read 'UseCount': ", 0), 0u) << Error.what();
         EXPECT_EQ(Error.Message().find(L"Invalid data type"), std::wstring::npos);
     }
     // Readable again, the same value reads as the number it is.
-    EXPECT_EQ(ReadIntegerValue(Root, L"UseCount", 0).Value, 7);
+    const TStoredValue Readable = ReadRegistryValue(Root, L"UseCount");
+    EXPECT_EQ(Readable.Kind, TValueKind::Integer);
+    EXPECT_EQ(Readable.Number, 7);
     RegCloseKey(WriteOnly);
     RegCloseKey(Root);
     RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Tamblin\\KestrovaTestNoQuery");
@@ -309,4 +311,66 @@ TEST_F(MainFormTest, PlayerSafeChoiceIsOffByDefaultAndRemembered) {
         DestroyForm();
     }
     RegCloseKey(Key);
+}
+
+// What the registry holds, as the settings' rules see it: each type and size a damaged or
+// hand-edited value may have.
+TEST(Registry, EachStoredTypeReadsAsItsKindAndWritesBackAsTheSettingsDo) {
+    const wchar_t* Path = L"Software\\Tamblin\\KestrovaTestKinds";
+    HKEY Key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, Path, 0, nullptr, REG_OPTION_VOLATILE,
+                              KEY_ALL_ACCESS, nullptr, &Key, nullptr),
+              ERROR_SUCCESS);
+    auto Set = [&](const wchar_t* Name, DWORD Type, const void* Data, DWORD Size) {
+        ASSERT_EQ(RegSetValueExW(Key, Name, 0, Type, static_cast<const BYTE*>(Data), Size),
+                  ERROR_SUCCESS);
+    };
+    const DWORD AllOnes = 0xFFFFFFFF;
+    const uint64_t Wide = 5;
+    const wchar_t Unterminated[] = {L'1', L'2'};
+    Set(L"Number", REG_DWORD, &AllOnes, sizeof AllOnes);
+    Set(L"Short", REG_DWORD, &AllOnes, 2);
+    Set(L"Wide", REG_QWORD, &Wide, sizeof Wide);
+    Set(L"Expand", REG_EXPAND_SZ, L"$1F", 8);
+    Set(L"Unterminated", REG_SZ, Unterminated, sizeof Unterminated);
+    Set(L"Odd", REG_SZ, L"34", 5); // half a character at the end
+    Set(L"Binary", REG_BINARY, &AllOnes, sizeof AllOnes);
+
+    struct {
+        const wchar_t* Name;
+        TValueKind Kind;
+        int32_t Read; // by the start count's rule
+    } Cases[] = {
+        {L"Number", TValueKind::Integer, -1},    {L"Short", TValueKind::Other, 0},
+        {L"Wide", TValueKind::Other, 0},         {L"Expand", TValueKind::Text, 31},
+        {L"Unterminated", TValueKind::Text, 12}, {L"Odd", TValueKind::Text, 34},
+        {L"Binary", TValueKind::Other, 0},       {L"Absent", TValueKind::Missing, 0},
+    };
+    for (const auto& Case : Cases) {
+        SCOPED_TRACE(testing::PrintToString(Case.Name));
+        const TStoredValue Stored = ReadRegistryValue(Key, Case.Name);
+        EXPECT_EQ(Stored.Kind, Case.Kind);
+        const TSettingValue Read = ReadSettingValue(UseCountSetting, Stored);
+        EXPECT_EQ(Read.Value, Case.Read);
+    }
+
+    WriteRegistryValue(Key, L"Text", {TValueKind::Text, 0, L"-17"});
+    WriteRegistryValue(Key, L"Dword", {TValueKind::Integer, -2, L""});
+    DWORD Type = 0, Size = 0;
+    wchar_t Text[8] = {};
+    Size = sizeof Text;
+    ASSERT_EQ(RegQueryValueExW(Key, L"Text", nullptr, &Type, reinterpret_cast<BYTE*>(Text), &Size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(Type, static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(Size, 4 * sizeof(wchar_t)) << "with its terminator";
+    EXPECT_STREQ(Text, L"-17");
+    DWORD Number = 0;
+    Size = sizeof Number;
+    ASSERT_EQ(
+        RegQueryValueExW(Key, L"Dword", nullptr, &Type, reinterpret_cast<BYTE*>(&Number), &Size),
+        ERROR_SUCCESS);
+    EXPECT_EQ(Type, static_cast<DWORD>(REG_DWORD));
+    EXPECT_EQ(Number, 0xFFFFFFFEu);
+    RegCloseKey(Key);
+    RegDeleteKeyW(HKEY_CURRENT_USER, Path);
 }

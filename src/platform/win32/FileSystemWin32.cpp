@@ -2,6 +2,7 @@
 // reaches the system through Win32FilePath, so paths of any length work.
 #include "FileSystem.h"
 
+#include "win32/FullPath.h"
 #include "win32/UniqueHandle.h"
 #include "win32/Win32Path.h"
 
@@ -258,15 +259,8 @@ HANDLE Rehold(const std::wstring& Path, uint64_t Volume, uint64_t Number) {
 std::wstring NativePath(const std::wstring& Path) {
     std::wstring full = Win32FilePath(Path);
     if (!full.starts_with(L"\\\\?\\")) {
-        const DWORD size = ::GetFullPathNameW(full.c_str(), 0, nullptr, nullptr);
-        if (size > 0) {
-            std::wstring buffer(size, L'\0');
-            const DWORD length = ::GetFullPathNameW(full.c_str(), size, buffer.data(), nullptr);
-            if (length > 0 && length < size) {
-                buffer.resize(length);
-                full = buffer;
-            }
-        }
+        if (std::wstring whole = FullPathName(full); !whole.empty())
+            full = std::move(whole);
         if (full.starts_with(L"\\\\"))
             return L"\\??\\UNC\\" + full.substr(2);
         return L"\\??\\" + full;

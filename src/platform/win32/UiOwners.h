@@ -1,5 +1,5 @@
-// Owners of the window layer's resources: GDI objects, icons, menus, image lists, COM objects and
-// a few scopes. Each closing function has its own type; copying is not allowed.
+// Owners of the window layer's resources: GDI objects, icons, menus, image lists, child windows,
+// COM objects and a few scopes. Each closing function has its own type; copying is not allowed.
 #pragma once
 
 #include "win32/UniqueHandle.h"
@@ -38,6 +38,11 @@ struct Drop {
     static HDROP Invalid() { return nullptr; }
     static void Close(HDROP H) { ::DragFinish(H); }
 };
+struct Window {
+    using Type = HWND;
+    static HWND Invalid() { return nullptr; }
+    static void Close(HWND H) { ::DestroyWindow(H); }
+};
 template <typename T> struct LocalMemory {
     using Type = T;
     static T Invalid() { return nullptr; }
@@ -55,6 +60,9 @@ using UniqueBitmap = UniqueResource<handle_traits::GdiObject<HBITMAP>>;
 using UniqueIcon = UniqueResource<handle_traits::Icon>;
 using UniqueMenu = UniqueResource<handle_traits::Menu>;
 using UniqueImageList = UniqueResource<handle_traits::ImageList>;
+// A child window made by code rather than by a dialog template (the dialog's own controls go
+// with it), destroyed with its owner. Must be reset on the window's own thread.
+using UniqueWindow = UniqueResource<handle_traits::Window>;
 // A drop handle is released however the drop handler ends.
 using UniqueDrop = UniqueResource<handle_traits::Drop>;
 // Memory the system hands out with LocalAlloc (FormatMessageW's text, CommandLineToArgvW's block).

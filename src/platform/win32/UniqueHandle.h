@@ -57,6 +57,12 @@ struct Key {
     static HKEY Invalid() { return nullptr; }
     static void Close(HKEY H) { ::RegCloseKey(H); }
 };
+// Not a handle of its own: the ownership of a mutex whose handle another owner keeps open.
+struct MutexOwnership {
+    using Type = HANDLE;
+    static HANDLE Invalid() { return nullptr; }
+    static void Close(HANDLE H) { ::ReleaseMutex(H); }
+};
 struct Module {
     using Type = HMODULE;
     static HMODULE Invalid() { return nullptr; }
@@ -71,5 +77,9 @@ using UniqueFileHandle = UniqueResource<handle_traits::File>;
 // Searches from FindFirstFile(Ex)W, which only FindClose ends.
 using UniqueFindHandle = UniqueResource<handle_traits::Find>;
 using UniqueHKey = UniqueResource<handle_traits::Key>;
+// A mutex this thread acquired (a wait that returned WAIT_OBJECT_0 or WAIT_ABANDONED), released
+// with the owner. Declared after the UniqueHandle that keeps the mutex open, so that it is
+// released before the handle is closed.
+using UniqueMutexOwnership = UniqueResource<handle_traits::MutexOwnership>;
 // Loaded DLLs (LoadLibraryExW).
 using UniqueModule = UniqueResource<handle_traits::Module>;
