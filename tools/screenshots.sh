@@ -68,18 +68,15 @@ shown() {
     sleep 2
 }
 
-# A string of a language's table, as the program shows it (for finding its windows by caption).
-string_of() { # TAG ID
-    if [ "$1" = en ]; then
-        sed -n "s/^KESTROVA_TEXT($2, \"\(.*\)\")\$/\1/p" "$root/resources/EnglishTexts.inc" | head -1
-        return
-    fi
-    sed -n "s/^ *$2 \"\(.*\)\"\$/\1/p" "$root/resources/lang/$1.rc" | head -1 | sed 's/""/"/g'
-}
-# The .rc file that holds a language's dialogs.
-dialogs_of() { # TAG
-    if [ "$1" = en ]; then echo "$root/resources/Kestrova.rc"; else echo "$root/resources/lang/$1.rc"; fi
-}
+# Identifiers by name, from the list the build makes of resources/resource.h.
+ids=$build/generated/resource-ids.txt
+[ -f "$ids" ] || { echo "screenshots: $ids is missing; build first" >&2; exit 1; }
+id_of() { awk -v name="$1" '$1 == name { print $2 }' "$ids"; }
+exe_path="Z:${exe//\//\\}"
+# A string of a language's table as Kestrova.exe holds it (for finding its windows by caption).
+string_of() { probe string "$exe_path" "$1" "$(id_of "$2")"; } # TAG ID-NAME
+# A dialog's caption, or one of its controls' text, as Kestrova.exe holds it in a language.
+dialog_text_of() { probe dialogtext "$exe_path" "$1" "$(id_of "$2")" ${3:+"$(id_of "$3")"}; }
 
 for lang in ${KESTROVA_SHOT_LANGUAGES:-en de ru ja}; do
   # The program in that language, and Wine in that locale where one is at hand.
@@ -92,12 +89,6 @@ for lang in ${KESTROVA_SHOT_LANGUAGES:-en de ru ja}; do
   esac
   tag=$lang-
   [ "$lang" = en ] && tag=
-  information=$(string_of "$lang" IDS_INFORMATION)
-  not_converted=$(string_of "$lang" IDS_DETAILSCAPTION)
-  converting=$(sed -n '/^IDD_PROGRESS /,/^CAPTION/s/^CAPTION "\(.*\)"$/\1/p' "$(dialogs_of "$lang")")
-  # The access key of "When done:", as a lower-case letter xdotool can press.
-  when_done_key=$(sed -n 's/^ *LTEXT *"[^"&]*&\(.\).*IDC_LBLWHENDONE.*/\1/p' "$(dialogs_of "$lang")" |
-      tr '[:upper:]' '[:lower:]')
   for dpi in ${KESTROVA_SHOT_DPIS:-96 144}; do
     export KESTROVA_DPI=$dpi
     unset DISPLAY
@@ -107,6 +98,12 @@ for lang in ${KESTROVA_SHOT_LANGUAGES:-en de ru ja}; do
     wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
     # A counted start, so closing does not open the web site.
     wine reg add 'HKCU\Software\Tamblin\Kestrova' /v UseCount /t REG_DWORD /d 5 /f >/dev/null 2>&1
+    information=$(string_of "$lang" IDS_INFORMATION)
+    not_converted=$(string_of "$lang" IDS_DETAILSCAPTION)
+    converting=$(dialog_text_of "$lang" IDD_PROGRESS)
+    # The access key of "When done:", as a lower-case letter xdotool can press.
+    when_done_key=$(dialog_text_of "$lang" IDD_PROGRESS IDC_LBLWHENDONE |
+        sed -n 's/^[^&]*&\(.\).*/\1/p' | tr '[:upper:]' '[:lower:]')
     wineserver -k 2>/dev/null || true
     wineserver -w 2>/dev/null || true
     setsid wineserver -p </dev/null >/dev/null 2>&1 &
@@ -193,7 +190,7 @@ for lang in ${KESTROVA_SHOT_LANGUAGES:-en de ru ja}; do
     (cd "$build/bin" && exec setsid wine explorer /desktop=Default,1280x900 Kestrova.exe \
         "${args[@]}") </dev/null >/dev/null 2>&1 &
     probe idle 30 Kestrova || { import -window root "$out/${tag}failed-start-$dpi.png"; exit 1; }
-    read -r x y < <(probe control Kestrova 1013)
+    read -r x y < <(probe control Kestrova "$(id_of IDC_BTNCONVERT)")
     xdotool mousemove "$x" "$y" click 1
     # The progress window takes a moment to come up on a loaded machine; its end is the cue.
     probe wait 60 "$converting" >/dev/null || true

@@ -47,15 +47,6 @@ cmake -S . -B build/native -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null
 cmake --build build/native -j "$jobs"
 ctest --test-dir build/native --output-on-failure
 
-step "Core tests under AddressSanitizer and UndefinedBehaviorSanitizer"
-cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKESTROVA_SANITIZE=ON >/dev/null
-cmake --build build/asan -j "$jobs" --target kestrova_core_tests fake_ffmpeg kestrova_samples
-ASAN_OPTIONS=detect_leaks=1 ctest --test-dir build/asan --output-on-failure -R '^core$'
-
-step "Fuzz targets, a few seconds each"
-# Longer runs: tools/fuzz.sh [seconds-per-target].
-tools/fuzz.sh 5
-
 step "Converter for Windows (cached after the first build)"
 ffmpeg_exe=$(tools/build-ffmpeg.sh | tail -n 1)
 echo "$ffmpeg_exe"
@@ -71,11 +62,50 @@ grep -qF "Kestrova-$version-win64/ffmpeg.exe" <<<"$(unzip -l "build/win/Kestrova
 # The installer, which the "installer" test below installs and uninstalls.
 cmake --build build/win --target package_installer
 
-step "Windows build, unoptimised"
-# Inlining can hide what only an unoptimised link shows (two definitions of one function, say).
-cmake -S . -B build/win-debug -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-    -DCMAKE_BUILD_TYPE=Debug -DKESTROVA_FFMPEG_EXE="$ffmpeg_exe" >/dev/null
-cmake --build build/win-debug -j "$jobs" --target Kestrova kestrova_win_tests kestrova_core_tests
+# What needs no Wine (the sanitizer build and its tests, the fuzz targets, the unoptimised Windows
+# build) runs beside the Wine tests, which spend much of their time waiting on windows, timers and
+# the converter: at the lowest priority, so the timed checks of the Wine tests keep the processor
+# whenever they want it. Its output goes to a log, shown when it ends.
+background_log=$root/build/test-background.log
+background_times=$root/build/test-background.times
+mkdir -p "$root/build"
+: >"$background_times"
+background_stage() { # NAME COMMAND...: runs COMMAND, its time added to $background_times
+    local name=$1 start=$SECONDS rc=0
+    shift
+    printf '\n=== %s ===\n' "$name"
+    "$@" || rc=$?
+    printf '%d\t%s\n' $((SECONDS - start)) "$name" >>"$background_times"
+    return "$rc"
+}
+asan_stage() {
+    cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKESTROVA_SANITIZE=ON >/dev/null &&
+        cmake --build build/asan -j "$jobs" --target kestrova_core_tests fake_ffmpeg kestrova_samples &&
+        ASAN_OPTIONS=detect_leaks=1 ctest --test-dir build/asan --output-on-failure -R '^core$'
+}
+# Longer runs: tools/fuzz.sh [seconds-per-target].
+fuzz_stage() { tools/fuzz.sh 5; }
+# Inlining can hide what only an unoptimised link shows (two definitions of one function, say):
+# the program and the window tests, with what those tests start, built unoptimised too.
+windows_debug_stage() {
+    cmake -S . -B build/win-debug -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+        -DCMAKE_BUILD_TYPE=Debug -DKESTROVA_FFMPEG_EXE="$ffmpeg_exe" >/dev/null &&
+        cmake --build build/win-debug -j "$jobs" --target Kestrova kestrova_win_tests fake_ffmpeg \
+            kestrova_samples
+}
+background_main() {
+    background_stage "Core tests under AddressSanitizer and UndefinedBehaviorSanitizer" asan_stage &&
+        background_stage "Fuzz targets, a few seconds each" fuzz_stage &&
+        background_stage "Windows build, unoptimised" windows_debug_stage
+}
+export jobs ffmpeg_exe background_times
+export -f background_stage asan_stage fuzz_stage windows_debug_stage background_main
+# A session of its own, so that all of it can be ended with the run.
+setsid nice -n 19 bash -c background_main </dev/null >"$background_log" 2>&1 &
+background=$!
+stop_background() { kill -- "-$background" 2>/dev/null || true; }
+trap 'stop_background; print_stage_times' EXIT
+echo "(the sanitizer build and tests, fuzzing and the unoptimised Windows build run beside the Wine tests: $background_log)"
 
 step "Windows tests under Wine"
 # shellcheck source=tools/wine-env.sh
@@ -97,15 +127,27 @@ reap_stray_consoles() {
 }
 reap_stray_consoles &
 reaper=$!
-trap 'kill $reaper 2>/dev/null || true; kestrova_wine_stop; print_stage_times' EXIT
+trap 'kill $reaper 2>/dev/null || true; stop_background; kestrova_wine_stop; print_stage_times' EXIT
 trap "exit 130" INT TERM
 ctest --test-dir build/win --output-on-failure
-ctest --test-dir build/win-debug --output-on-failure -R '^win$'
 
 if [ -x tests/e2e/run.sh ]; then
     step "End-to-end: Kestrova.exe driven as a user would"
     tests/e2e/run.sh build/win
 fi
+
+step "Waiting for what ran beside the Wine tests"
+background_rc=0
+wait "$background" || background_rc=$?
+cat "$background_log"
+while IFS=$'\t' read -r took name; do
+    stage_names+=("$name (beside the Wine tests)")
+    stage_times+=("$took")
+done <"$background_times"
+[ "$background_rc" -eq 0 ] || { echo "failed beside the Wine tests: see above" >&2; exit 1; }
+
+step "Window tests of the unoptimised build under Wine"
+ctest --test-dir build/win-debug --output-on-failure -R '^win$'
 
 end_stage
 echo

@@ -48,6 +48,14 @@
 //                                           (WM_ENDSESSION with TRUE) and waits until its process
 //                                           has ended; prints the ms that took; fails when it
 //                                           still runs after SECONDS
+//   kestrova_probe string EXE LANGUAGE ID text ID of the string table of program EXE in LANGUAGE
+//                                           ("en", "de", "pt-BR"), as the built resources hold
+//                                           it; fails when that language has no such string
+//   kestrova_probe dialogtext EXE LANGUAGE DIALOG [CONTROL]
+//                                         the caption of dialog template DIALOG of EXE in
+//                                           LANGUAGE, or the text of its control CONTROL; fails
+//                                           when the language has no such template or control
+#include "Language.h"
 #include "TextConversion.h"
 #include "resource.h"
 
@@ -57,6 +65,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <cwchar>
 #include <string>
 #include <vector>
@@ -596,12 +605,164 @@ int EndSession(double Seconds, const wchar_t* Title) {
     return 0;
 }
 
+// The program's resources, read as data: nothing of it runs.
+struct TResourceFile {
+    HMODULE Module;
+    explicit TResourceFile(const wchar_t* Path)
+        : Module(LoadLibraryExW(Path, nullptr,
+                                LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE)) {}
+    ~TResourceFile() {
+        if (Module)
+            FreeLibrary(Module);
+    }
+    TResourceFile(const TResourceFile&) = delete;
+    TResourceFile& operator=(const TResourceFile&) = delete;
+
+    // The resource exactly in Language, with its size; no fallback to another language, so a
+    // missing translation shows.
+    const BYTE* Find(LPCWSTR Type, UINT Id, LANGID Language, DWORD& Size) const {
+        HRSRC Info = FindResourceExW(Module, Type, MAKEINTRESOURCEW(Id), Language);
+        HGLOBAL Loaded = Info ? LoadResource(Module, Info) : nullptr;
+        Size = Info ? SizeofResource(Module, Info) : 0;
+        return Loaded ? static_cast<const BYTE*>(LockResource(Loaded)) : nullptr;
+    }
+};
+
+// Reads the pieces of a resource in order, and notices when one would run past its end.
+class TResourceReader {
+public:
+    TResourceReader(const BYTE* Data, DWORD Size) : Data(Data), Size(Size) {}
+    bool Ok() const { return Good; }
+    WORD Word() {
+        WORD Value = 0;
+        if (Take(sizeof Value))
+            std::memcpy(&Value, Data + Offset - sizeof Value, sizeof Value);
+        return Value;
+    }
+    DWORD DWord() { return static_cast<DWORD>(Word()) | static_cast<DWORD>(Word()) << 16; }
+    void Skip(DWORD Bytes) { Take(Bytes); }
+    void AlignToDWord() { Take((4 - Offset % 4) % 4); }
+    // A text ended by a NUL.
+    std::wstring Text() {
+        std::wstring Result;
+        while (Good)
+            if (WORD Unit = Word())
+                Result += static_cast<wchar_t>(Unit);
+            else
+                break;
+        return Result;
+    }
+    // A name or an ordinal, as templates give classes, menus and control texts: 0 for none,
+    // 0xFFFF and a number for an ordinal, else a text.
+    std::wstring TextOrOrdinal() {
+        const WORD First = Word();
+        if (First == 0)
+            return {};
+        if (First == 0xFFFF)
+            return L"#" + std::to_wstring(Word());
+        Offset -= sizeof First;
+        return Text();
+    }
+
+private:
+    bool Take(DWORD Bytes) {
+        if (!Good || Size - Offset < Bytes)
+            return Good = false;
+        Offset += Bytes;
+        return true;
+    }
+    const BYTE* Data;
+    DWORD Size;
+    DWORD Offset = 0;
+    bool Good = true;
+};
+
+const TLanguage* LanguageNamed(const wchar_t* Tag) {
+    const TLanguage* Language = FindLanguage(Tag);
+    if (!Language)
+        Fail(L"no language \"" + std::wstring(Tag) + L"\"");
+    return Language;
+}
+
+int StringResource(const wchar_t* Exe, const wchar_t* Tag, UINT Id) {
+    const TLanguage* Language = LanguageNamed(Tag);
+    if (!Language)
+        return 1;
+    TResourceFile File(Exe);
+    if (!File.Module)
+        return Fail(L"cannot read the resources of " + std::wstring(Exe));
+    // Strings come in blocks of 16, block N + 1 holding identifiers 16 N to 16 N + 15, each a
+    // length in characters followed by its characters.
+    DWORD Size = 0;
+    const BYTE* Block = File.Find(RT_STRING, Id / 16 + 1, Language->LangId, Size);
+    TResourceReader Reader(Block, Block ? Size : 0);
+    std::wstring Text;
+    for (UINT i = 0; i <= Id % 16 && Reader.Ok(); ++i) {
+        const WORD Length = Reader.Word();
+        Text.clear();
+        for (WORD c = 0; c < Length && Reader.Ok(); ++c)
+            Text += static_cast<wchar_t>(Reader.Word());
+    }
+    if (!Block || !Reader.Ok() || Text.empty())
+        return Fail(L"no string " + std::to_wstring(Id) + L" in " + Tag);
+    Print(Text);
+    return 0;
+}
+
+// The caption of a DIALOGEX template, or the text of one of its controls.
+int DialogText(const wchar_t* Exe, const wchar_t* Tag, UINT DialogId, const wchar_t* ControlId) {
+    const TLanguage* Language = LanguageNamed(Tag);
+    if (!Language)
+        return 1;
+    TResourceFile File(Exe);
+    if (!File.Module)
+        return Fail(L"cannot read the resources of " + std::wstring(Exe));
+    DWORD Size = 0;
+    const BYTE* Data = File.Find(RT_DIALOG, DialogId, Language->LangId, Size);
+    if (!Data)
+        return Fail(L"no dialog " + std::to_wstring(DialogId) + L" in " + Tag);
+    TResourceReader Reader(Data, Size);
+    if (Reader.Word() != 1 || Reader.Word() != 0xFFFF)
+        return Fail(L"dialog " + std::to_wstring(DialogId) + L" is no DIALOGEX template");
+    Reader.Skip(8); // help identifier, extended style
+    const DWORD Style = Reader.DWord();
+    const WORD Items = Reader.Word();
+    Reader.Skip(8);         // x, y, cx, cy
+    Reader.TextOrOrdinal(); // menu
+    Reader.TextOrOrdinal(); // class
+    const std::wstring Caption = Reader.Text();
+    if (!ControlId) {
+        Print(Caption);
+        return 0;
+    }
+    if (Style & (DS_SETFONT | DS_SHELLFONT)) {
+        Reader.Skip(6); // point size, weight, italic, character set
+        Reader.Text();
+    }
+    const DWORD Wanted = static_cast<DWORD>(_wtoi(ControlId));
+    for (WORD i = 0; i < Items && Reader.Ok(); ++i) {
+        Reader.AlignToDWord();
+        Reader.Skip(12 + 8); // help identifier, extended style, style; x, y, cx, cy
+        const DWORD Id = Reader.DWord();
+        Reader.TextOrOrdinal(); // class
+        const std::wstring Text = Reader.TextOrOrdinal();
+        Reader.Skip(Reader.Word()); // creation data
+        if (Reader.Ok() && Id == Wanted) {
+            Print(Text);
+            return 0;
+        }
+    }
+    return Fail(L"no control " + std::wstring(ControlId) + L" in dialog " +
+                std::to_wstring(DialogId) + L" of " + Tag);
+}
+
 int Usage() {
     return Fail(L"usage: kestrova_probe wait SECONDS TITLE... | gone|idle SECONDS TITLE | "
                 L"texts|message TITLE | control TITLE ID | rows | lists | "
                 L"starts SECONDS STAY COMMAND FILE... | progress SECONDS | "
                 L"answers SECONDS TITLE | row N | tooltip | grows SECONDS COUNT | crash TITLE | "
-                L"queryend TITLE... | endsession SECONDS TITLE");
+                L"queryend TITLE... | endsession SECONDS TITLE | string EXE LANGUAGE ID | "
+                L"dialogtext EXE LANGUAGE DIALOG [CONTROL]");
 }
 
 int Run(int argc, wchar_t** argv) {
@@ -654,6 +815,11 @@ int Run(int argc, wchar_t** argv) {
         return QueryEnd(argc - 2, argv + 2);
     if (Command == L"endsession" && argc == 4)
         return EndSession(_wtof(argv[2]), argv[3]);
+    if (Command == L"string" && argc == 5)
+        return StringResource(argv[2], argv[3], static_cast<UINT>(_wtoi(argv[4])));
+    if (Command == L"dialogtext" && (argc == 5 || argc == 6))
+        return DialogText(argv[2], argv[3], static_cast<UINT>(_wtoi(argv[4])),
+                          argc == 6 ? argv[5] : nullptr);
     return Usage();
 }
 
