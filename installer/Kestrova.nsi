@@ -388,6 +388,15 @@ FunctionEnd
 !macro INSTALL_FILE NAME HASH
   File "/oname=$INSTDIR\${NAME}" "${STAGE}\${NAME}"
 !macroend
+!macro MOVE_BACK NAME
+  ${If} ${FileExists} "$INSTDIR\${BACKUP}\${NAME}"
+    Rename "$INSTDIR\${BACKUP}\${NAME}" "$INSTDIR\${NAME}"
+  ${EndIf}
+!macroend
+!macro MOVE_FILE_BACK NAME HASH
+  !insertmacro MOVE_BACK "${NAME}"
+!macroend
+; Once the folder is prepared, every release name in it was written by this run.
 !macro TAKE_BACK NAME
   Delete "$INSTDIR\${NAME}"
   ${If} ${FileExists} "$INSTDIR\${BACKUP}\${NAME}"
@@ -434,7 +443,11 @@ Function PrepareFolder
     !insertmacro KESTROVA_FILES MOVE_FILE_ASIDE
     !insertmacro MOVE_ASIDE "${UNINSTALLER}"
     ${If} $R9 != ""
-      Call TakeBack
+      ; Nothing is written yet: the moved files go back, the rest was never touched.
+      !insertmacro KESTROVA_FILES MOVE_FILE_BACK
+      !insertmacro MOVE_BACK "${UNINSTALLER}"
+      !insertmacro KESTROVA_FOLDERS_INNERMOST_FIRST REMOVE_BACKUP_FOLDER
+      RMDir "$INSTDIR\${BACKUP}"
       MessageBox MB_OK|MB_ICONSTOP "$(TextWriteFailed)" /SD IDOK
       SetErrorLevel 2
       Quit
@@ -442,7 +455,7 @@ Function PrepareFolder
   ${EndIf}
 FunctionEnd
 
-; Undoes this run: its files go, the moved ones come back, the folders it made go when empty.
+; Undoes this run once it has written: its files go, the moved ones come back, the folders it made go when empty.
 Function TakeBack
   !insertmacro KESTROVA_FILES TAKE_BACK_FILE
   !insertmacro TAKE_BACK "${UNINSTALLER}"
