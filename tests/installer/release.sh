@@ -46,11 +46,13 @@ grep -q '^UNSIGNED: unsigned.exe' <<<"$said" || fail "sign.sh without a certific
 certificate() { # NAME: NAME.pem (certificate) and NAME.p12 (with its key), password in pass.txt
     openssl req -x509 -newkey rsa:2048 -sha256 -days 2 -keyout "$work/$1.key" -out "$work/$1.pem" \
         -subj "/CN=Kestrova release test ($1)" -addext "extendedKeyUsage=codeSigning" \
-        -passout "file:$work/pass.txt" >/dev/null 2>&1
+        -passout "file:$work/key-pass.txt" >/dev/null 2>&1
     openssl pkcs12 -export -in "$work/$1.pem" -inkey "$work/$1.key" -out "$work/$1.p12" \
-        -passin "file:$work/pass.txt" -passout "file:$work/pass.txt" >/dev/null 2>&1
+        -passin "file:$work/key-pass.txt" -passout "file:$work/pass.txt" >/dev/null 2>&1
 }
 head -c 24 /dev/urandom | base64 >"$work/pass.txt"
+# openssl reads a password file once per command: the key's own password is a copy.
+cp "$work/pass.txt" "$work/key-pass.txt"
 certificate signer
 certificate stranger
 
