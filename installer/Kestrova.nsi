@@ -2,7 +2,7 @@
 ; folders and HKEY_CURRENT_USER. Built by the package_installer target of the Windows build:
 ;   makensis -DVERSION=<version> -DFILE_VERSION=<the version in four parts, 1.0.0.0>
 ;            -DSTAGE=<folder with the release files> -DICON=<Kestrova.ico>
-;            -DOUTFILE=<Kestrova-<version>-setup.exe> Kestrova.nsi
+;            -DOUTFILE=<Kestrova-<version>-setup.exe> [-DSIGN=<installer/sign.sh>] Kestrova.nsi
 ; The version comes from project() in CMakeLists.txt.
 ; A 64-bit installer: the 32-bit one would need 32-bit Wine to be built and tested here.
 Unicode true
@@ -678,7 +678,7 @@ Section "Uninstall"
   !insertmacro REMOVE_SHORTCUT "$SENDTO\${PRODUCT}.lnk"
 
   ; The verb goes when it runs this installation's program; the uninstall key names this folder
-  ; (un.onInit).
+  ; (un.onInit) and goes at the end.
   ReadRegStr $R1 HKCU "${VERB_KEY}\command" ""
   StrLen $R2 '"$INSTDIR\'
   StrCpy $R3 $R1 $R2
@@ -688,7 +688,6 @@ Section "Uninstall"
   DeleteRegKey /ifempty HKCU "Software\Classes\SystemFileAssociations\.webm\shell"
   DeleteRegKey /ifempty HKCU "Software\Classes\SystemFileAssociations\.webm"
   DeleteRegKey /ifempty HKCU "Software\Classes\SystemFileAssociations"
-  DeleteRegKey HKCU "${UNINSTALL_KEY}"
 
   ; Files by name and hash, folders only when empty: whatever the user put in them stays.
   !insertmacro KESTROVA_FILES UNINSTALL_FILE
@@ -702,5 +701,8 @@ Section "Uninstall"
   RMDir "$LOCALAPPDATA\${PRODUCT}\Lists"
   RMDir "$LOCALAPPDATA\${PRODUCT}"
 
+  ; The entry goes last: an uninstaller stopped half-way can be run again from it, and whoever
+  ; waits for the entry to go knows the files are done.
+  DeleteRegKey HKCU "${UNINSTALL_KEY}"
   System::Call 'shell32::SHChangeNotify(i 0x08000000, i 0, p 0, p 0)'
 SectionEnd

@@ -1,13 +1,18 @@
 #!/usr/bin/env bash
 # Kestrova-<version>-setup.exe worked as a user works it, under Wine, in a Wine prefix of its own that
 # starts empty ($KESTROVA_INSTALLER_WINEPREFIX, default <build-dir>/installer-prefix):
-#   - refused, silently and with a message, while Kestrova runs; nothing is installed then;
+#   - refused, silently and with a message naming the program, while the installed Kestrova runs;
 #   - run silently, it puts every file, shortcut and registry value in place;
 #   - the Start menu and "Send to" shortcuts start the installed program, and its ffmpeg.exe
 #     converts a sample;
 #   - uninstalling is refused while Kestrova runs;
 #   - the uninstaller run as Windows runs it leaves the account as it was before, but for
 #     Kestrova's own settings key, which it keeps;
+#   - an unpacked copy of Kestrova running elsewhere does not block it; the installed one does,
+#     and Setup's message names it;
+#   - an update with a file held open fails and leaves the installation as it was; a copied
+#     uninstaller changes nothing; a changed file outlives the uninstaller; a second folder moves
+#     the installation; run by hand, Setup offers to update; the user's own shortcuts stay;
 #   - given a folder of the user's, Setup installs into a Kestrova folder inside it (and its
 #     directory page shows that folder before it goes on), updates that
 #     installation in place, refuses when that folder too holds other files, and neither Setup nor
@@ -546,6 +551,46 @@ expect_eq "the registration after the move" \
 uninstall_from "$second_unix"
 [ ! -e "$second_unix" ] || fail "the second installation is still there: $(ls -A "$second_unix" | xargs)"
 [ ! -e "$programs_lnk" ] && [ ! -e "$sendto_lnk" ] || fail "a shortcut outlived the uninstaller"
+
+scenario="offer to update"
+# Run by hand over the registered installation, Setup asks first; Yes updates it where it is,
+# without the directory page.
+expect_eq "Setup /S exit code" 0 "$(silent_setup "$install_unix")"
+start_in "$build" "$setup"
+setup_pid=$!
+message=$(kestrova_wine_query 60 "$bin/kestrova_message_text.exe" 30 "Kestrova $version Setup" \
+    </dev/null 2>/dev/null | tr -d '\r') || true
+grep -qF "Kestrova is already installed in $install_dir." <<<"$message" ||
+    fail "Setup did not offer to update the installation; it said [$message]"
+xdotool key Return # Yes
+welcome=
+for _ in $(seq 30); do
+    welcome=$(kestrova_wine_query 30 "$bin/kestrova_message_text.exe" 1 "Kestrova $version Setup" \
+        </dev/null 2>/dev/null | tr -d '\r') || true
+    grep -qxF "Welcome to Kestrova $version Setup" <<<"$welcome" && break
+    sleep 0.5
+done
+grep -qxF "Welcome to Kestrova $version Setup" <<<"$welcome" ||
+    fail "Setup showed no welcome page after Yes: [$(tr '\n' '|' <<<"$welcome")]"
+xdotool key Return # Welcome: Next; the directory page is skipped
+if await_page "Completing Kestrova $version Setup" >"$work/offer-finish.txt"; then
+    xdotool key Return # Finish, which starts Kestrova
+    await_kestrova 30 && close_kestrova
+else
+    fail "Setup did not finish the update: [$(tr '\n' '|' <"$work/offer-finish.txt")]"
+fi
+for _ in $(seq 100); do kill -0 "$setup_pid" 2>/dev/null || break; sleep 0.1; done
+if kill -0 "$setup_pid" 2>/dev/null; then
+    fail "Setup did not end"
+    kill "$setup_pid" 2>/dev/null || true
+fi
+rc=0
+wait "$setup_pid" 2>/dev/null || rc=$?
+expect_eq "Setup's exit code after the update" 0 "$rc"
+expect_release_in "$install_unix"
+[ ! -e "$install_unix/Kestrova" ] || fail "the update went into a Kestrova folder inside the installation"
+expect_eq "InstallLocation after the update" "$install_dir" "$(reg_value "$uninstall_key" InstallLocation)"
+uninstall_from "$install_unix"
 
 scenario="user's own shortcuts"
 # Kestrova.lnk of the user's in the Start menu and in Send to, starting an unpacked copy: Setup
