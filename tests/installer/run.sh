@@ -12,7 +12,8 @@
 #     and Setup's message names it;
 #   - an update with a file held open fails and leaves the installation as it was; a copied
 #     uninstaller changes nothing; a changed file outlives the uninstaller; a second folder moves
-#     the installation; run by hand, Setup offers to update; the user's own shortcuts stay;
+#     the installation; run by hand, Setup offers to update; the user's own shortcuts stay; a
+#     full disk during an update leaves the installation as it was;
 #   - given a folder of the user's, Setup installs into a Kestrova folder inside it (and its
 #     directory page shows that folder before it goes on), updates that
 #     installation in place, refuses when that folder too holds other files, and neither Setup nor
@@ -61,8 +62,10 @@ export KESTROVA_WINEPREFIX=${KESTROVA_INSTALLER_WINEPREFIX:-$build/installer-pre
 rm -rf "$KESTROVA_WINEPREFIX"
 # winemenubuilder would copy the Start menu shortcut into the Linux desktop's menus.
 export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
+small_mounted=
 cleanup() {
     if declare -F kestrova_wine_stop >/dev/null; then kestrova_wine_stop; fi
+    if [ -n "$small_mounted" ]; then umount "$small_mounted" 2>/dev/null || true; fi
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
@@ -607,6 +610,33 @@ uninstall_from "$install_unix"
 expect_eq "the user's shortcuts after uninstalling" "$unpacked $unpacked" \
     "$(helper target "$(winpath "$programs_lnk")") $(helper target "$(winpath "$sendto_lnk")")"
 rm -f "$programs_lnk" "$sendto_lnk"
+
+scenario="full volume during an update"
+# The disk fills while Setup writes an update: the write error takes back what this run wrote and
+# puts the moved files back. A small tmpfs of its own stands for the disk (needs root; said when
+# skipped).
+small_unix=$work/Small
+mkdir -p "$small_unix"
+if mount -t tmpfs -o size=16m tmpfs "$small_unix" 2>/dev/null; then
+    small_mounted=$small_unix
+    expect_eq "Setup /S onto the small volume, exit code" 0 "$(silent_setup "$small_unix")"
+    printf 'Older release.\r\n' >>"$small_unix/README.txt"
+    # About 3 MB left: room for the new Kestrova.exe, not for the new ffmpeg.exe.
+    free_kb=$(df -k --output=avail "$small_unix" | tail -n 1 | tr -d ' ')
+    head -c $(((free_kb - 3072) * 1024)) /dev/zero >"$small_unix/filler.bin"
+    cp -a "$small_unix" "$work/small.orig"
+    registration >"$work/small.registration"
+    expect_eq "Setup /S onto the full volume, exit code" 2 "$(silent_setup "$small_unix")"
+    expect_eq "the installation after the failed update (differences)" "" \
+        "$(diff -r "$work/small.orig" "$small_unix" 2>&1)"
+    expect_eq "the registration after the failed update" "$(cat "$work/small.registration")" \
+        "$(registration)"
+    rm -f "$small_unix/filler.bin"
+    uninstall_from "$small_unix"
+    umount "$small_unix" && small_mounted=
+else
+    echo "installer test: full volume skipped (mounting a tmpfs needs root)" >&2
+fi
 
 if [ ${#failures[@]} -gt 0 ]; then
     printf '\n%d installer check(s) failed:\n' "${#failures[@]}" >&2
