@@ -366,6 +366,16 @@ FunctionEnd
 !macro CHECK_FILE NAME HASH
   !insertmacro REFUSE_FOREIGN_FILE "${NAME}"
 !macroend
+; A release folder's name taken by a file would fail the writes into it.
+!macro CHECK_FOLDER NAME
+  ${If} ${FileExists} "$INSTDIR\${NAME}"
+  ${AndIfNot} ${FileExists} "$INSTDIR\${NAME}\*.*"
+    StrCpy $R9 "$INSTDIR\${NAME}"
+    MessageBox MB_OK|MB_ICONSTOP "$(TextForeign)" /SD IDOK
+    SetErrorLevel 2
+    Quit
+  ${EndIf}
+!macroend
 !macro MAKE_BACKUP_FOLDER NAME
   CreateDirectory "$INSTDIR\${BACKUP}\${NAME}"
 !macroend
@@ -421,6 +431,7 @@ FunctionEnd
 
 ; Release's names free and the update's files moved aside, or nothing changed and Setup ends.
 Function PrepareFolder
+  !insertmacro KESTROVA_FOLDERS CHECK_FOLDER
   !insertmacro KESTROVA_FILES CHECK_FILE
   !insertmacro REFUSE_FOREIGN_FILE "${UNINSTALLER}"
   ; A backup left by a Setup that did not end is not taken for this one's.
