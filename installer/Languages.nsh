@@ -179,6 +179,108 @@ LangString TextSendTo ${LANG_JAPANESE} "Kestrova で AVI に変換"
 LangString TextSendTo ${LANG_SIMPCHINESE} "使用 Kestrova 转换为 AVI"
 LangString TextSendTo ${LANG_KOREAN} "Kestrova로 AVI 변환"
 
+; One installation per user, changed all or nothing, and only by its own uninstaller; the running
+; program named by its path. $Running, $Registered and $INSTDIR at run time.
+; KESTROVA_SETUP_TEXTS LANGUAGE RUNNING_WHICH OFFER_UPDATE NOT_REGISTERED WRITE_FAILED MOVE_FAILED
+!macro KESTROVA_SETUP_TEXTS LANG RUNNING_WHICH OFFER_UPDATE NOT_REGISTERED WRITE_FAILED MOVE_FAILED
+  LangString TextRunningWhich ${LANG_${LANG}} "${RUNNING_WHICH}"
+  LangString TextOfferUpdate ${LANG_${LANG}} "${OFFER_UPDATE}"
+  LangString TextNotRegistered ${LANG_${LANG}} "${NOT_REGISTERED}"
+  LangString TextWriteFailed ${LANG_${LANG}} "${WRITE_FAILED}"
+  LangString TextMoveFailed ${LANG_${LANG}} "${MOVE_FAILED}"
+!macroend
+
+!insertmacro KESTROVA_SETUP_TEXTS ENGLISH \
+  "Close the window of the ${P} started from $Running." \
+  "${P} is already installed in $Registered.${NL}${NL}Yes: update that installation to ${V}.${NL}No: choose another folder; Setup then uninstalls ${P} from $Registered." \
+  "This uninstaller does not belong to your ${P} installation, so it changes nothing; $INSTDIR stays as it is.${NL}${NL}To uninstall ${P}, use the list of installed apps in Windows Settings." \
+  "Setup could not write $R9.${NL}${NL}Setup has put everything back as it was and stops. Close any program using that file, then run ${P} Setup again." \
+  "Setup could not uninstall ${P} from $Registered, so it has not installed ${P} in $INSTDIR either: nothing has changed.${NL}${NL}Uninstall ${P} from $Registered first, or update it there."
+
+!insertmacro KESTROVA_SETUP_TEXTS GERMAN \
+  "Schließen Sie das Fenster von ${P}, das aus $Running gestartet wurde." \
+  "${P} ist bereits in $Registered installiert.${NL}${NL}Ja: Diese Installation auf ${V} aktualisieren.${NL}Nein: Einen anderen Ordner wählen; Setup deinstalliert ${P} dann aus $Registered." \
+  "Dieses Deinstallationsprogramm gehört nicht zu Ihrer Installation von ${P} und ändert daher nichts; $INSTDIR bleibt unverändert.${NL}${NL}Um ${P} zu deinstallieren, verwenden Sie die Liste der installierten Apps in den Windows-Einstellungen." \
+  "Setup konnte $R9 nicht schreiben.${NL}${NL}Setup hat alles wiederhergestellt und bricht ab. Schließen Sie alle Programme, die diese Datei verwenden, und führen Sie ${P} Setup erneut aus." \
+  "Setup konnte ${P} nicht aus $Registered deinstallieren und hat ${P} daher auch nicht in $INSTDIR installiert: Es wurde nichts geändert.${NL}${NL}Deinstallieren Sie ${P} zuerst aus $Registered, oder aktualisieren Sie es dort."
+
+!insertmacro KESTROVA_SETUP_TEXTS FRENCH \
+  "Fermez la fenêtre de ${P} lancé depuis $Running." \
+  "${P} est déjà installé dans $Registered.${NL}${NL}Oui : mettre à jour cette installation vers la version ${V}.${NL}Non : choisir un autre dossier ; ${P} sera alors désinstallé de $Registered." \
+  "Ce programme de désinstallation n'appartient pas à votre installation de ${P} ; il ne modifie donc rien et $INSTDIR reste tel quel.${NL}${NL}Pour désinstaller ${P}, utilisez la liste des applications installées dans les Paramètres de Windows." \
+  "Le programme d'installation n'a pas pu écrire $R9.${NL}${NL}Il a tout remis en l'état et s'arrête. Fermez tout programme qui utilise ce fichier, puis relancez l'installation de ${P}." \
+  "Le programme d'installation n'a pas pu désinstaller ${P} de $Registered ; il n'a donc pas non plus installé ${P} dans $INSTDIR : rien n'a changé.${NL}${NL}Désinstallez d'abord ${P} de $Registered, ou mettez-le à jour à cet endroit."
+
+!insertmacro KESTROVA_SETUP_TEXTS SPANISH \
+  "Cierre la ventana de ${P} iniciado desde $Running." \
+  "${P} ya está instalado en $Registered.${NL}${NL}Sí: actualizar esa instalación a la versión ${V}.${NL}No: elegir otra carpeta; el programa de instalación desinstalará entonces ${P} de $Registered." \
+  "Este desinstalador no pertenece a su instalación de ${P}, así que no cambia nada; $INSTDIR queda como está.${NL}${NL}Para desinstalar ${P}, use la lista de aplicaciones instaladas en la Configuración de Windows." \
+  "El programa de instalación no pudo escribir $R9.${NL}${NL}Ha dejado todo como estaba y se detiene. Cierre cualquier programa que use ese archivo y vuelva a ejecutar la instalación de ${P}." \
+  "El programa de instalación no pudo desinstalar ${P} de $Registered, así que tampoco ha instalado ${P} en $INSTDIR: no ha cambiado nada.${NL}${NL}Desinstale primero ${P} de $Registered o actualícelo allí."
+
+!insertmacro KESTROVA_SETUP_TEXTS ITALIAN \
+  "Chiudi la finestra di ${P} avviato da $Running." \
+  "${P} è già installato in $Registered.${NL}${NL}Sì: aggiorna quell'installazione alla versione ${V}.${NL}No: scegli un'altra cartella; il programma di installazione disinstallerà poi ${P} da $Registered." \
+  "Questo programma di disinstallazione non appartiene alla tua installazione di ${P}, quindi non modifica nulla; $INSTDIR resta com'è.${NL}${NL}Per disinstallare ${P}, usa l'elenco delle app installate nelle Impostazioni di Windows." \
+  "Il programma di installazione non è riuscito a scrivere $R9.${NL}${NL}Ha ripristinato tutto com'era e si ferma. Chiudi i programmi che usano quel file, quindi esegui di nuovo l'installazione di ${P}." \
+  "Il programma di installazione non è riuscito a disinstallare ${P} da $Registered, quindi non ha installato ${P} neppure in $INSTDIR: non è cambiato nulla.${NL}${NL}Disinstalla prima ${P} da $Registered, oppure aggiornalo lì."
+
+!insertmacro KESTROVA_SETUP_TEXTS PORTUGUESEBR \
+  "Feche a janela do ${P} iniciado a partir de $Running." \
+  "O ${P} já está instalado em $Registered.${NL}${NL}Sim: atualizar essa instalação para a versão ${V}.${NL}Não: escolher outra pasta; o instalador então desinstala o ${P} de $Registered." \
+  "Este desinstalador não pertence à sua instalação do ${P}; por isso não altera nada, e $INSTDIR fica como está.${NL}${NL}Para desinstalar o ${P}, use a lista de aplicativos instalados nas Configurações do Windows." \
+  "O instalador não conseguiu gravar $R9.${NL}${NL}Ele deixou tudo como estava e parou. Feche os programas que usam esse arquivo e execute o instalador do ${P} novamente." \
+  "O instalador não conseguiu desinstalar o ${P} de $Registered e, por isso, também não instalou o ${P} em $INSTDIR: nada foi alterado.${NL}${NL}Desinstale primeiro o ${P} de $Registered ou atualize-o lá."
+
+!insertmacro KESTROVA_SETUP_TEXTS RUSSIAN \
+  "Закройте окно ${P}, запущенной из $Running." \
+  "${P} уже установлена в $Registered.${NL}${NL}Да: обновить эту установку до версии ${V}.${NL}Нет: выбрать другую папку; затем программа установки удалит ${P} из $Registered." \
+  "Эта программа удаления не относится к вашей установке ${P}, поэтому ничего не меняет; $INSTDIR остаётся как есть.${NL}${NL}Чтобы удалить ${P}, воспользуйтесь списком установленных приложений в параметрах Windows." \
+  "Программе установки не удалось записать $R9.${NL}${NL}Она вернула всё как было и останавливается. Закройте программы, использующие этот файл, и снова запустите установку ${P}." \
+  "Программе установки не удалось удалить ${P} из $Registered, поэтому она не установила ${P} и в $INSTDIR: ничего не изменилось.${NL}${NL}Сначала удалите ${P} из $Registered или обновите её там."
+
+!insertmacro KESTROVA_SETUP_TEXTS UKRAINIAN \
+  "Закрийте вікно ${P}, запущеної з $Running." \
+  "${P} уже інстальовано в $Registered.${NL}${NL}Так: оновити цю інсталяцію до версії ${V}.${NL}Ні: вибрати іншу папку; тоді програма інсталяції видалить ${P} з $Registered." \
+  "Ця програма видалення не належить до вашої інсталяції ${P}, тому нічого не змінює; $INSTDIR залишається як є.${NL}${NL}Щоб видалити ${P}, скористайтеся списком інстальованих програм у параметрах Windows." \
+  "Програмі інсталяції не вдалося записати $R9.${NL}${NL}Вона повернула все як було і зупиняється. Закрийте програми, що використовують цей файл, і знову запустіть інсталяцію ${P}." \
+  "Програмі інсталяції не вдалося видалити ${P} з $Registered, тому вона не інсталювала ${P} і в $INSTDIR: нічого не змінилося.${NL}${NL}Спершу видаліть ${P} з $Registered або оновіть програму там."
+
+!insertmacro KESTROVA_SETUP_TEXTS POLISH \
+  "Zamknij okno programu ${P} uruchomionego z $Running." \
+  "Program ${P} jest już zainstalowany w $Registered.${NL}${NL}Tak: zaktualizuj tę instalację do wersji ${V}.${NL}Nie: wybierz inny folder; instalator odinstaluje wtedy program ${P} z $Registered." \
+  "Ten deinstalator nie należy do Twojej instalacji programu ${P}, więc niczego nie zmienia; $INSTDIR pozostaje bez zmian.${NL}${NL}Aby odinstalować program ${P}, użyj listy zainstalowanych aplikacji w Ustawieniach systemu Windows." \
+  "Instalator nie mógł zapisać $R9.${NL}${NL}Przywrócił wszystko do poprzedniego stanu i kończy działanie. Zamknij programy używające tego pliku, a następnie ponownie uruchom instalator programu ${P}." \
+  "Instalator nie mógł odinstalować programu ${P} z $Registered, więc nie zainstalował go też w $INSTDIR: nic się nie zmieniło.${NL}${NL}Najpierw odinstaluj program ${P} z $Registered albo zaktualizuj go w tym miejscu."
+
+!insertmacro KESTROVA_SETUP_TEXTS TURKISH \
+  "$Running konumundan başlatılan ${P} penceresini kapatın." \
+  "${P} zaten $Registered konumunda kurulu.${NL}${NL}Evet: Bu kurulumu ${V} sürümüne güncelle.${NL}Hayır: Başka bir klasör seçin; Kurulum ardından ${P} programını $Registered konumundan kaldırır." \
+  "Bu kaldırma programı sizin ${P} kurulumunuza ait değil, bu yüzden hiçbir şeyi değiştirmez; $INSTDIR olduğu gibi kalır.${NL}${NL}${P} programını kaldırmak için Windows Ayarları'ndaki yüklü uygulamalar listesini kullanın." \
+  "Kurulum $R9 dosyasını yazamadı.${NL}${NL}Kurulum her şeyi eski haline getirdi ve duruyor. Bu dosyayı kullanan programları kapatın, sonra ${P} Kurulumu'nu yeniden çalıştırın." \
+  "Kurulum ${P} programını $Registered konumundan kaldıramadı, bu yüzden ${P} programını $INSTDIR konumuna da kurmadı: hiçbir şey değişmedi.${NL}${NL}Önce ${P} programını $Registered konumundan kaldırın veya orada güncelleyin."
+
+!insertmacro KESTROVA_SETUP_TEXTS JAPANESE \
+  "$Running から起動された ${P} のウィンドウを閉じてください。" \
+  "${P} は既に $Registered にインストールされています。${NL}${NL}はい: そのインストールを ${V} に更新します。${NL}いいえ: 別のフォルダーを選択します。その後、セットアップは $Registered から ${P} をアンインストールします。" \
+  "このアンインストーラーはお使いの ${P} のインストールのものではないため、何も変更しません。$INSTDIR はそのまま残ります。${NL}${NL}${P} をアンインストールするには、Windows の設定にあるインストール済みアプリの一覧を使用してください。" \
+  "セットアップは $R9 を書き込めませんでした。${NL}${NL}セットアップはすべてを元に戻して終了します。このファイルを使用しているプログラムを閉じてから、もう一度 ${P} セットアップを実行してください。" \
+  "セットアップは $Registered から ${P} をアンインストールできなかったため、$INSTDIR にも ${P} をインストールしていません。何も変更されていません。${NL}${NL}先に $Registered から ${P} をアンインストールするか、そこで更新してください。"
+
+!insertmacro KESTROVA_SETUP_TEXTS SIMPCHINESE \
+  "请关闭从 $Running 启动的 ${P} 窗口。" \
+  "${P} 已安装在 $Registered 中。${NL}${NL}是：将该安装更新到 ${V}。${NL}否：选择其他文件夹；安装程序随后会从 $Registered 中卸载 ${P}。" \
+  "此卸载程序不属于你的 ${P} 安装，因此不做任何更改；$INSTDIR 保持原样。${NL}${NL}若要卸载 ${P}，请使用 Windows 设置中的已安装应用列表。" \
+  "安装程序无法写入 $R9。${NL}${NL}安装程序已将一切恢复原样并停止。请关闭正在使用该文件的程序，然后重新运行 ${P} 安装程序。" \
+  "安装程序无法从 $Registered 中卸载 ${P}，因此也没有将 ${P} 安装到 $INSTDIR：没有任何更改。${NL}${NL}请先从 $Registered 中卸载 ${P}，或在该位置更新它。"
+
+!insertmacro KESTROVA_SETUP_TEXTS KOREAN \
+  "$Running에서 시작된 ${P} 창을 닫으십시오." \
+  "${P}이(가) 이미 $Registered에 설치되어 있습니다.${NL}${NL}예: 해당 설치를 ${V}(으)로 업데이트합니다.${NL}아니요: 다른 폴더를 선택합니다. 그러면 설치 프로그램이 $Registered에서 ${P}을(를) 제거합니다." \
+  "이 제거 프로그램은 사용자의 ${P} 설치에 속하지 않으므로 아무것도 변경하지 않습니다. $INSTDIR은(는) 그대로 유지됩니다.${NL}${NL}${P}을(를) 제거하려면 Windows 설정의 설치된 앱 목록을 사용하십시오." \
+  "설치 프로그램이 $R9을(를) 쓸 수 없습니다.${NL}${NL}설치 프로그램이 모든 것을 원래대로 되돌리고 중지합니다. 이 파일을 사용하는 프로그램을 닫은 다음 ${P} 설치 프로그램을 다시 실행하십시오." \
+  "설치 프로그램이 $Registered에서 ${P}을(를) 제거할 수 없어서 $INSTDIR에도 ${P}을(를) 설치하지 않았습니다. 아무것도 변경되지 않았습니다.${NL}${NL}먼저 $Registered에서 ${P}을(를) 제거하거나 그곳에서 업데이트하십시오."
+
 !undef P
 !undef V
 !undef NL

@@ -3,7 +3,8 @@
 # uninstaller name exactly the same files and nothing else:
 #   file-list.sh <stage folder> <output .nsh>
 # KESTROVA_FOLDERS calls a macro with each folder, outermost first, KESTROVA_FOLDERS_INNERMOST_FIRST
-# the other way round, KESTROVA_FILES with each file.
+# the other way round, KESTROVA_FILES with each file and its SHA-256 (lower-case hex), which the
+# uninstaller compares before it deletes a file.
 # Both give paths relative to the stage, with Windows separators.
 set -eu
 stage=$1
@@ -24,6 +25,9 @@ fi
         sed 's|/|\\|g; s|.*|  !insertmacro ${MACRO} "&"|'
     echo '!macroend'
     echo '!macro KESTROVA_FILES MACRO'
-    find . -type f | sed 's|^\./||' | LC_ALL=C sort | sed 's|/|\\|g; s|.*|  !insertmacro ${MACRO} "&"|'
+    find . -type f | sed 's|^\./||' | LC_ALL=C sort | while IFS= read -r name; do
+        hash=$(sha256sum "$name" | cut -d ' ' -f 1)
+        printf '  !insertmacro ${MACRO} "%s" "%s"\n' "$(printf '%s' "$name" | tr / '\\')" "$hash"
+    done
     echo '!macroend'
 } >"$out"

@@ -15,6 +15,7 @@ packages=(
     nasm meson pkg-config dpkg-dev xz-utils make gcc libc6-dev  # ... and its libraries
     zip unzip
     nsis                                                   # the installer
+    osslsigncode openssl                                   # signing a release, and its check
     clang libclang-rt-14-dev                               # fuzz targets (libFuzzer runtime)
 )
 

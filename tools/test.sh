@@ -131,6 +131,10 @@ trap 'kill $reaper 2>/dev/null || true; stop_background; kestrova_wine_stop; pri
 trap "exit 130" INT TERM
 ctest --test-dir build/win --output-on-failure
 
+step "Signed release and its package manifest"
+# A throwaway certificate signs the release; every signature is verified and the manifest checked.
+tests/installer/release.sh build/win
+
 if [ -x tests/e2e/run.sh ]; then
     step "End-to-end: Kestrova.exe driven as a user would"
     tests/e2e/run.sh build/win
