@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Makes the inputs of batch_bench with the system's ffmpeg: clips/ holds eight 20-second 720p
-# WebM files in today's common form (VP9 and Opus, as video sites and browsers make them),
+# WebM files in the common form (VP9 and Opus, as video sites and browsers make them),
 # clips-vp8/ the same in the older form (VP8 and Vorbis), stickers/ forty 1-second 512x512 ones
 # (VP9, no sound). Each set is one encoded file copied, which is all a batch measurement needs.
 #   bench/make-batch-inputs.sh FOLDER

@@ -1,5 +1,5 @@
 // How long the main window takes to answer while it keeps a big list saved, against the same
-// window that saves nothing (as it was before the list was kept), side by side in one run.
+// window that saves nothing (no local application data folder to save in), side by side in one run.
 //
 //   savelist_window_bench [seconds] [rows]      (defaults: 10 s, 10000 rows)
 //

@@ -1,4 +1,4 @@
-// Windows paths beyond the old 260-character limit. Windows' file functions, and the converter,
+// Windows paths of 260 characters (MAX_PATH) or more. Windows' file functions, and the converter,
 // open such paths only in their extended-length form ("\\?\C:\..." or "\\?\UNC\server\share\...").
 // Plain text work, so it is tested on every platform.
 #pragma once

@@ -13,5 +13,5 @@ std::vector<std::wstring> SplitCommandLine(const wchar_t* CommandLine);
 std::vector<std::wstring> CommandLinePaths(const std::vector<std::wstring>& Arguments);
 
 // A form of Path the shell's verbs can open: Path itself when it is short, otherwise its short
-// (8.3) form where that fits the old limit, otherwise Path all the same.
+// (8.3) form where that fits under MAX_PATH, otherwise Path all the same.
 std::wstring ShellPathForm(const std::wstring& Path);

@@ -33,7 +33,7 @@ DWORD ShellExecuteVerb(const wchar_t* Verb, const std::wstring& File) {
         return 0;
     if (Error != 0)
         return Error;
-    // Older handlers report only through the code of the old call.
+    // Some handlers report only through hInstApp, the SE_ERR_ code ShellExecute returns.
     switch (static_cast<int>(reinterpret_cast<INT_PTR>(Info.hInstApp))) {
     case SE_ERR_NOASSOC:
     case SE_ERR_ASSOCINCOMPLETE:
@@ -175,7 +175,7 @@ bool BrowseForFolder(HWND Owner, const std::wstring& Instruction, std::wstring& 
 }
 
 std::wstring FolderPathOf(PCIDLIST_ABSOLUTE Item) {
-    // Folders deeper than the old 260-character limit come back whole; the older call, which
+    // Folders of MAX_PATH characters or more come back whole; SHGetPathFromIDListW, which
     // stops at that limit, stays as the fallback.
     std::wstring Path(32768, L'\0');
     if (SHGetPathFromIDListEx(Item, Path.data(), static_cast<DWORD>(Path.size()), GPFIDL_DEFAULT)) {

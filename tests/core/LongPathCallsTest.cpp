@@ -161,7 +161,7 @@ TEST(FullPathName, ResolvesAgainstTheCurrentFolderAtAnyLength) {
     ASSERT_FALSE(Here.empty());
     ASSERT_NE(Here.back(), L'\\') << "not a drive's root";
     EXPECT_EQ(FullPathName(L"a\\..\\b\\.\\c.webm"), Here + L"\\b\\c.webm");
-    // Several times the old limit of 260 characters.
+    // Several times MAX_PATH (260 characters).
     const std::wstring Deep = std::wstring(700, L'd') + L"\\" + std::wstring(700, L'e');
     EXPECT_EQ(FullPathName(Deep), Here + L"\\" + Deep);
     EXPECT_EQ(FullPathName(L"\\\\?\\C:\\x"), L"\\\\?\\C:\\x");

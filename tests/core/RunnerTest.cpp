@@ -238,9 +238,9 @@ TEST_F(Runner, ConverterThatIsNoProgramIsNotStarted) {
 }
 
 #ifdef _WIN32
-// A program folder deeper than the old 260-character limit (Kestrova installed far down): the
+// A program folder of MAX_PATH characters or more (Kestrova installed far down): the
 // converter beside it still starts.
-TEST_F(Runner, ConverterInAFolderBeyondTheOldLimitStarts) {
+TEST_F(Runner, ConverterInAFolderBeyondMaxPathStarts) {
     fs::path Deep = Dir.Path();
     for (wchar_t c = L'a'; Deep.wstring().size() <= 280; ++c)
         Deep /= std::wstring(50, c);

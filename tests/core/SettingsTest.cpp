@@ -1,6 +1,6 @@
 // The settings' rules through a store held in memory: every setting written and read back, and
 // damaged values (another type, out of range, text the integer rule refuses, missing) reading as
-// the default or the clamp each setting has always had.
+// the default or the clamp its description gives.
 #include "Settings.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #!/bin/sh
 # Fails when a Windows file function is handed a path that did not come from Win32FilePath
 # (src/platform/win32/Win32Path.h): such a call works under Wine and fails on Windows once the
-# path reaches the old 260-character limit. In the Win32 layer a call passes when its path
+# path reaches 260 characters (MAX_PATH). In the Win32 layer a call passes when its path
 # argument is Win32FilePath(...) itself, or a name the same file assigns from it; window code
 # calls no file function at all (it goes through FileSystem.h), and only Win32Path.cpp builds
 # the extended form.

@@ -198,7 +198,7 @@ expect_rejected() { # label, file, names of the limits it must fail
 echo
 control=$out/control-default-options.avi
 if convert "$src/vp9-1080p60.webm" "$control" "${default_opts[@]}"; then
-    expect_rejected "today's options on 1080p 60 fps" "$control" "frame-rate size peak-bitrate"
+    expect_rejected "the default options on 1080p 60 fps" "$control" "frame-rate size peak-bitrate"
 else
     echo "control conversion failed (see $control.log)"
     failures=$((failures + 1))

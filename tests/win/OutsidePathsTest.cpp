@@ -1,5 +1,5 @@
 // Files and folders from outside the Add dialog: the command line, dropped folders, and paths
-// beyond the old 260-character limit on their way to the list, the shell and the converter.
+// of 260 characters (MAX_PATH) or more on their way to the list, the shell and the converter.
 #include "MainFormFixture.h"
 #include "PathForms.h"
 #include "Shell.h"
@@ -174,7 +174,7 @@ TEST_F(OutsidePathsTest, LongPathsAreListedPlayedAndOpenedInAFormTheShellTakes) 
 }
 
 // A folder chosen in the shell's chooser reaches the folder box as the file system names it.
-// (Wine's shell cannot name a folder beyond the old limit, so only Windows shows the long case.)
+// (Wine's shell cannot name a folder of MAX_PATH characters or more: only Windows shows that.)
 TEST_F(OutsidePathsTest, AChosenFolderComesBackAsTheFileSystemNamesIt) {
     std::wstring Folder = (Files.Path() / L"Out put ü").wstring();
     fs::create_directories(Folder);

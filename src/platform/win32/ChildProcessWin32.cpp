@@ -184,7 +184,7 @@ public:
         startup.StartupInfo.hStdError = writeEnd.get();
         startup.lpAttributeList = attributes.get();
 
-        // Process creation refuses a program path of the old limit or more.
+        // Process creation refuses a program path of MAX_PATH characters or more.
         const std::wstring program = ShortPathForm(Executable);
         // Its own folder, so that nothing it looks for by a plain name is found in ours.
         const std::wstring folder = FolderOf(program);

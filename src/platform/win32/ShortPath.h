@@ -1,5 +1,5 @@
-// The short (8.3) form of a path, for the Windows services that refuse paths of the old
-// 260-character limit or more even in the extended form: process creation and the shell's verbs.
+// The short (8.3) form of a path, for the Windows services that refuse paths of 260 characters
+// (MAX_PATH) or more even in the extended form: process creation and the shell's verbs.
 #pragma once
 
 #include <string>

@@ -176,15 +176,3 @@ public:
 private:
     UINT Previous;
 };
-
-// The hourglass for the scope, for a short wait the user should not take for a hang.
-class TWaitCursor {
-public:
-    TWaitCursor() : Previous(::SetCursor(::LoadCursorW(nullptr, IDC_WAIT))) {}
-    ~TWaitCursor() { ::SetCursor(Previous); }
-    TWaitCursor(const TWaitCursor&) = delete;
-    TWaitCursor& operator=(const TWaitCursor&) = delete;
-
-private:
-    HCURSOR Previous;
-};

@@ -1,7 +1,7 @@
 # shellcheck shell=bash
 # End-to-end scenario 25, sourced by tests/e2e/run.sh (helpers: tests/e2e/lib.sh).
 
-side_one_file_as_today() { # DIR
+side_one_file_alone() { # DIR
     local side=$1
     mkdir -p "$side/real"
     cp "$samples/long.webm" "$side/real/only.webm"
@@ -20,4 +20,4 @@ side_one_file_as_today() { # DIR
     expect_empty_list
 }
 
-register_scenario 25 "a batch of one file, as always" side_one_file_as_today
+register_scenario 25 "a batch of one file" side_one_file_alone
