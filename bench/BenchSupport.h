@@ -2,9 +2,13 @@
 // test support (TestSupport.h).
 #pragma once
 
+#include "ChildProcess.h"
 #include "TestSupport.h"
 #include "TextConversion.h"
 
+#include <array>
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -44,4 +48,20 @@ inline double ProcessCpuSeconds() {
     auto Seconds = [](timeval T) { return double(T.tv_sec) + double(T.tv_usec) / 1e6; };
     return Seconds(Usage.ru_utime) + Seconds(Usage.ru_stime);
 #endif
+}
+
+// The converter started through the program's own child-process seam, its error stream read and
+// dropped: its exit code, or -1 when it did not start or end within a minute of its stream's end.
+inline long RunDirect(const std::wstring& Converter, const std::wstring& CommandLine) {
+    std::unique_ptr<ChildProcess> Child = CreateChildProcess();
+    if (!Child->Start(Converter, CommandLine))
+        return -1;
+    std::array<char, 4096> Buffer;
+    size_t Received = 0;
+    TChildOutput Got;
+    do
+        Got = Child->Read(Buffer.data(), Buffer.size(), 1000, false, Received);
+    while (Got != TChildOutput::Ended && Got != TChildOutput::Failed);
+    uint32_t Code = 1;
+    return Child->WaitForExit(60000, false, Code) ? long(Code) : -1;
 }

@@ -82,19 +82,9 @@ template <typename Work> TFigures Measure(Work&& Run) {
 
 // The bare converter with Kestrova's command line, its error stream drained and dropped.
 bool RunBare(const std::wstring& FFmpeg, const std::wstring& Source, const std::wstring& Target) {
-    std::unique_ptr<ChildProcess> Child = CreateChildProcess();
     const std::wstring CommandLine = std::wstring(FFmpegProgramToken) + L" -nostdin -y -i \"" +
                                      Source + L"\" " + FFmpegOptions + L" \"" + Target + L"\"";
-    if (!Child->Start(FFmpeg, CommandLine))
-        return false;
-    std::array<char, 4096> Buffer;
-    size_t Received = 0;
-    TChildOutput Got;
-    do
-        Got = Child->Read(Buffer.data(), Buffer.size(), 1000, false, Received);
-    while (Got != TChildOutput::Ended && Got != TChildOutput::Failed);
-    uint32_t Code = 1;
-    return Child->WaitForExit(60000, false, Code) && Code == 0;
+    return RunDirect(FFmpeg, CommandLine) == 0;
 }
 
 #ifdef _WIN32

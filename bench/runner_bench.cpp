@@ -24,22 +24,6 @@ using testing_support::WideFromPath;
 
 namespace {
 
-// The converter started through the program's own child-process seam, its error stream read and
-// dropped: what ExecuteFFmpeg does, without the parsing, keeping and reporting.
-long RunDirect(const std::wstring& Converter, const std::wstring& CommandLine) {
-    std::unique_ptr<ChildProcess> Child = CreateChildProcess();
-    if (!Child->Start(Converter, CommandLine))
-        return -1;
-    std::array<char, 4096> Buffer;
-    size_t Received = 0;
-    TChildOutput Got;
-    do
-        Got = Child->Read(Buffer.data(), Buffer.size(), 1000, false, Received);
-    while (Got != TChildOutput::Ended && Got != TChildOutput::Failed);
-    uint32_t Code = 1;
-    return Child->WaitForExit(60000, false, Code) ? long(Code) : -1;
-}
-
 // A progress handler that does a little of what a window would: keep the figures, work out a
 // percentage.
 struct {

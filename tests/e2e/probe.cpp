@@ -55,6 +55,7 @@
 //                                         the caption of dialog template DIALOG of EXE in
 //                                           LANGUAGE, or the text of its control CONTROL; fails
 //                                           when the language has no such template or control
+#include "../support/Utf8Output.h"
 #include "Language.h"
 #include "TextConversion.h"
 #include "resource.h"
@@ -73,13 +74,6 @@
 namespace {
 
 constexpr wchar_t MainTitle[] = L"Kestrova";
-
-void Print(const std::wstring& Line) {
-    const std::string Bytes = ToUtf8(Line + L"\n");
-    DWORD Written;
-    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), Bytes.data(), static_cast<DWORD>(Bytes.size()),
-              &Written, nullptr);
-}
 
 int Fail(const std::wstring& Message) {
     std::fputs(ToUtf8(L"kestrova_probe: " + Message + L"\n").c_str(), stderr);

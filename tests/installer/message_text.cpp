@@ -3,6 +3,7 @@
 // waits up to SECONDS for a visible top-level window TITLE, then prints the texts of its labels
 // and edit fields, inner dialogs' included (UTF-8, one a line). Exit code 1, with a word on stderr,
 // when no such window came; a silent failure is Wine's own (see tools/wine-query.sh).
+#include "../support/Utf8Output.h"
 #include "TextConversion.h"
 
 #include <windows.h>
@@ -12,13 +13,6 @@
 #include <string>
 
 namespace {
-
-void Print(const std::wstring& Line) {
-    const std::string Bytes = ToUtf8(Line + L"\n");
-    DWORD Written;
-    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), Bytes.data(), static_cast<DWORD>(Bytes.size()),
-              &Written, nullptr);
-}
 
 // WM_GETTEXT is marshalled between processes; the timeout keeps a hung program from stalling.
 std::wstring TextOf(HWND Window) {

@@ -4,6 +4,7 @@
 //   kestrova_shell_helper hold SECONDS FILE keeps FILE open, shared with nobody, for SECONDS;
 //                                           prints "held" once it has it
 // Exit code 0 on success, 1 with a word on stderr otherwise.
+#include "../support/Utf8Output.h"
 #include "TextConversion.h"
 
 #include <windows.h>
@@ -16,13 +17,6 @@
 #include <string>
 
 namespace {
-
-void Print(const std::wstring& Line) {
-    const std::string Bytes = ToUtf8(Line + L"\n");
-    DWORD Written;
-    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), Bytes.data(), static_cast<DWORD>(Bytes.size()),
-              &Written, nullptr);
-}
 
 int Fail(const char* What) {
     std::fprintf(stderr, "kestrova_shell_helper: %s\n", What);
