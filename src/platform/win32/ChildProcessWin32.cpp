@@ -9,8 +9,8 @@
 // its windows, so it must never wait on one: a crash ends it at once (the job's limit) and the
 // system shows it no error boxes (its error mode).
 #include "ChildProcess.h"
-#include "win32/EndChildren.h"
 #include "win32/ChildProcessTesting.h"
+#include "win32/EndChildren.h"
 #include "win32/ShortPath.h"
 #include "win32/UniqueHandle.h"
 
