@@ -171,10 +171,15 @@ TEST_F(SessionEndTest, EndedWhileConvertingStopsTheConvertersLeavesNoPartialFile
         std::chrono::steady_clock::duration Handling{};
         TEvery EndSession(200, [&] {
             HWND Progress = ThreadWindowWith(IDC_PBOVERALL);
-            if (!Progress || Answer != -1 || ++Ticks < 4)
+            if (!Progress || Answer != -1)
                 return;
+            // Ends the session once every lane's converter is at work on its partial file (or,
+            // after a few seconds, whatever is running, so that a stuck start shows as a failure).
             ChildrenBefore = ConverterCount();
             PartialsBefore = PartialFiles(Dir.Path());
+            if ((ChildrenBefore < static_cast<int>(AtOnce) || PartialsBefore.size() < AtOnce) &&
+                ++Ticks < 25)
+                return;
             Answer = Ask(Progress);
             const auto Start = std::chrono::steady_clock::now();
             SendMessageW(Progress, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
